@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QCloseEvent>
+#include <QPointer>
+#include <QWidget>
+#include <functional>
+
+namespace nimbrel {
+
+enum class FormId { Form1, Form2, Form3, Form4 };
+enum class MousePointer { Default = 0, Hourglass = 11, Custom = 99 };
+
+// A window of the "form" model: loaded on first reference (Form_Load runs), shown or hidden,
+// and unloaded (discarded). Windows are reached through the registry below, never owned by
+// each other, so the settings window and the display can refer to one another without a cycle.
+class Form : public QWidget {
+    Q_OBJECT
+public:
+    explicit Form(FormId id, QWidget* parent = nullptr);
+    ~Form() override;
+
+    FormId formId() const { return m_id; }
+
+    // Why a close was asked for; only the settings window cares (the program ends).
+    enum class CloseReason { User, Code, Session };
+
+    // The load handling; runs once per load, right after the registry has created the window.
+    virtual void Form_Load() {}
+    // A close request. Return false to refuse the close.
+    virtual bool Form_QueryUnload(CloseReason) { return true; }
+    // Runs when the window is being discarded (after a close request went ahead).
+    virtual void Form_Unload() {}
+
+    // The window's pointer (0 arrow, 11 hourglass, 99 the custom image) and custom image.
+    MousePointer mousePointer() const { return m_pointer; }
+    void setMousePointer(MousePointer pointer);
+    void setMouseIcon(const QCursor& cursor);
+    bool hasMouseIcon() const { return m_hasMouseIcon; }
+    // The hover rule: does nothing while the hourglass shows.
+    void hoverPointer(MousePointer pointer);
+
+    // True once the registry has started discarding this window; code that resumes after a
+    // wait checks it before touching the window again.
+    bool isUnloading() const { return m_unloading; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    friend class Forms;
+    FormId m_id;
+    MousePointer m_pointer = MousePointer::Default;
+    QCursor m_mouseIcon;
+    bool m_hasMouseIcon = false;
+    bool m_unloading = false;
+};
+
+// The window registry: one live instance per window at most.
+class Forms {
+public:
+    using Factory = std::function<Form*()>;
+    static void registerFactory(FormId id, Factory factory);
+
+    // The live window, created and loaded (hidden) on first use.
+    static Form* get(FormId id);
+    template <class T> static T* get(FormId id) { return static_cast<T*>(get(id)); }
+    // The live window, or nullptr when it is not loaded; never loads.
+    static Form* loaded(FormId id);
+
+    static void show(FormId id);
+    static void hide(FormId id);
+    // Asks the window's close handling, then discards it unless refused. Returns true when the
+    // window is gone (or was not loaded).
+    static bool unload(FormId id, Form::CloseReason reason = Form::CloseReason::Code);
+
+    // Ends the program at once: every window goes, without its own close handling, and the
+    // event loops return.
+    static void endProgram();
+    static bool ending();
+
+    // Discards every window without running handlers; for tests and for the end of main().
+    static void reset();
+};
+
+} // namespace nimbrel

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "messages.h"
+
+#include <QList>
+#include <QMap>
+#include <QString>
+#include <QTemporaryDir>
+#include <functional>
+
+namespace nimbrel::test {
+
+// Captures every message box instead of showing it, and answers at once.
+class MessageRecorder : public MessageSink {
+public:
+    MessageRecorder();
+    ~MessageRecorder() override;
+    void show(const Message& message) override;
+
+    QList<Message> messages;
+    // Runs while the "box" is on screen, before show() returns (to simulate events that
+    // arrive while a modal report waits).
+    std::function<void(const Message&)> whileShown;
+};
+
+// Points the settings store at a fresh file in a temporary folder for the life of the object.
+class TempSettings {
+public:
+    TempSettings();
+    ~TempSettings();
+    QString path() const;
+    // The [Nimbrel] entries as they stand in the file (keys as spelled there).
+    QMap<QString, QString> entries() const;
+    // Writes raw file content, to set up damaged or hand-edited stores.
+    void writeRaw(const QByteArray& content) const;
+
+private:
+    QTemporaryDir m_dir;
+};
+
+} // namespace nimbrel::test

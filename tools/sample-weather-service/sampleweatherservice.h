@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QHash>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <chrono>
+
+class QTcpServer;
+class QTcpSocket;
+
+namespace nimbrel::sample {
+
+// A loopback HTTP/1.1 server that answers /data/2.5/weather the way the real service does.
+// Used in-process by tests and benchmarks, and by the standalone program for the demo.
+class SampleWeatherService : public QObject {
+    Q_OBJECT
+public:
+    enum class Fault { None, Delay, Stall, Reset, Oversized, NotUtf8 };
+    enum class MemberOrder { Current, Older }; // Older: temp_max is the last member of "main"
+
+    struct City {
+        QString name;        // as the service spells it, e.g. "San Diego"
+        double temp = 293.15; // kelvin
+        double tempMin = 290.37;
+        double tempMax = 295.93;
+        QString description = QStringLiteral("clear sky");
+    };
+
+    explicit SampleWeatherService(QObject* parent = nullptr);
+    ~SampleWeatherService() override;
+
+    // Port 0 picks a free one. Listens on 127.0.0.1 only.
+    bool listen(quint16 port = 0);
+    quint16 port() const;
+    QString baseUrl() const; // "http://127.0.0.1:<port>"
+
+    // Keys the service accepts (default: "demo-key"); any other key, empty included, gets 401.
+    void setValidKeys(const QStringList& keys);
+    // Keys whose account is blocked: 429.
+    void setBlockedKeys(const QStringList& keys);
+    // Places it knows, matched on q without regard to case and surrounding blanks.
+    // Default: "San Diego CA", "San Diego", "London,UK", "London, UK", "New York".
+    void setCity(const QString& query, const City& city);
+    void setMemberOrder(MemberOrder order);
+    // Applies to every following request until set back to Fault::None.
+    void setFault(Fault fault, std::chrono::milliseconds delay = std::chrono::milliseconds(0));
+    // Answers every following request with this status and body, whatever was asked.
+    void setFixedReply(int status, const QByteArray& body);
+    void clearFixedReply();
+
+    // Request lines as received ("GET /data/2.5/weather?q=...&APPID=... HTTP/1.1").
+    QStringList requestLines() const;
+    int requestCount() const;
+    void clearRequests();
+
+Q_SIGNALS:
+    void requestReceived(const QString& requestLine);
+};
+
+} // namespace nimbrel::sample
