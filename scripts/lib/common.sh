@@ -1,0 +1,66 @@
+# Shared by scripts/run and scripts/test: the packages the project needs and their install.
+# shellcheck shell=bash
+
+NIMBREL_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+export NIMBREL_ROOT
+
+# Debian/Ubuntu package names. Building and running need the first group; the test suite
+# needs the second as well.
+NIMBREL_RUN_PACKAGES=(
+    build-essential cmake ninja-build pkg-config
+    qt6-base-dev qt6-base-dev-tools libgl-dev
+    libx11-dev libxtst-dev libxss-dev
+    fonts-liberation
+)
+NIMBREL_TEST_PACKAGES=(
+    xvfb xauth x11-utils
+    clang clang-format libclang-rt-14-dev
+    g++-mingw-w64-i686 binutils-mingw-w64-i686
+    desktop-file-utils appstream dpkg-dev
+    python3 dbus-daemon librsvg2-bin libbenchmark-dev locales
+)
+
+nimbrel_missing_packages() {
+    local p
+    for p in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+            printf '%s\n' "$p"
+        fi
+    done
+}
+
+# Installs whatever is missing; idempotent. Without apt-get, says what to install by hand.
+nimbrel_ensure_packages() {
+    if ! command -v dpkg-query >/dev/null 2>&1 || ! command -v apt-get >/dev/null 2>&1; then
+        echo "This system has no apt-get. Install by hand the equivalents of these Debian packages:" >&2
+        printf '  %s\n' "$@" >&2
+        echo "(a C++20 compiler, CMake 3.25+, Ninja, Qt 6.4+ base with Widgets/Network/DBus/Test," >&2
+        echo " X11, XTest and XScreenSaver development files, Xvfb, clang and clang-format)" >&2
+        return 0
+    fi
+    local missing
+    mapfile -t missing < <(nimbrel_missing_packages "$@")
+    if [ "${#missing[@]}" -eq 0 ]; then
+        return 0
+    fi
+    echo "Installing: ${missing[*]}"
+    local sudo=()
+    if [ "$(id -u)" -ne 0 ]; then
+        if command -v sudo >/dev/null 2>&1; then
+            sudo=(sudo)
+        else
+            echo "Not root and no sudo: please install these packages: ${missing[*]}" >&2
+            return 1
+        fi
+    fi
+    "${sudo[@]}" apt-get update -q
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends \
+        "${missing[@]}"
+}
+
+nimbrel_jobs() {
+    local n
+    n=$(nproc 2>/dev/null || echo 2)
+    [ "$n" -gt 2 ] && n=2
+    echo "$n"
+}
