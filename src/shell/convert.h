@@ -15,6 +15,8 @@ qint32 toLong(const QString& text);
 // A real number (option flags are compared with 1).
 double toDouble(const QString& text);
 // Only the exact text "True" is true.
-inline bool isTrue(const QString& text) { return text == QLatin1String("True"); }
+inline bool isTrue(const QString& text) {
+    return text == QLatin1String("True");
+}
 
 } // namespace nimbrel

@@ -38,13 +38,36 @@ public:
     bool hasMouseIcon() const { return m_hasMouseIcon; }
     // The hover rule: does nothing while the hourglass shows.
     void hoverPointer(MousePointer pointer);
+    // Moving the mouse over the widget sets the window's pointer (a frame, a push button).
+    void addHoverRule(QWidget* widget, MousePointer pointer);
+    // Call once all rules are in: moves over other controls then change nothing.
+    void finishHoverRules();
+    // The window background's rule; the display keeps it, the others too.
+    virtual void Form_MouseMove();
 
     // True once the registry has started discarding this window; code that resumes after a
     // wait checks it before touching the window again.
     bool isUnloading() const { return m_unloading; }
 
+    // While one of these lives, the window is not deleted: a discard waits until the last one
+    // ends. The application opens one around every event delivered to the window or its
+    // controls; a procedure that other windows call and that lets events run (a fetch, a
+    // restyle) opens its own.
+    class HandlerScope {
+    public:
+        explicit HandlerScope(Form* form);
+        ~HandlerScope();
+        HandlerScope(const HandlerScope&) = delete;
+        HandlerScope& operator=(const HandlerScope&) = delete;
+
+    private:
+        QPointer<Form> m_form;
+    };
+
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     friend class Forms;
@@ -53,6 +76,8 @@ private:
     QCursor m_mouseIcon;
     bool m_hasMouseIcon = false;
     bool m_unloading = false;
+    int m_handlerDepth = 0;
+    bool m_discardPending = false;
 };
 
 // The window registry: one live instance per window at most.
@@ -64,6 +89,12 @@ public:
     // The live window, created and loaded (hidden) on first use.
     static Form* get(FormId id);
     template <class T> static T* get(FormId id) { return static_cast<T*>(get(id)); }
+    // As get(), with a hand-over that runs on a newly created window before its load
+    // handling, so the load already sees what the caller hands it.
+    static Form* get(FormId id, const std::function<void(Form*)>& beforeLoad);
+    template <class T> static T* get(FormId id, const std::function<void(T*)>& beforeLoad) {
+        return static_cast<T*>(get(id, [&beforeLoad](Form* f) { beforeLoad(static_cast<T*>(f)); }));
+    }
     // The live window, or nullptr when it is not loaded; never loads.
     static Form* loaded(FormId id);
 
@@ -80,6 +111,9 @@ public:
 
     // Discards every window without running handlers; for tests and for the end of main().
     static void reset();
+
+private:
+    static void discard(Form* form);
 };
 
 } // namespace nimbrel

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <exception>
+#include <functional>
 #include <optional>
 #include <type_traits>
 #include <utility>
@@ -36,27 +37,33 @@ public:
 
     const QString& reportName() const { return m_reportName; }
 
+    // Failures stay silent while this answers true: a window being discarded (or the program
+    // ending) cancels its own fetch, and that is no failure to show the user.
+    void silenceWhen(std::function<bool()> quiet) { m_quiet = std::move(quiet); }
+
     // Runs one step; returns true when it completed.
     template <class F>
-        requires std::is_void_v<std::invoke_result_t<F>>
+    requires std::is_void_v<std::invoke_result_t<F>>
     bool operator()(int line, F&& step) noexcept {
         try {
             std::forward<F>(step)();
             return true;
         } catch (...) {
-            fail(line);
+            if (!(m_quiet && m_quiet()))
+                fail(line);
             return false;
         }
     }
 
     // Runs one step that produces a value; an empty result means the step failed.
     template <class F>
-        requires(!std::is_void_v<std::invoke_result_t<F>>)
-    std::optional<std::invoke_result_t<F>> operator()(int line, F&& step) noexcept {
+    requires(!std::is_void_v<std::invoke_result_t<F>>) std::optional<std::invoke_result_t<F>>
+    operator()(int line, F&& step) noexcept {
         try {
             return std::forward<F>(step)();
         } catch (...) {
-            fail(line);
+            if (!(m_quiet && m_quiet()))
+                fail(line);
             return std::nullopt;
         }
     }
@@ -64,6 +71,7 @@ public:
 private:
     void fail(int line) noexcept;
     QString m_reportName;
+    std::function<bool()> m_quiet;
 };
 
 } // namespace nimbrel

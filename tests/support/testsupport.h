@@ -39,3 +39,18 @@ private:
 };
 
 } // namespace nimbrel::test
+
+#include "application.h"
+
+#include <QTest>
+
+// QTEST_MAIN with the program's own application object, so windows in tests are kept alive
+// during their handlers exactly as in the program.
+#define NIMBREL_TEST_MAIN(TestObject)                                                              \
+    int main(int argc, char* argv[]) {                                                             \
+        nimbrel::Application app(argc, argv);                                                      \
+        app.setAttribute(Qt::AA_Use96Dpi, true);                                                   \
+        TestObject tc;                                                                             \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                 \
+        return QTest::qExec(&tc, argc, argv);                                                      \
+    }

@@ -1,0 +1,252 @@
+#include "forms.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QMap>
+#include <QMouseEvent>
+#include <QPointer>
+
+namespace nimbrel {
+
+namespace {
+
+struct Registry {
+    QMap<FormId, Forms::Factory> factories;
+    QMap<FormId, QPointer<Form>> live;
+    // Windows handed to deleteLater; reset() finishes any that are still around.
+    QList<QPointer<Form>> dying;
+    bool ending = false;
+};
+
+Registry& registry() {
+    static Registry r;
+    return r;
+}
+
+} // namespace
+
+Form::Form(FormId id, QWidget* parent) : QWidget(parent), m_id(id) {
+    static const char* const names[] = {"Form1", "Form2", "Form3", "Form4"};
+    setObjectName(QLatin1String(names[static_cast<int>(id)]));
+    setMouseTracking(true);
+}
+
+Form::~Form() {
+    auto& live = registry().live;
+    auto it = live.find(m_id);
+    if (it != live.end() && (it->isNull() || it->data() == this))
+        live.erase(it);
+}
+
+Form::HandlerScope::HandlerScope(Form* form) : m_form(form) {
+    if (form)
+        ++form->m_handlerDepth;
+}
+
+Form::HandlerScope::~HandlerScope() {
+    if (!m_form)
+        return;
+    if (--m_form->m_handlerDepth == 0 && m_form->m_discardPending) {
+        m_form->m_discardPending = false;
+        m_form->deleteLater();
+    }
+}
+
+void Form::setMousePointer(MousePointer pointer) {
+    m_pointer = pointer;
+    switch (pointer) {
+    case MousePointer::Default:
+        unsetCursor();
+        break;
+    case MousePointer::Hourglass:
+        setCursor(Qt::WaitCursor);
+        break;
+    case MousePointer::Custom:
+        // Without a loaded image the custom pointer looks like the arrow.
+        if (m_hasMouseIcon)
+            setCursor(m_mouseIcon);
+        else
+            unsetCursor();
+        break;
+    }
+}
+
+void Form::setMouseIcon(const QCursor& cursor) {
+    m_mouseIcon = cursor;
+    m_hasMouseIcon = true;
+    if (m_pointer == MousePointer::Custom)
+        setMousePointer(MousePointer::Custom);
+}
+
+void Form::hoverPointer(MousePointer pointer) {
+    if (m_pointer == MousePointer::Hourglass || m_pointer == pointer)
+        return;
+    setMousePointer(pointer);
+}
+
+void Form::addHoverRule(QWidget* widget, MousePointer pointer) {
+    widget->setMouseTracking(true);
+    // The control's own rule decides; the frame or window behind it must not undo it.
+    if (widget != this)
+        widget->setAttribute(Qt::WA_NoMousePropagation);
+    widget->setProperty("nimbrelHover", static_cast<int>(pointer));
+    widget->installEventFilter(this);
+}
+
+void Form::finishHoverRules() {
+    // Controls without a rule keep the pointer as it is, so their moves must not reach the
+    // frame or window behind them.
+    const auto children = findChildren<QWidget*>();
+    for (QWidget* child : children) {
+        if (!child->property("nimbrelHover").isValid())
+            child->setAttribute(Qt::WA_NoMousePropagation);
+    }
+}
+
+bool Form::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseMove) {
+        const QVariant rule = watched->property("nimbrelHover");
+        if (rule.isValid())
+            hoverPointer(static_cast<MousePointer>(rule.toInt()));
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form::mouseMoveEvent(QMouseEvent* event) {
+    Form_MouseMove();
+    QWidget::mouseMoveEvent(event);
+}
+
+void Form::Form_MouseMove() {
+    hoverPointer(MousePointer::Default);
+}
+
+void Form::closeEvent(QCloseEvent* event) {
+    // The registry decides: the window's own close handling may refuse, end the program, or
+    // have the window discarded.
+    event->ignore();
+    if (m_unloading || Forms::ending())
+        return;
+    Forms::unload(m_id, event->spontaneous() ? CloseReason::User : CloseReason::Code);
+}
+
+void Forms::discard(Form* form) {
+    form->hide();
+    registry().dying.append(form);
+    // Never while one of the window's own handlers is still on the stack: a handler that lets
+    // events run (a fetch, a message box) would return into a deleted window. deleteLater alone
+    // is not enough, since such a handler's own event processing would run the deletion.
+    if (form->m_handlerDepth > 0)
+        form->m_discardPending = true;
+    else
+        form->deleteLater();
+}
+
+void Forms::registerFactory(FormId id, Factory factory) {
+    registry().factories.insert(id, std::move(factory));
+}
+
+Form* Forms::get(FormId id) {
+    return get(id, {});
+}
+
+Form* Forms::get(FormId id, const std::function<void(Form*)>& beforeLoad) {
+    Registry& r = registry();
+    if (Form* f = loaded(id))
+        return f;
+    auto factory = r.factories.value(id);
+    Q_ASSERT_X(factory, "Forms::get", "no factory registered for this window");
+    Form* form = factory();
+    // Registered before its load handling, so code run by Form_Load that refers to the
+    // window finds this instance instead of loading a second one.
+    r.live.insert(id, form);
+    if (beforeLoad)
+        beforeLoad(form);
+    form->Form_Load();
+    return form;
+}
+
+Form* Forms::loaded(FormId id) {
+    Registry& r = registry();
+    auto it = r.live.find(id);
+    if (it == r.live.end())
+        return nullptr;
+    Form* f = it->data();
+    if (!f || f->m_unloading) {
+        r.live.erase(it);
+        return nullptr;
+    }
+    return f;
+}
+
+void Forms::show(FormId id) {
+    if (ending())
+        return;
+    Form* f = get(id);
+    if (f->isUnloading())
+        return;
+    f->show();
+    f->raise();
+    f->activateWindow();
+}
+
+void Forms::hide(FormId id) {
+    if (Form* f = loaded(id))
+        f->hide();
+}
+
+bool Forms::unload(FormId id, Form::CloseReason reason) {
+    Form* f = loaded(id);
+    if (!f)
+        return true;
+    QPointer<Form> guard(f);
+    if (!f->Form_QueryUnload(reason))
+        return false;
+    if (ending() || !guard || guard->m_unloading)
+        return true;
+    f->m_unloading = true;
+    registry().live.remove(id);
+    f->Form_Unload();
+    if (guard)
+        discard(f);
+    return true;
+}
+
+void Forms::endProgram() {
+    Registry& r = registry();
+    if (r.ending)
+        return;
+    r.ending = true;
+    const auto live = r.live;
+    r.live.clear();
+    for (const QPointer<Form>& f : live) {
+        if (!f)
+            continue;
+        f->m_unloading = true;
+        discard(f);
+    }
+    // Every running event loop returns, nested ones (a fetch waiting) included.
+    QCoreApplication::exit(0);
+}
+
+bool Forms::ending() {
+    return registry().ending;
+}
+
+void Forms::reset() {
+    Registry& r = registry();
+    const auto live = r.live;
+    r.live.clear();
+    for (const QPointer<Form>& f : live) {
+        if (f) {
+            f->m_unloading = true;
+            delete f.data();
+        }
+    }
+    for (const QPointer<Form>& f : std::as_const(r.dying))
+        delete f.data();
+    r.dying.clear();
+    r.ending = false;
+}
+
+} // namespace nimbrel

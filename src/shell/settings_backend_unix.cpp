@@ -1,0 +1,179 @@
+#include "settings_backend.h"
+
+#include "apperror.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace nimbrel::detail {
+
+namespace {
+
+// The user reads these; they follow the wording of the platform's own file errors.
+QString describeErrno(int error) {
+    switch (error) {
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return QStringLiteral("Permission denied");
+    case ENOSPC:
+    case EDQUOT:
+        return QStringLiteral("Disk full");
+    case ENOENT:
+    case ENOTDIR:
+        return QStringLiteral("Path not found");
+    case EISDIR:
+        return QStringLiteral("Path/File access error");
+    case EIO:
+        return QStringLiteral("Device I/O error");
+    default:
+        return qt_error_string(error);
+    }
+}
+
+[[noreturn]] void throwErrno(int error) {
+    throw AppError(describeErrno(error));
+}
+
+// $XDG_CONFIG_HOME counts only when absolute, as the base directory rules say.
+QString configFolder() {
+    const QString configured = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (!configured.isEmpty() && QDir::isAbsolutePath(configured))
+        return QDir::cleanPath(configured);
+    return QDir::cleanPath(QDir::homePath() + QLatin1String("/.config"));
+}
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : m_fd(fd) {}
+    ~FileDescriptor() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return m_fd; }
+    // Closing can report a write error of its own.
+    int close() {
+        const int result = ::close(m_fd);
+        m_fd = -1;
+        return result;
+    }
+
+private:
+    int m_fd;
+};
+
+void writeAll(int fd, const QByteArray& content) {
+    const char* data = content.constData();
+    qsizetype left = content.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, data, size_t(left));
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            throwErrno(errno);
+        }
+        data += written;
+        left -= written;
+    }
+}
+
+void syncFolder(const QByteArray& folder) {
+    const FileDescriptor fd(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.get() < 0)
+        throwErrno(errno);
+    // Some file systems cannot sync a folder; the rename is then as safe as they make it.
+    if (::fsync(fd.get()) != 0 && errno != EINVAL && errno != ENOTSUP)
+        throwErrno(errno);
+}
+
+} // namespace
+
+std::unique_ptr<SettingsBackend> platformSettingsBackend() {
+    return iniFileSettingsBackend(configFolder() + QLatin1String("/Corvane.ini"));
+}
+
+std::optional<QByteArray> readStoreFile(const QString& path) {
+    // Non-blocking, so that a pipe put in the file's place cannot hang the program.
+    const FileDescriptor fd(
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (fd.get() < 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return std::nullopt;
+        throwErrno(errno);
+    }
+    struct stat status {};
+    if (::fstat(fd.get(), &status) != 0)
+        throwErrno(errno);
+    if (!S_ISREG(status.st_mode))
+        throwErrno(EISDIR);
+
+    QByteArray content;
+    char buffer[16384];
+    for (;;) {
+        const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            throwErrno(errno);
+        }
+        if (got == 0)
+            return content;
+        content.append(buffer, got);
+    }
+}
+
+void writeStoreFileAtomically(const QString& path, const QByteArray& content) {
+    // A store kept as a link (a dotfile folder) stays a link: its target is what gets replaced.
+    QString target = path;
+    const QFileInfo info(path);
+    if (info.isSymLink() && !info.symLinkTarget().isEmpty())
+        target = info.symLinkTarget();
+    const QFileInfo targetInfo(target);
+    const QByteArray targetName = QFile::encodeName(targetInfo.absoluteFilePath());
+    const QByteArray folder = QFile::encodeName(targetInfo.absolutePath());
+
+    struct stat existing {};
+    const bool exists = ::stat(targetName.constData(), &existing) == 0;
+    if (exists) {
+        if (!S_ISREG(existing.st_mode))
+            throwErrno(EISDIR);
+        // The rename would replace a file the user marked read-only; respect the mark.
+        if (::access(targetName.constData(), W_OK) != 0)
+            throwErrno(errno);
+    }
+
+    QByteArray temporary = folder + "/." + QFile::encodeName(targetInfo.fileName()) + ".XXXXXX";
+    FileDescriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
+    if (fd.get() < 0)
+        throwErrno(errno);
+    try {
+        // The key is private: a new store is readable by its owner only.
+        if (::fchmod(fd.get(), exists ? (existing.st_mode & 07777) : 0600) != 0)
+            throwErrno(errno);
+        if (exists && existing.st_uid != ::geteuid() &&
+            ::fchown(fd.get(), existing.st_uid, existing.st_gid) != 0) {
+            // Only root can give the file back to its owner; anyone else keeps it as their own.
+        }
+        writeAll(fd.get(), content);
+        if (::fsync(fd.get()) != 0)
+            throwErrno(errno);
+        if (fd.close() != 0)
+            throwErrno(errno);
+        if (::rename(temporary.constData(), targetName.constData()) != 0)
+            throwErrno(errno);
+    } catch (...) {
+        ::unlink(temporary.constData());
+        throw;
+    }
+    syncFolder(folder);
+}
+
+} // namespace nimbrel::detail

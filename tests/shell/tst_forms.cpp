@@ -1,0 +1,243 @@
+// The window registry and the shared styling every window relies on.
+#include "apperror.h"
+#include "forms.h"
+#include "pushbutton.h"
+#include "styling.h"
+#include "testsupport.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QGroupBox>
+#include <QPointer>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using namespace nimbrel;
+
+namespace {
+
+class ProbeForm : public Form {
+public:
+    explicit ProbeForm(FormId id) : Form(id) {
+        button = new PushButton(QStringLiteral("Go"), this);
+        button->setGeometry(10, 10, 80, 25);
+        frame = new QGroupBox(QStringLiteral("Frame"), this);
+        frame->setGeometry(10, 50, 200, 80);
+        box = new QCheckBox(QStringLiteral("Box"), frame);
+        box->setGeometry(10, 20, 80, 20);
+        resize(300, 200);
+        addHoverRule(button, MousePointer::Custom);
+        addHoverRule(frame, MousePointer::Default);
+        finishHoverRules();
+    }
+    void Form_Load() override {
+        ++loads;
+        // Code run by the load handling that refers to the window finds this instance.
+        sameDuringLoad = Forms::get(formId()) == this;
+    }
+    bool Form_QueryUnload(CloseReason) override {
+        ++queries;
+        return allowClose;
+    }
+    void Form_Unload() override { ++unloads; }
+
+    PushButton* button;
+    QGroupBox* frame;
+    QCheckBox* box;
+    int loads = 0;
+    int queries = 0;
+    int unloads = 0;
+    bool allowClose = true;
+    bool sameDuringLoad = false;
+};
+
+void moveOver(QWidget* w) {
+    QTest::mouseMove(w, w->rect().center());
+    QMouseEvent move(QEvent::MouseMove, QPointF(w->rect().center()),
+                     QPointF(w->mapToGlobal(w->rect().center())), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(w, &move);
+}
+
+} // namespace
+
+class FormsTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init() {
+        for (FormId id : {FormId::Form1, FormId::Form2})
+            Forms::registerFactory(id, [id] { return new ProbeForm(id); });
+    }
+    void cleanup() {
+        Forms::reset();
+        setProgramFolderForTesting(QString());
+        qApp->setStyleSheet(QString());
+    }
+
+    void loadsOnceAndOnFirstUse() {
+        QVERIFY(!Forms::loaded(FormId::Form1));
+        auto* f = static_cast<ProbeForm*>(Forms::get(FormId::Form1));
+        QVERIFY(f->sameDuringLoad);
+        QCOMPARE(Forms::get(FormId::Form1), f);
+        QCOMPARE(f->loads, 1);
+        QVERIFY(!f->isVisible());
+        Forms::show(FormId::Form1);
+        QVERIFY(f->isVisible());
+        Forms::hide(FormId::Form1);
+        QCOMPARE(Forms::loaded(FormId::Form1), f);
+    }
+
+    void unloadAsksTheWindowAndCanBeRefused() {
+        auto* f = static_cast<ProbeForm*>(Forms::get(FormId::Form1));
+        f->allowClose = false;
+        QVERIFY(!Forms::unload(FormId::Form1));
+        QCOMPARE(Forms::loaded(FormId::Form1), f);
+        f->allowClose = true;
+        QPointer<Form> alive(f);
+        QVERIFY(Forms::unload(FormId::Form1));
+        QCOMPARE(f->unloads, 1);
+        QVERIFY(!Forms::loaded(FormId::Form1));
+        QTRY_VERIFY_WITH_TIMEOUT(alive.isNull(), 1000);
+        // The next reference loads a fresh window.
+        auto* again = static_cast<ProbeForm*>(Forms::get(FormId::Form1));
+        QCOMPARE(again->loads, 1);
+    }
+
+    // A handler that lets events run while its window is discarded must come back to a live
+    // window; the window goes once the handler has returned.
+    void discardWaitsForTheHandlerOnTheStack() {
+        auto* f = static_cast<ProbeForm*>(Forms::get(FormId::Form1));
+        Forms::show(FormId::Form1);
+        QPointer<Form> alive(f);
+        bool aliveAfterWait = false;
+        QObject::connect(f->button, &QAbstractButton::clicked, f, [&] {
+            QTimer::singleShot(0, [] { Forms::unload(FormId::Form1); });
+            for (int i = 0; i < 20; ++i)
+                QCoreApplication::processEvents(QEventLoop::AllEvents);
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            aliveAfterWait = !alive.isNull();
+        });
+        QTest::mouseClick(f->button, Qt::LeftButton);
+        QVERIFY(aliveAfterWait);
+        QTRY_VERIFY_WITH_TIMEOUT(alive.isNull(), 1000);
+    }
+
+    void closeBoxGoesThroughTheRegistry() {
+        auto* f = static_cast<ProbeForm*>(Forms::get(FormId::Form2));
+        Forms::show(FormId::Form2);
+        QVERIFY(!f->close());
+        QCOMPARE(f->queries, 1);
+        QVERIFY(!Forms::loaded(FormId::Form2));
+    }
+
+    void endProgramDiscardsEveryWindowWithoutItsHandlers() {
+        auto* a = static_cast<ProbeForm*>(Forms::get(FormId::Form1));
+        auto* b = static_cast<ProbeForm*>(Forms::get(FormId::Form2));
+        Forms::show(FormId::Form1);
+        Forms::endProgram();
+        QVERIFY(Forms::ending());
+        QVERIFY(!Forms::loaded(FormId::Form1));
+        QVERIFY(!Forms::loaded(FormId::Form2));
+        QCOMPARE(a->unloads + b->unloads + a->queries + b->queries, 0);
+        QVERIFY(!a->isVisible());
+    }
+
+    void hoverRules() {
+        auto* f = static_cast<ProbeForm*>(Forms::get(FormId::Form1));
+        Forms::show(FormId::Form1);
+        QVERIFY(QTest::qWaitForWindowExposed(f));
+        moveOver(f->button);
+        QCOMPARE(f->mousePointer(), MousePointer::Custom);
+        // Straight from the button onto a check box: nothing changes.
+        moveOver(f->box);
+        QCOMPARE(f->mousePointer(), MousePointer::Custom);
+        moveOver(f->frame);
+        QCOMPARE(f->mousePointer(), MousePointer::Default);
+        moveOver(f->button);
+        QCOMPARE(f->mousePointer(), MousePointer::Custom);
+        QMouseEvent move(QEvent::MouseMove, QPointF(250, 180),
+                         QPointF(f->mapToGlobal(QPoint(250, 180))), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(f, &move);
+        QCOMPARE(f->mousePointer(), MousePointer::Default);
+        // No rule changes the hourglass.
+        f->setMousePointer(MousePointer::Hourglass);
+        moveOver(f->button);
+        QCOMPARE(f->mousePointer(), MousePointer::Hourglass);
+    }
+
+    void fileExistsAndTheSkin() {
+        QTemporaryDir dir;
+        setProgramFolderForTesting(dir.path());
+        QVERIFY(!FileExists(programFile(QStringLiteral("HAND-M.CUR"))));
+        QVERIFY(!FileExists(QString()));
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("HAND-M.CUR")));
+        QVERIFY(FileExists(programFile(QStringLiteral("HAND-M.CUR")))); // a folder counts
+        QVERIFY(handPointerPresent());
+        auto* f = static_cast<ProbeForm*>(Forms::get(FormId::Form1));
+        QVERIFY_THROWS_EXCEPTION(AppError, loadHandPointer(f));
+        QVERIFY(!f->hasMouseIcon());
+
+        // A folder named like the skin file is no skin.
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("x/o.cjs")));
+        ApplySkin(f);
+        QVERIFY(qApp->styleSheet().isEmpty());
+        QVERIFY(!f->autoFillBackground());
+        QVERIFY(QDir(dir.path()).rmdir(QStringLiteral("x/o.cjs")));
+
+        QFile skin(programFile(QStringLiteral("x/o.cjs")));
+        QVERIFY(skin.open(QIODevice::WriteOnly));
+        skin.write("QWidget { color: #123456; }");
+        skin.close();
+        ApplySkin(f);
+        QCOMPARE(qApp->styleSheet(), QStringLiteral("QWidget { color: #123456; }"));
+        QVERIFY(f->autoFillBackground());
+        QCOMPARE(f->palette().color(QPalette::Window),
+                 QApplication::palette().color(QPalette::Button));
+        QVERIFY(f->box->autoFillBackground());
+        QVERIFY(!f->button->autoFillBackground());
+
+        // A skin the program cannot use is a failure of the step, after the recolouring.
+        QVERIFY(skin.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        skin.write(QByteArray("\xff\xfe\x00garbage", 10));
+        skin.close();
+        qApp->setStyleSheet(QString());
+        QVERIFY_THROWS_EXCEPTION(AppError, ApplySkin(f));
+        QVERIFY(qApp->styleSheet().isEmpty());
+    }
+
+    void realHandPointerLoads() {
+        const QString shipped = QStringLiteral(NIMBREL_SOURCE_DIR "/resources");
+        if (!QFile::exists(shipped + QStringLiteral("/HAND-M.CUR")))
+            QSKIP("no hand pointer in resources/");
+        setProgramFolderForTesting(shipped);
+        auto* f = static_cast<ProbeForm*>(Forms::get(FormId::Form1));
+        loadHandPointer(f);
+        QVERIFY(f->hasMouseIcon());
+        f->setMousePointer(MousePointer::Custom);
+        QCOMPARE(f->cursor().shape(), Qt::BitmapCursor);
+        QVERIFY(f->cursor().hotSpot() != QPoint(0, 0));
+    }
+
+    void titleAndButtonCaption() {
+        SetAppTitle();
+        QCOMPARE(applicationTitle(), QStringLiteral("Nimbrel"));
+        PushButton b(QStringLiteral("Change Font Style && Size"));
+        QCOMPARE(b.displayedCaption(), QStringLiteral("Change Font Style & Size"));
+        QCOMPARE(b.font().family(), QStringLiteral("Arial"));
+        QCOMPARE(b.font().pointSizeF(), 11.25);
+        QVERIFY(b.font().bold());
+        QSignalSpy moved(&b, &PushButton::mouseMoved);
+        b.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&b));
+        moveOver(&b);
+        QVERIFY(moved.count() >= 1);
+    }
+};
+
+NIMBREL_TEST_MAIN(FormsTest)
+#include "tst_forms.moc"

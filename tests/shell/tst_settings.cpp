@@ -1,0 +1,530 @@
+#include "apperror.h"
+#include "settings.h"
+#include "testsupport.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <cstdio>
+#include <grp.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace nimbrel;
+using nimbrel::test::TempSettings;
+
+namespace {
+
+const uid_t kNobody = 65534;
+
+// The test binary run as a second copy of the program:
+//   --child-save <file> <uid or -1> <file size limit or 0> <kill|wait|exit> key value ...
+// It reports "saved <key>" after each save, or "error <description>" and exit code 3.
+int childSave(int argc, char** argv) {
+    if (argc < 6)
+        return 2;
+    setSettingsFileForTesting(QString::fromLocal8Bit(argv[2]));
+    const long uid = std::atol(argv[3]);
+    const long long sizeLimit = std::atoll(argv[4]);
+    const QByteArray then = argv[5];
+    if (sizeLimit > 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{rlim_t(sizeLimit), rlim_t(sizeLimit)};
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            return 4;
+    }
+    if (uid >= 0 &&
+        (::setgroups(0, nullptr) != 0 || ::setgid(gid_t(uid)) != 0 || ::setuid(uid_t(uid)) != 0))
+        return 4;
+    for (int i = 6; i + 1 < argc; i += 2) {
+        const QString key = QString::fromLocal8Bit(argv[i]);
+        try {
+            SaveSetting(key, QString::fromLocal8Bit(argv[i + 1]));
+        } catch (const AppError& error) {
+            std::printf("error %s\n", error.what());
+            std::fflush(stdout);
+            return 3;
+        }
+        std::printf("saved %s\n", argv[i]);
+        std::fflush(stdout);
+    }
+    if (then == "kill")
+        std::raise(SIGKILL);
+    if (then == "wait")
+        (void)std::getchar(); // killed by the parent while it waits here
+    return 0;
+}
+
+struct ChildRun {
+    QStringList lines;
+    QProcess::ExitStatus status = QProcess::NormalExit;
+    int code = -1;
+};
+
+ChildRun runChild(const QString& file, long uid, qint64 sizeLimit, const QString& then,
+                  const QStringList& pairs) {
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(),
+                QStringList{QStringLiteral("--child-save"), file, QString::number(uid),
+                            QString::number(sizeLimit), then} +
+                    pairs);
+    ChildRun run;
+    if (!child.waitForFinished(30000))
+        child.kill();
+    child.waitForFinished(5000);
+    run.lines = QString::fromLocal8Bit(child.readAllStandardOutput())
+                    .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    run.status = child.exitStatus();
+    run.code = child.exitCode();
+    return run;
+}
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString saveFailure(const QString& key, const QString& value) {
+    try {
+        SaveSetting(key, value);
+        return QString();
+    } catch (const AppError& error) {
+        return error.description();
+    }
+}
+
+QStringList folderListing(const QString& folder) {
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+bool isRoot() {
+    return ::geteuid() == 0;
+}
+
+class EnvironmentOverride {
+public:
+    explicit EnvironmentOverride(const char* name)
+        : m_name(name), m_had(qEnvironmentVariableIsSet(name)), m_value(qgetenv(name)) {}
+    ~EnvironmentOverride() {
+        if (m_had)
+            qputenv(m_name, m_value);
+        else
+            qunsetenv(m_name);
+    }
+    EnvironmentOverride(const EnvironmentOverride&) = delete;
+    EnvironmentOverride& operator=(const EnvironmentOverride&) = delete;
+
+private:
+    const char* m_name;
+    bool m_had;
+    QByteArray m_value;
+};
+
+} // namespace
+
+class TestSettings : public QObject {
+    Q_OBJECT
+
+private slots:
+    void absentKeyGivesDefaultText();
+    void emptyValueIsNotAbsent();
+    void keysIgnoreCaseAndStayOneEntry();
+    void valuesReadBackExactly_data();
+    void valuesReadBackExactly();
+    void keysAreSpelledAsQSettingsDoes();
+    void readsAFileWrittenByQSettings();
+    void everyReadSeesTheFile();
+    void savedValueSurvivesSelfKill();
+    void savedValueSurvivesKillByParent();
+    void damagedFileKeepsEveryLine();
+    void binaryFileStillStartsAndKeepsItsBytes();
+    void missingHeaderStillReads();
+    void writeFailsWhenParentIsAFile();
+    void writeFailsWhenStoreIsAFolder();
+    void writeFailsInReadOnlyFolder();
+    void writeFailsOnReadOnlyFile();
+    void failedWriteLeavesOldFileAndNoDebris();
+    void replacementKeepsPermissions();
+    void platformLocationFollowsXdg();
+};
+
+void TestSettings::absentKeyGivesDefaultText() {
+    TempSettings store;
+    QCOMPARE(GetSetting(QStringLiteral("Text1"), QStringLiteral("San Diego CA")),
+             QStringLiteral("San Diego CA"));
+    QCOMPARE(GetSetting(QStringLiteral("FontBold"), "True"), QStringLiteral("True"));
+    QCOMPARE(GetSetting(QStringLiteral("Check4"), qint64(1)), QStringLiteral("1"));
+    QCOMPARE(GetSetting(QStringLiteral("Check1"), 0), QStringLiteral("0"));
+    QCOMPARE(GetSetting(QStringLiteral("Font Color"), qint64(16777215)),
+             QStringLiteral("16777215"));
+    QCOMPARE(GetSetting(QStringLiteral("Offset"), qint64(-2147483647 - 1)),
+             QStringLiteral("-2147483648"));
+    // Reading creates nothing.
+    QVERIFY(!QFile::exists(store.path()));
+}
+
+void TestSettings::emptyValueIsNotAbsent() {
+    TempSettings store;
+    SaveSetting(QStringLiteral("Text1"), QString());
+    QCOMPARE(GetSetting(QStringLiteral("Text1"), QStringLiteral("San Diego CA")), QString());
+    QVERIFY(store.entries().contains(QStringLiteral("Text1")));
+    QCOMPARE(store.entries().value(QStringLiteral("Text1")), QString());
+    QCOMPARE(GetSetting(QStringLiteral("Text2"), QStringLiteral("San Diego CA")),
+             QStringLiteral("San Diego CA"));
+}
+
+void TestSettings::keysIgnoreCaseAndStayOneEntry() {
+    TempSettings store;
+    // The font command and the reset commands spell these keys differently.
+    SaveSetting(QStringLiteral("FontStrikethru"), QStringLiteral("True"));
+    SaveSetting(QStringLiteral("FontUnderline"), QStringLiteral("True"));
+    SaveSetting(QStringLiteral("FontStrikeThru"), QStringLiteral("False"));
+    SaveSetting(QStringLiteral("FONTUNDERLINE"), QStringLiteral("False"));
+    SaveSetting(QStringLiteral("FontUnderLine"), QStringLiteral("True"));
+    QCOMPARE(GetSetting(QStringLiteral("FontStrikeThru"), "x"), QStringLiteral("False"));
+    QCOMPARE(GetSetting(QStringLiteral("fontstrikethru"), "x"), QStringLiteral("False"));
+    QCOMPARE(GetSetting(QStringLiteral("FontUnderLine"), "x"), QStringLiteral("True"));
+    const QMap<QString, QString> entries = store.entries();
+    QCOMPARE(entries.keys(), QStringList({"FontStrikethru", "FontUnderline"}));
+    QCOMPARE(entries.value(QStringLiteral("FontStrikethru")), QStringLiteral("False"));
+    QCOMPARE(entries.value(QStringLiteral("FontUnderline")), QStringLiteral("True"));
+
+    // A hand-edited file may hold both spellings: the last counts, and the next save leaves one.
+    store.writeRaw("[Nimbrel]\nFontStrikethru=True\nCheck1=1\nFONTSTRIKETHRU=False\n");
+    QCOMPARE(GetSetting(QStringLiteral("FontStrikeThru"), "x"), QStringLiteral("False"));
+    SaveSetting(QStringLiteral("FontStrikeThru"), QStringLiteral("True"));
+    QCOMPARE(readAll(store.path()), QByteArray("[Nimbrel]\nFontStrikethru=True\nCheck1=1\n"));
+}
+
+void TestSettings::valuesReadBackExactly_data() {
+    QTest::addColumn<QString>("value");
+    QTest::newRow("plain") << "San Diego CA";
+    QTest::newRow("comma") << "San Diego, CA";
+    QTest::newRow("semicolon and equals") << "a;b=c";
+    QTest::newRow("quotes") << "say \"hi\" \"";
+    QTest::newRow("backslashes") << "C:\\x\\o.cjs\\";
+    QTest::newRow("leading and trailing blanks") << "  padded\t ";
+    QTest::newRow("only blanks") << "   ";
+    QTest::newRow("newlines") << "line 1\r\nline 2\nline 3\r";
+    QTest::newRow("control then hex digits")
+        << QStringLiteral("a") + QChar(u'\x01') + "BEEF" + QChar(u'\0') + "7";
+    QTest::newRow("non-ASCII") << QString::fromUtf8("Zürich – 東京 🌧");
+    QTest::newRow("at sign") << "@Variant(abc)";
+    QTest::newRow("double at") << "@@";
+    QTest::newRow("brackets") << "[Nimbrel]";
+    QTest::newRow("comment-like") << "; not a comment";
+    QTest::newRow("long") << QString(5000, QLatin1Char('k'));
+}
+
+void TestSettings::valuesReadBackExactly() {
+    QFETCH(QString, value);
+    TempSettings store;
+    SaveSetting(QStringLiteral("Text1"), value);
+    SaveSetting(QStringLiteral("APIKey"), QStringLiteral("after"));
+    QCOMPARE(GetSetting(QStringLiteral("Text1"), "absent"), value);
+    QCOMPARE(GetSetting(QStringLiteral("APIKey"), "absent"), QStringLiteral("after"));
+    // Another ini reader sees the same texts.
+    QCOMPARE(store.entries().value(QStringLiteral("Text1")), value);
+    QCOMPARE(store.entries().size(), 2);
+}
+
+void TestSettings::keysAreSpelledAsQSettingsDoes() {
+    TempSettings store;
+    SaveSetting(QStringLiteral("Font Color"), QStringLiteral("255"));
+    SaveSetting(QStringLiteral("Background Color"), QStringLiteral("0"));
+    SaveSetting(QString::fromUtf8("Größe€"), QStringLiteral("1"));
+    const QByteArray raw = readAll(store.path());
+    QVERIFY2(raw.startsWith("[Nimbrel]\n"), raw.constData());
+    QVERIFY2(raw.contains("\nFont%20Color=255\n"), raw.constData());
+    QVERIFY2(raw.contains("\nBackground%20Color=0\n"), raw.constData());
+    QVERIFY2(raw.contains("\nGr%F6%DFe%U20AC=1\n"), raw.constData());
+    QCOMPARE(GetSetting(QStringLiteral("FONT COLOR"), qint64(1)), QStringLiteral("255"));
+    QCOMPARE(store.entries().keys(),
+             QStringList({"Background Color", "Font Color", QString::fromUtf8("Größe€")}));
+}
+
+void TestSettings::readsAFileWrittenByQSettings() {
+    TempSettings store;
+    {
+        QSettings other(store.path(), QSettings::IniFormat);
+        other.beginGroup(QStringLiteral("Nimbrel"));
+        other.setValue(QStringLiteral("Font Color"), QStringLiteral("65280"));
+        other.setValue(QStringLiteral("Text1"), QStringLiteral(" Paris, FR "));
+        other.setValue(QStringLiteral("APIKey"), QStringLiteral("@key\twith\ttabs"));
+        other.endGroup();
+        other.setValue(QStringLiteral("Other/Check1"), QStringLiteral("1"));
+        other.sync();
+        QCOMPARE(other.status(), QSettings::NoError);
+    }
+    QCOMPARE(GetSetting(QStringLiteral("font color"), qint64(0)), QStringLiteral("65280"));
+    QCOMPARE(GetSetting(QStringLiteral("Text1"), "x"), QStringLiteral(" Paris, FR "));
+    QCOMPARE(GetSetting(QStringLiteral("APIKey"), "x"), QStringLiteral("@key\twith\ttabs"));
+    QCOMPARE(GetSetting(QStringLiteral("Check1"), "absent"), QStringLiteral("absent"));
+}
+
+void TestSettings::everyReadSeesTheFile() {
+    TempSettings store;
+    SaveSetting(QStringLiteral("Combo1"), QStringLiteral("1"));
+    QCOMPARE(GetSetting(QStringLiteral("Combo1"), qint64(1)), QStringLiteral("1"));
+    store.writeRaw("[Nimbrel]\nCombo1=0\nCheck2=0\n");
+    QCOMPARE(GetSetting(QStringLiteral("Combo1"), qint64(1)), QStringLiteral("0"));
+    // A write starts from what is in the file now, not from what this copy saw before.
+    SaveSetting(QStringLiteral("Check1"), QStringLiteral("1"));
+    QCOMPARE(readAll(store.path()), QByteArray("[Nimbrel]\nCombo1=0\nCheck2=0\nCheck1=1\n"));
+}
+
+void TestSettings::savedValueSurvivesSelfKill() {
+    TempSettings store;
+    SaveSetting(QStringLiteral("Check1"), QStringLiteral("0"));
+    const ChildRun run = runChild(store.path(), -1, 0, QStringLiteral("kill"),
+                                  {"Check1", "1", "Text1", "Oslo, NO", "fontstrikethru", "True"});
+    QCOMPARE(run.status, QProcess::CrashExit);
+    QCOMPARE(run.lines, QStringList({"saved Check1", "saved Text1", "saved fontstrikethru"}));
+    QCOMPARE(GetSetting(QStringLiteral("Check1"), "x"), QStringLiteral("1"));
+    QCOMPARE(GetSetting(QStringLiteral("Text1"), "x"), QStringLiteral("Oslo, NO"));
+    QCOMPARE(GetSetting(QStringLiteral("FontStrikeThru"), "x"), QStringLiteral("True"));
+    QCOMPARE(folderListing(QFileInfo(store.path()).absolutePath()), QStringList({"Corvane.ini"}));
+}
+
+void TestSettings::savedValueSurvivesKillByParent() {
+    TempSettings store;
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(),
+                {"--child-save", store.path(), "-1", "0", "wait", "APIKey", "0123abcd"});
+    QVERIFY(child.waitForStarted(10000));
+    QByteArray out;
+    QDeadlineTimer deadline(30000);
+    while (!out.contains('\n') && !deadline.hasExpired() && child.state() == QProcess::Running) {
+        child.waitForReadyRead(1000);
+        out += child.readAllStandardOutput();
+    }
+    child.kill();
+    QVERIFY(child.waitForFinished(10000));
+    QCOMPARE(out, QByteArray("saved APIKey\n"));
+    QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+    QCOMPARE(GetSetting(QStringLiteral("apikey"), "x"), QStringLiteral("0123abcd"));
+}
+
+void TestSettings::damagedFileKeepsEveryLine() {
+    TempSettings store;
+    const QByteArray before = "\xEF\xBB\xBF; hand-edited\r\n"
+                              "[Other]\r\n"
+                              "Check2=from another section\r\n"
+                              "[Nimbrel]\r\n"
+                              "garbage line without equals\r\n"
+                              "Check1=1\r\n"
+                              "\xFF\xFE=not text\r\n"
+                              "Text1=caf\xC3\xA9 \xFF\r\n"
+                              "  Check2 = 0  \r\n"
+                              "=no key\r\n"
+                              "[Tail]\r\n"
+                              "x=y";
+    store.writeRaw(before);
+    QCOMPARE(GetSetting(QStringLiteral("Check1"), qint64(0)), QStringLiteral("1"));
+    QCOMPARE(GetSetting(QStringLiteral("check2"), qint64(1)), QStringLiteral("0"));
+    QCOMPARE(GetSetting(QStringLiteral("Text1"), "San Diego CA"), QStringLiteral("San Diego CA"));
+    QCOMPARE(GetSetting(QStringLiteral("x"), "absent"), QStringLiteral("absent"));
+
+    SaveSetting(QStringLiteral("CHECK2"), QStringLiteral("1"));
+    SaveSetting(QStringLiteral("Text1"), QStringLiteral("Paris"));
+    const QByteArray after = "\xEF\xBB\xBF; hand-edited\r\n"
+                             "[Other]\r\n"
+                             "Check2=from another section\r\n"
+                             "[Nimbrel]\r\n"
+                             "garbage line without equals\r\n"
+                             "Check1=1\r\n"
+                             "\xFF\xFE=not text\r\n"
+                             "Text1=caf\xC3\xA9 \xFF\r\n"
+                             "  Check2 = 1\r\n"
+                             "Text1=Paris\r\n"
+                             "=no key\r\n"
+                             "[Tail]\r\n"
+                             "x=y";
+    QCOMPARE(readAll(store.path()), after);
+    QCOMPARE(GetSetting(QStringLiteral("Text1"), "x"), QStringLiteral("Paris"));
+    QCOMPARE(GetSetting(QStringLiteral("Check2"), "x"), QStringLiteral("1"));
+}
+
+void TestSettings::binaryFileStillStartsAndKeepsItsBytes() {
+    TempSettings store;
+    QByteArray garbage(4096, '\0');
+    QRandomGenerator random(20210831);
+    for (char& byte : garbage) {
+        byte = char(random.bounded(256));
+        if (byte == '=')
+            byte = '\0';
+    }
+    store.writeRaw(garbage);
+    QCOMPARE(GetSetting(QStringLiteral("Check1"), qint64(0)), QStringLiteral("0"));
+    SaveSetting(QStringLiteral("Check1"), QStringLiteral("1"));
+    const QByteArray after = readAll(store.path());
+    QVERIFY(after.startsWith(garbage));
+    QVERIFY(after.endsWith("[Nimbrel]\nCheck1=1\n"));
+    QCOMPARE(GetSetting(QStringLiteral("Check1"), qint64(0)), QStringLiteral("1"));
+}
+
+void TestSettings::missingHeaderStillReads() {
+    TempSettings store;
+    store.writeRaw("Check1=1\nFontName=Courier New\n");
+    QCOMPARE(GetSetting(QStringLiteral("check1"), qint64(0)), QStringLiteral("1"));
+    SaveSetting(QStringLiteral("FontName"), QStringLiteral("Arial"));
+    SaveSetting(QStringLiteral("Check4"), QStringLiteral("1"));
+    QCOMPARE(readAll(store.path()), QByteArray("Check1=1\nFontName=Arial\nCheck4=1\n"));
+
+    // Lines before the first header are not ours when the section has its own header.
+    store.writeRaw("Check1=1\n[Nimbrel]\nCheck4=0");
+    QCOMPARE(GetSetting(QStringLiteral("Check1"), qint64(0)), QStringLiteral("0"));
+    SaveSetting(QStringLiteral("Check1"), QStringLiteral("0"));
+    QCOMPARE(readAll(store.path()), QByteArray("Check1=1\n[Nimbrel]\nCheck4=0\nCheck1=0\n"));
+}
+
+void TestSettings::writeFailsWhenParentIsAFile() {
+    QTemporaryDir dir;
+    const QString blocker = dir.filePath(QStringLiteral("config"));
+    QFile file(blocker);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("not a folder");
+    file.close();
+    setSettingsFileForTesting(blocker + QLatin1String("/Corvane.ini"));
+    const QString failure = saveFailure(QStringLiteral("Check1"), QStringLiteral("1"));
+    QCOMPARE(GetSetting(QStringLiteral("Check1"), qint64(0)), QStringLiteral("0"));
+    setSettingsFileForTesting(QString());
+    QCOMPARE(failure, QStringLiteral("Path not found"));
+    QCOMPARE(readAll(blocker), QByteArray("not a folder"));
+}
+
+void TestSettings::writeFailsWhenStoreIsAFolder() {
+    TempSettings store;
+    QVERIFY(QDir().mkpath(store.path() + QLatin1String("/inside")));
+    QCOMPARE(GetSetting(QStringLiteral("Check1"), qint64(0)), QStringLiteral("0"));
+    QCOMPARE(saveFailure(QStringLiteral("Check1"), QStringLiteral("1")),
+             QStringLiteral("Path/File access error"));
+    QVERIFY(QFileInfo(store.path()).isDir());
+    QCOMPARE(folderListing(store.path()), QStringList({"inside"}));
+    QCOMPARE(folderListing(QFileInfo(store.path()).absolutePath()), QStringList({"Corvane.ini"}));
+}
+
+// Root passes every permission check, so as root the write is made by a second copy that has
+// given up its rights first.
+void TestSettings::writeFailsInReadOnlyFolder() {
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("readonly"));
+    QVERIFY(QDir().mkpath(folder));
+    const QString path = folder + QLatin1String("/Corvane.ini");
+    if (isRoot()) {
+        QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0);
+        QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0755) == 0);
+        const ChildRun run = runChild(path, kNobody, 0, QStringLiteral("exit"), {"Check1", "1"});
+        QCOMPARE(run.lines, QStringList({"error Permission denied"}));
+        QCOMPARE(run.code, 3);
+    } else {
+        QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+        setSettingsFileForTesting(path);
+        const QString failure = saveFailure(QStringLiteral("Check1"), QStringLiteral("1"));
+        setSettingsFileForTesting(QString());
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QCOMPARE(failure, QStringLiteral("Permission denied"));
+    }
+    QCOMPARE(folderListing(folder), QStringList());
+}
+
+void TestSettings::writeFailsOnReadOnlyFile() {
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("store"));
+    QVERIFY(QDir().mkpath(folder));
+    const QString path = folder + QLatin1String("/Corvane.ini");
+    const QByteArray content = "[Nimbrel]\nCheck1=0\n";
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    QVERIFY(::chmod(QFile::encodeName(path).constData(), 0444) == 0);
+    if (isRoot()) {
+        QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0);
+        QVERIFY(::chown(QFile::encodeName(folder).constData(), kNobody, kNobody) == 0);
+        QVERIFY(::chown(QFile::encodeName(path).constData(), kNobody, kNobody) == 0);
+        const ChildRun run = runChild(path, kNobody, 0, QStringLiteral("exit"), {"Check1", "1"});
+        QCOMPARE(run.lines, QStringList({"error Permission denied"}));
+    } else {
+        setSettingsFileForTesting(path);
+        const QString failure = saveFailure(QStringLiteral("Check1"), QStringLiteral("1"));
+        setSettingsFileForTesting(QString());
+        QCOMPARE(failure, QStringLiteral("Permission denied"));
+    }
+    QCOMPARE(readAll(path), content);
+    QCOMPARE(folderListing(folder), QStringList({"Corvane.ini"}));
+}
+
+// A write that breaks off half-way (here at the file size limit, as a full disk would) must
+// leave the old store whole and no temporary file behind.
+void TestSettings::failedWriteLeavesOldFileAndNoDebris() {
+    TempSettings store;
+    SaveSetting(QStringLiteral("Text1"), QString(200, QLatin1Char('a')));
+    const QByteArray before = readAll(store.path());
+    const ChildRun run = runChild(store.path(), -1, 64, QStringLiteral("exit"),
+                                  {"Text1", QString(300, QLatin1Char('b'))});
+    QCOMPARE(run.code, 3);
+    QCOMPARE(run.lines, QStringList({QStringLiteral("error ") + qt_error_string(EFBIG)}));
+    QCOMPARE(readAll(store.path()), before);
+    QCOMPARE(folderListing(QFileInfo(store.path()).absolutePath()), QStringList({"Corvane.ini"}));
+}
+
+void TestSettings::replacementKeepsPermissions() {
+    TempSettings store;
+    SaveSetting(QStringLiteral("APIKey"), QStringLiteral("secret"));
+    const QByteArray name = QFile::encodeName(store.path());
+    struct stat status {};
+    // The key is private to its owner from the first write on.
+    QCOMPARE(::stat(name.constData(), &status), 0);
+    QCOMPARE(status.st_mode & 07777, mode_t(0600));
+    QVERIFY(::chmod(name.constData(), 0640) == 0);
+    SaveSetting(QStringLiteral("APIKey"), QStringLiteral("changed"));
+    QCOMPARE(::stat(name.constData(), &status), 0);
+    QCOMPARE(status.st_mode & 07777, mode_t(0640));
+    QCOMPARE(GetSetting(QStringLiteral("APIKey"), "x"), QStringLiteral("changed"));
+}
+
+void TestSettings::platformLocationFollowsXdg() {
+    QTemporaryDir home;
+    const EnvironmentOverride keepHome("HOME");
+    const EnvironmentOverride keepXdg("XDG_CONFIG_HOME");
+    qputenv("HOME", QFile::encodeName(home.path()));
+    setSettingsFileForTesting(QString());
+
+    qunsetenv("XDG_CONFIG_HOME");
+    QCOMPARE(settingsLocation(), home.path() + QLatin1String("/.config/Corvane.ini"));
+    qputenv("XDG_CONFIG_HOME", "relative/config");
+    QCOMPARE(settingsLocation(), home.path() + QLatin1String("/.config/Corvane.ini"));
+    const QString xdg = home.filePath(QStringLiteral("xdg/deeper"));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(xdg + QLatin1Char('/')));
+    QCOMPARE(settingsLocation(), xdg + QLatin1String("/Corvane.ini"));
+
+    // The folder is made on the first save.
+    SaveSetting(QStringLiteral("Combo1"), QStringLiteral("0"));
+    QCOMPARE(readAll(xdg + QLatin1String("/Corvane.ini")), QByteArray("[Nimbrel]\nCombo1=0\n"));
+    QCOMPARE(GetSetting(QStringLiteral("combo1"), qint64(1)), QStringLiteral("0"));
+
+    setSettingsFileForTesting(home.filePath(QStringLiteral("elsewhere.ini")));
+    QCOMPARE(settingsLocation(), home.filePath(QStringLiteral("elsewhere.ini")));
+    setSettingsFileForTesting(QString());
+}
+
+int main(int argc, char** argv) {
+    if (argc > 1 && qstrcmp(argv[1], "--child-save") == 0)
+        return childSave(argc, argv);
+    QCoreApplication app(argc, argv);
+    TestSettings test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_settings.moc"

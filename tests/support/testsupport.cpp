@@ -1,0 +1,56 @@
+#include "testsupport.h"
+
+#include "settings.h"
+
+#include <QFile>
+#include <QSettings>
+
+namespace nimbrel::test {
+
+MessageRecorder::MessageRecorder() {
+    setMessageSink(this);
+}
+
+MessageRecorder::~MessageRecorder() {
+    setMessageSink(nullptr);
+}
+
+void MessageRecorder::show(const Message& message) {
+    messages.append(message);
+    if (whileShown)
+        whileShown(message);
+}
+
+TempSettings::TempSettings() {
+    setSettingsFileForTesting(path());
+}
+
+TempSettings::~TempSettings() {
+    setSettingsFileForTesting(QString());
+}
+
+QString TempSettings::path() const {
+    return m_dir.filePath(QStringLiteral("Corvane.ini"));
+}
+
+// Read with QSettings rather than the store's own reader, so that tests see the file as another
+// program would and a fault of the reader cannot hide one of the writer. QSettings matches keys
+// case-sensitively, so two spellings of one key show as two entries.
+QMap<QString, QString> TempSettings::entries() const {
+    QMap<QString, QString> result;
+    QSettings file(path(), QSettings::IniFormat);
+    file.beginGroup(QStringLiteral("Nimbrel"));
+    const QStringList keys = file.childKeys();
+    for (const QString& key : keys)
+        result.insert(key, file.value(key).toString());
+    return result;
+}
+
+void TempSettings::writeRaw(const QByteArray& content) const {
+    QFile file(path());
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(content) != content.size())
+        qFatal("cannot write %s", qPrintable(path()));
+}
+
+} // namespace nimbrel::test
