@@ -19,6 +19,8 @@ public:
     explicit Transfer(QObject* parent = nullptr);
     ~Transfer() override;
 
+    // True from the start of OpenURL until its transfer has ended (the reply is complete, has
+    // failed or was abandoned); OpenURL returns as soon as its wait ends.
     bool StillExecuting() const;
     QString OpenURL(const QString& url);
 
@@ -32,7 +34,22 @@ public:
     void abort();
 
 Q_SIGNALS:
+    // The transfer has ended (with a body or a failure); not emitted while the owner is
+    // destroying it.
     void finished();
+
+private:
+    struct Call;
+
+    QNetworkAccessManager* m_manager;
+    // The call whose transfer is running, if any; it lives on the stack of that OpenURL.
+    Call* m_call = nullptr;
+    std::chrono::milliseconds m_timeLimit{60000};
+    qint64 m_sizeLimit = 1024 * 1024;
 };
+
+// The program's one transfer: the display fetches through it and the key test borrows it, so at
+// most one request is under way at a time. Created on first use, owned by the application.
+Transfer& sharedTransfer();
 
 } // namespace nimbrel

@@ -4,8 +4,14 @@
 
 namespace nimbrel {
 
-// The service's base address chosen at build time (NIMBREL_SERVICE_URL).
+// The service's base address chosen at build time (NIMBREL_SERVICE_URL), unless a test has
+// pointed the program at a server of its own.
 QString serviceBaseUrl();
+void setServiceBaseUrlForTesting(const QString& base);
+
+// NIMBREL_SERVICE_URL as built. It sits alone in its own source file so that a build of the
+// program for end-to-end tests can link a definition of its own in its place.
+const char* builtInServiceUrl();
 
 // UTF-8 percent-encoding of one query value: everything but unreserved characters and the
 // comma is encoded, so the value can never add or change a query parameter.

@@ -29,11 +29,26 @@ struct WeatherQuery {
 // by CR LF, or the service's or the program's message in their place. Failing steps are
 // reported through the guard (the caller's "Form2.getWeather") and the text is still built.
 // The key is read through readKey before the request and again before judging the reply.
+//
+// Lines of "Form2.getWeather":
+//   100  is the transfer busy? (then no request is sent and the reply stays empty)
+//   102  read the key, build the address and fetch it (a failed fetch leaves the reply empty)
+//   104  wait: is the transfer still executing?
+//   106  wait: let pending events run
+//   108  read the key again
+//   110  refused or missing key: the service's "Invalid API key" text or the program's hint
+//   112  unknown place: the city-list message
+//   114  current temperature ("temp")     116  minimum ("temp_min")     118  maximum ("temp_max")
+//        (a value that is not a plain decimal number fails here with "Type mismatch"; one with
+//        more than 12 decimals or beyond the range of an exact reading with "Overflow")
+//   120  location line    122  summary line    124  current temperature line
+//   126  "Low: " line     128  "High: " line
 QString buildWeatherText(Guard& guard, Transfer& transfer, const WeatherQuery& query,
                          const std::function<QString()>& readKey);
 
-// The reading half on its own (no network): what the text builder makes of one reply.
-// Failures of single values are reported through the guard.
+// The reading half on its own (no network): what the text builder makes of one reply, lines 110
+// to 128 above. Failures of single values are reported through the guard, and a temperature
+// that is missing or unreadable shows "--" in its line.
 QString weatherTextFromReply(Guard& guard, const QString& reply, const QString& apiKey,
                              const QString& tempType, const DetailChoices& details);
 

@@ -16,11 +16,15 @@ namespace nimbrel::sample {
 class SampleWeatherService : public QObject {
     Q_OBJECT
 public:
+    // Delay: answers after the given time. Stall: never answers, keeps the connection open.
+    // Reset: drops the connection without a word. Oversized: the body is padded to exactly
+    // 2 MiB and stays valid JSON. NotUtf8: the place name of a weather body ends with the bytes
+    // 0xFF 0xFE, which no UTF-8 text holds (other bodies are left as they are).
     enum class Fault { None, Delay, Stall, Reset, Oversized, NotUtf8 };
     enum class MemberOrder { Current, Older }; // Older: temp_max is the last member of "main"
 
     struct City {
-        QString name;        // as the service spells it, e.g. "San Diego"
+        QString name;         // as the service spells it, e.g. "San Diego"
         double temp = 293.15; // kelvin
         double tempMin = 290.37;
         double tempMax = 295.93;
@@ -49,13 +53,43 @@ public:
     void setFixedReply(int status, const QByteArray& body);
     void clearFixedReply();
 
-    // Request lines as received ("GET /data/2.5/weather?q=...&APPID=... HTTP/1.1").
+    // Request lines as received ("GET /data/2.5/weather?q=...&APPID=... HTTP/1.1"), read as UTF-8.
     QStringList requestLines() const;
     int requestCount() const;
     void clearRequests();
 
 Q_SIGNALS:
+    // Emitted once the head of a request is complete and before it is answered, so a receiver
+    // may still change the reply (fault, fixed reply) for this very request.
     void requestReceived(const QString& requestLine);
+
+private:
+    struct Connection {
+        QByteArray buffer;     // received bytes not yet taken as a request
+        qint64 bodyToSkip = 0; // request body bytes still to be thrown away
+        bool busy = false;     // an answer is held back (delay, stall)
+        bool closing = false;  // the last answer said "Connection: close"
+    };
+
+    void acceptConnections();
+    void readFrom(QTcpSocket* socket);
+    void forget(QTcpSocket* socket);
+    void serve(QTcpSocket* socket);
+    void sendHeldAnswer(QTcpSocket* socket, const QByteArray& answer, bool close);
+    QByteArray replyBody(const QByteArray& target, int& status) const;
+
+    QTcpServer* m_server = nullptr;
+    QHash<QTcpSocket*, Connection> m_connections;
+    QStringList m_validKeys;
+    QStringList m_blockedKeys;
+    QHash<QString, City> m_cities; // keyed by the trimmed, case-folded query
+    MemberOrder m_memberOrder = MemberOrder::Current;
+    Fault m_fault = Fault::None;
+    std::chrono::milliseconds m_delay{0};
+    bool m_hasFixedReply = false;
+    int m_fixedStatus = 200;
+    QByteArray m_fixedBody;
+    QStringList m_requestLines;
 };
 
 } // namespace nimbrel::sample

@@ -1,0 +1,103 @@
+// Reading one reply of the service and building its text, beside a full JSON parse of the same
+// reply that extracts the same five values. The reply is fetched once from the sample service.
+//
+//   bench_weathertext [--benchmark_* options]
+#include "apperror.h"
+#include "guard.h"
+#include "messages.h"
+#include "sampleweatherservice.h"
+#include "transfer.h"
+#include "weatherrequest.h"
+#include "weathertext.h"
+
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+QString g_reply;
+
+// A report during a run would mean the reply was not read as intended.
+class AbortOnReport : public nimbrel::MessageSink {
+public:
+    void show(const nimbrel::Message& message) override {
+        std::fprintf(stderr, "unexpected report: %s\n", qPrintable(message.text));
+        std::abort();
+    }
+};
+
+void markerReadingAndText(benchmark::State& state) {
+    nimbrel::Guard guard(QStringLiteral("Form2.getWeather"));
+    const nimbrel::DetailChoices all;
+    const QString key = QStringLiteral("demo-key");
+    const QString unit = QStringLiteral("Fahrenheit");
+    for (auto _ : state) {
+        QString text = nimbrel::weatherTextFromReply(guard, g_reply, key, unit, all);
+        benchmark::DoNotOptimize(text);
+    }
+    state.SetBytesProcessed(state.iterations() * g_reply.size() * qsizetype(sizeof(QChar)));
+}
+
+void jsonDocumentValues(benchmark::State& state) {
+    // The reply arrives as bytes; decoding it is part of what the marker reading gets for free.
+    const QByteArray bytes = g_reply.toUtf8();
+    for (auto _ : state) {
+        const QJsonObject root = QJsonDocument::fromJson(bytes).object();
+        const QJsonObject main = root.value(QLatin1String("main")).toObject();
+        double temp = main.value(QLatin1String("temp")).toDouble();
+        double tempMin = main.value(QLatin1String("temp_min")).toDouble();
+        double tempMax = main.value(QLatin1String("temp_max")).toDouble();
+        QString name = root.value(QLatin1String("name")).toString();
+        QString description = root.value(QLatin1String("weather"))
+                                  .toArray()
+                                  .at(0)
+                                  .toObject()
+                                  .value(QLatin1String("description"))
+                                  .toString();
+        benchmark::DoNotOptimize(temp);
+        benchmark::DoNotOptimize(tempMin);
+        benchmark::DoNotOptimize(tempMax);
+        benchmark::DoNotOptimize(name);
+        benchmark::DoNotOptimize(description);
+    }
+    state.SetBytesProcessed(state.iterations() * bytes.size());
+}
+
+} // namespace
+
+BENCHMARK(markerReadingAndText);
+BENCHMARK(jsonDocumentValues);
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    QCoreApplication app(argc, argv);
+
+    nimbrel::sample::SampleWeatherService service;
+    if (!service.listen()) {
+        std::fprintf(stderr, "the sample service cannot listen\n");
+        return 1;
+    }
+    nimbrel::Transfer transfer;
+    try {
+        g_reply = transfer.OpenURL(nimbrel::weatherRequestUrl(
+            service.baseUrl(), QStringLiteral("San Diego"), QStringLiteral("demo-key")));
+    } catch (const nimbrel::AppError& error) {
+        std::fprintf(stderr, "fetch failed: %s\n", error.what());
+        return 1;
+    }
+    std::printf("reply: %lld characters\n", static_cast<long long>(g_reply.size()));
+
+    AbortOnReport sink;
+    nimbrel::setMessageSink(&sink);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    nimbrel::setMessageSink(nullptr);
+    return 0;
+}

@@ -1,0 +1,9 @@
+#include "weatherrequest.h"
+
+namespace nimbrel {
+
+const char* builtInServiceUrl() {
+    return NIMBREL_SERVICE_URL;
+}
+
+} // namespace nimbrel

@@ -1,0 +1,187 @@
+#include "guard.h"
+#include "sampleweatherservice.h"
+#include "testsupport.h"
+#include "transfer.h"
+#include "weathertestsupport.h"
+#include "weathertext.h"
+
+#include <QPointer>
+#include <QtTest>
+
+using namespace nimbrel;
+using namespace std::chrono_literals;
+using Fault = sample::SampleWeatherService::Fault;
+
+namespace {
+
+const QString kReportName = QStringLiteral("Form2.getWeather");
+
+QString degrees(const QString& label, const QString& number, char unit = 'F') {
+    return label + number + QLatin1Char(' ') + QChar(0x00B0) + QLatin1Char(unit);
+}
+
+const QString kWorkedExample =
+    QStringList{"San Diego", degrees("Current Temperature: ", "68"), "Clear Sky",
+                degrees("Low: ", "63"), degrees("High: ", "73")}
+        .join(QLatin1String("\r\n"));
+
+// What an empty or foreign reply gives with a key stored.
+const QString kNoValues = QStringList{"", degrees("Current Temperature: ", "--"), "",
+                                      degrees("Low: ", "--"), degrees("High: ", "--")}
+                              .join(QLatin1String("\r\n"));
+
+const QString kRefusedKey = QStringLiteral(
+    "Invalid API key. Please see https://openweathermap.org/faq#error401 for more info.");
+
+const QString kCityMessage =
+    QStringLiteral("Please enter valid location. Please go to the https://openweathermap.org/city "
+                   "to learn how city should be written.");
+
+} // namespace
+
+// The whole fetch: request, wait, reading, and the failures reported on the way.
+class TestGetWeather : public QObject {
+    Q_OBJECT
+
+private:
+    QString getWeather(const QString& location, const QString& tempType = "Fahrenheit") {
+        return getWeatherFrom(m_service->baseUrl(), location, tempType);
+    }
+    QString getWeatherFrom(const QString& base, const QString& location,
+                           const QString& tempType = "Fahrenheit") {
+        Guard guard(kReportName);
+        const WeatherQuery query{base, location, tempType, {}};
+        return buildWeatherText(guard, *m_transfer, query, [this] {
+            ++m_keyReads;
+            return m_key;
+        });
+    }
+
+    sample::SampleWeatherService* m_service = nullptr;
+    test::MessageRecorder* m_recorder = nullptr;
+    QPointer<Transfer> m_transfer;
+    QString m_key;
+    int m_keyReads = 0;
+
+private Q_SLOTS:
+    void init() {
+        m_service = new sample::SampleWeatherService;
+        QVERIFY(m_service->listen());
+        m_recorder = new test::MessageRecorder;
+        m_transfer = new Transfer;
+        m_key = QStringLiteral("demo-key");
+        m_keyReads = 0;
+    }
+    void cleanup() {
+        delete m_transfer.data();
+        delete m_recorder;
+        delete m_service;
+    }
+
+    void workedExample() {
+        QCOMPARE(getWeather("San Diego"), kWorkedExample);
+        QCOMPARE(m_service->requestLines(),
+                 QStringList{"GET /data/2.5/weather?q=San%20Diego&APPID=demo-key HTTP/1.1"});
+        QCOMPARE(m_keyReads, 2);
+        QVERIFY(m_recorder->messages.isEmpty());
+    }
+
+    void serviceAnswers_data() {
+        QTest::addColumn<QString>("location");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("key refused") << "San Diego"
+                                     << "wrong" << kRefusedKey;
+        QTest::newRow("no key: still asked, refused") << "San Diego"
+                                                      << "" << kRefusedKey;
+        QTest::newRow("unknown place") << "Atlantis"
+                                       << "demo-key" << kCityMessage;
+        QTest::newRow("a location cannot add a parameter") << "San Diego&units=metric"
+                                                           << "demo-key" << kCityMessage;
+        QTest::newRow("blocked account") << "San Diego"
+                                         << "blocked" << kNoValues;
+    }
+    void serviceAnswers() {
+        QFETCH(QString, location);
+        QFETCH(QString, key);
+        QFETCH(QString, expected);
+        m_service->setBlockedKeys({QStringLiteral("blocked")});
+        m_key = key;
+        QCOMPARE(getWeather(location), expected);
+        QCOMPARE(m_service->requestCount(), 1);
+        QVERIFY(m_recorder->messages.isEmpty());
+    }
+
+    void maximumAsLastMember() {
+        m_service->setMemberOrder(sample::SampleWeatherService::MemberOrder::Older);
+        QCOMPARE(getWeather("San Diego"), kWorkedExample);
+    }
+
+    // A failed fetch is reported at the fetch's line and the text is built from an empty reply.
+    void unreachableService_data() {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("key stored") << "demo-key" << kNoValues;
+        QTest::newRow("no key") << ""
+                                << "Please enter valid API key.";
+    }
+    void unreachableService() {
+        QFETCH(QString, key);
+        QFETCH(QString, expected);
+        m_key = key;
+        const QString base = QStringLiteral("http://127.0.0.1:%1").arg(test::closedLocalPort());
+        QCOMPARE(getWeatherFrom(base, "San Diego"), expected);
+        QCOMPARE(m_recorder->messages.size(), 1);
+        const QString report = m_recorder->messages.first().text;
+        QVERIFY2(report.startsWith(QLatin1String("Cannot connect to the weather service: ")),
+                 qPrintable(report));
+        QVERIFY2(
+            report.contains(QLatin1String("in Nimbrel2021/08/31.Form2.getWeather at line 102")),
+            qPrintable(report));
+    }
+
+    void timeLimitReported() {
+        m_service->setFault(Fault::Stall);
+        m_transfer->setTimeLimit(200ms);
+        QCOMPARE(getWeather("San Diego"), kNoValues);
+        QCOMPARE(m_recorder->messages.size(), 1);
+        const QString report = m_recorder->messages.first().text;
+        QVERIFY2(report.startsWith(QLatin1String("The weather service did not answer within")),
+                 qPrintable(report));
+        QVERIFY(report.endsWith(errorReportText(QString(), kReportName, 102)));
+    }
+
+    // A fetch that starts while another is under way sends nothing and waits for the other to
+    // end; both complete.
+    void busyTransferSendsNothing() {
+        m_service->setFault(Fault::Delay, 200ms);
+        QString inner;
+        bool innerSawBusy = false;
+        QTimer::singleShot(20, m_service, [&] {
+            innerSawBusy = m_transfer->StillExecuting();
+            inner = getWeather("London, UK");
+        });
+        const QString outer = getWeather("San Diego");
+        QVERIFY(innerSawBusy);
+        QCOMPARE(m_service->requestLines(),
+                 QStringList{"GET /data/2.5/weather?q=San%20Diego&APPID=demo-key HTTP/1.1"});
+        QCOMPARE(inner, kNoValues);
+        QCOMPARE(outer, kWorkedExample);
+        QCOMPARE(m_keyReads, 3);
+        QVERIFY(m_recorder->messages.isEmpty());
+    }
+
+    // The transfer's owner discards it while the fetch waits.
+    void transferDeletedDuringFetch() {
+        m_service->setFault(Fault::Stall);
+        QTimer::singleShot(50, m_service, [this] { delete m_transfer.data(); });
+        QCOMPARE(getWeather("San Diego"), kNoValues);
+        QVERIFY(m_transfer.isNull());
+        QCOMPARE(m_recorder->messages.size(), 1);
+        QCOMPARE(m_recorder->messages.first().text,
+                 errorReportText(QStringLiteral("The transfer was cancelled"), kReportName, 102));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestGetWeather)
+#include "tst_getweather.moc"

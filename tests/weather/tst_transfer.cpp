@@ -1,0 +1,210 @@
+#include "apperror.h"
+#include "sampleweatherservice.h"
+#include "transfer.h"
+#include "weatherrequest.h"
+#include "weathertestsupport.h"
+
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QtTest>
+
+using namespace nimbrel;
+using namespace std::chrono_literals;
+using Fault = sample::SampleWeatherService::Fault;
+
+namespace {
+
+// The description OpenURL failed with, or an empty text when it returned.
+QString failureOf(Transfer& transfer, const QString& url, QString* body = nullptr) {
+    try {
+        const QString text = transfer.OpenURL(url);
+        if (body)
+            *body = text;
+        return {};
+    } catch (const AppError& error) {
+        return error.description();
+    }
+}
+
+} // namespace
+
+class TestTransfer : public QObject {
+    Q_OBJECT
+
+private:
+    QString weatherUrl(const QString& key = QStringLiteral("demo-key")) const {
+        return weatherRequestUrl(m_service->baseUrl(), QStringLiteral("San Diego"), key);
+    }
+
+    sample::SampleWeatherService* m_service = nullptr;
+
+private Q_SLOTS:
+    void init() {
+        m_service = new sample::SampleWeatherService;
+        QVERIFY(m_service->listen());
+    }
+    void cleanup() {
+        delete m_service;
+        m_service = nullptr;
+    }
+
+    void bodyForEveryStatus_data() {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("body");
+        QTest::newRow("200") << 200 << QByteArray(R"({"name":"Here","cod":200})");
+        QTest::newRow("401") << 401 << QByteArray(R"({"cod":401, "message": "Invalid API key"})");
+        QTest::newRow("404") << 404 << QByteArray(R"({"cod":"404","message":"city not found"})");
+        QTest::newRow("429") << 429 << QByteArray(R"({"cod":429})");
+        QTest::newRow("500 empty") << 500 << QByteArray();
+    }
+    void bodyForEveryStatus() {
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
+        m_service->setFixedReply(status, body);
+        Transfer transfer;
+        QString text;
+        QCOMPARE(failureOf(transfer, weatherUrl(), &text), QString());
+        QCOMPARE(text, QString::fromUtf8(body));
+        QVERIFY(!transfer.StillExecuting());
+    }
+
+    void unreachableHost() {
+        Transfer transfer;
+        const QString failure =
+            failureOf(transfer, QStringLiteral("http://127.0.0.1:%1/data/2.5/weather?q=x&APPID=y")
+                                    .arg(test::closedLocalPort()));
+        QVERIFY2(failure.startsWith(QLatin1String("Cannot connect to the weather service: ")),
+                 qPrintable(failure));
+        QVERIFY2(failure.contains(QLatin1String("refused"), Qt::CaseInsensitive),
+                 qPrintable(failure));
+        QVERIFY(!transfer.StillExecuting());
+    }
+
+    // Only web addresses: the access manager would read files for a file: address.
+    void refusesOtherSchemes_data() {
+        QTest::addColumn<QString>("url");
+        QTest::newRow("file") << "file:///etc/hostname";
+        QTest::newRow("data") << "data:text/plain,hello";
+        QTest::newRow("no host") << "http:///data/2.5/weather";
+    }
+    void refusesOtherSchemes() {
+        QFETCH(QString, url);
+        Transfer transfer;
+        QString text;
+        QVERIFY(!failureOf(transfer, url, &text).isEmpty());
+        QVERIFY(text.isEmpty());
+    }
+
+    // A server that accepts and then says nothing cannot hold the caller beyond the limit.
+    void totalTimeLimit() {
+        m_service->setFault(Fault::Stall);
+        Transfer transfer;
+        QCOMPARE(transfer.timeLimit(), 60s);
+        transfer.setTimeLimit(300ms);
+        QCOMPARE(transfer.timeLimit(), 300ms);
+        QElapsedTimer clock;
+        clock.start();
+        const QString failure = failureOf(transfer, weatherUrl());
+        QVERIFY2(failure.contains(QLatin1String("0.3 seconds")), qPrintable(failure));
+        QVERIFY(clock.elapsed() >= 290);
+        QVERIFY(clock.elapsed() < 5000);
+        QVERIFY(!transfer.StillExecuting());
+        QCOMPARE(m_service->requestCount(), 1);
+    }
+
+    void oversizedReplyRefused() {
+        m_service->setFault(Fault::Oversized);
+        Transfer transfer;
+        QString text;
+        const QString failure = failureOf(transfer, weatherUrl(), &text);
+        QVERIFY2(failure.startsWith(QLatin1String("The reply is too large")), qPrintable(failure));
+        QVERIFY(text.isEmpty());
+        QVERIFY(!transfer.StillExecuting());
+    }
+
+    void sizeLimitBoundary() {
+        const QByteArray body(1000, 'x');
+        m_service->setFixedReply(200, body);
+        Transfer transfer;
+        transfer.setSizeLimit(1000);
+        QString text;
+        QCOMPARE(failureOf(transfer, weatherUrl(), &text), QString());
+        QCOMPARE(text.size(), 1000);
+        transfer.setSizeLimit(999);
+        QVERIFY(
+            failureOf(transfer, weatherUrl()).startsWith(QLatin1String("The reply is too large")));
+    }
+
+    void invalidUtf8Survives() {
+        m_service->setFault(Fault::NotUtf8);
+        Transfer transfer;
+        QString text;
+        QCOMPARE(failureOf(transfer, weatherUrl(), &text), QString());
+        QVERIFY(text.contains(QChar::ReplacementCharacter));
+        QVERIFY(text.contains(QLatin1String("\"temp\":")));
+    }
+
+    // Busy from the start of OpenURL until the transfer ends; a second call meanwhile is refused
+    // without disturbing the first.
+    void stillExecutingDuringWait() {
+        m_service->setFault(Fault::Delay, 200ms);
+        Transfer transfer;
+        QVERIFY(!transfer.StillExecuting());
+        bool busyWhileWaiting = false;
+        QString secondFailure;
+        QTimer::singleShot(20, &transfer, [&] {
+            busyWhileWaiting = transfer.StillExecuting();
+            secondFailure = failureOf(transfer, weatherUrl());
+        });
+        int finishedSignals = 0;
+        connect(&transfer, &Transfer::finished, this, [&] { ++finishedSignals; });
+        QString text;
+        QCOMPARE(failureOf(transfer, weatherUrl(), &text), QString());
+        QVERIFY(busyWhileWaiting);
+        QCOMPARE(secondFailure, QStringLiteral("Still executing last request"));
+        QVERIFY(text.contains(QLatin1String("San Diego")));
+        QVERIFY(!transfer.StillExecuting());
+        QCOMPARE(finishedSignals, 1);
+        QCOMPARE(m_service->requestCount(), 1);
+    }
+
+    // The owner goes away while OpenURL waits (the sanitizer build runs this too).
+    void deletedWhileWaiting() {
+        m_service->setFault(Fault::Stall);
+        QPointer<Transfer> transfer = new Transfer;
+        QTimer::singleShot(50, m_service, [&] { delete transfer.data(); });
+        QCOMPARE(failureOf(*transfer, weatherUrl()), QStringLiteral("The transfer was cancelled"));
+        QVERIFY(transfer.isNull());
+    }
+
+    void abortedWhileWaiting() {
+        m_service->setFault(Fault::Stall);
+        Transfer transfer;
+        QTimer::singleShot(50, &transfer, [&] {
+            transfer.abort();
+            m_service->setFault(Fault::None);
+        });
+        QCOMPARE(failureOf(transfer, weatherUrl()), QStringLiteral("The transfer was cancelled"));
+        QVERIFY(!transfer.StillExecuting());
+        // Usable again afterwards.
+        QString text;
+        QCOMPARE(failureOf(transfer, weatherUrl(), &text), QString());
+        QVERIFY(text.contains(QLatin1String("San Diego")));
+    }
+
+    // The program ending makes every event loop return, also the one OpenURL waits in. Kept
+    // last: afterwards new event loops return at once until the application loop runs again.
+    void applicationExitWhileWaiting() {
+        m_service->setFault(Fault::Stall);
+        Transfer transfer;
+        QTimer::singleShot(50, &transfer, [] { QCoreApplication::exit(0); });
+        QCOMPARE(failureOf(transfer, weatherUrl()), QStringLiteral("The transfer was cancelled"));
+        QVERIFY(!transfer.StillExecuting());
+        // Running the application loop once clears the ending state for what follows.
+        QTimer::singleShot(0, QCoreApplication::instance(), &QCoreApplication::quit);
+        QCoreApplication::exec();
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTransfer)
+#include "tst_transfer.moc"

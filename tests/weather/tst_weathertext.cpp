@@ -1,0 +1,379 @@
+#include "apperror.h"
+#include "guard.h"
+#include "testsupport.h"
+#include "weathertestsupport.h"
+#include "weathertext.h"
+
+#include <QLocale>
+#include <QtTest>
+
+Q_DECLARE_METATYPE(nimbrel::DetailChoices)
+
+using namespace nimbrel;
+
+namespace {
+
+const QString kReportName = QStringLiteral("Form2.getWeather");
+
+QString lines(const QStringList& five) {
+    Q_ASSERT(five.size() == 5);
+    return five.join(QLatin1String("\r\n"));
+}
+
+QString degrees(const QString& label, const QString& number, char unit) {
+    return label + number + QLatin1Char(' ') + QChar(0x00B0) + QLatin1Char(unit);
+}
+
+DetailChoices onlyDetails(bool location, bool current, bool summary, bool high, bool low) {
+    DetailChoices details;
+    details.location = location;
+    details.current = current;
+    details.summary = summary;
+    details.high = high;
+    details.low = low;
+    return details;
+}
+
+} // namespace
+
+// The reading of one reply, without the network.
+class TestWeatherText : public QObject {
+    Q_OBJECT
+
+private:
+    QString read(const QString& reply, const QString& key = QStringLiteral("demo-key"),
+                 const QString& tempType = QStringLiteral("Fahrenheit"),
+                 const DetailChoices& details = {}) {
+        Guard guard(kReportName);
+        return weatherTextFromReply(guard, reply, key, tempType, details);
+    }
+
+    test::MessageRecorder* m_recorder = nullptr;
+
+private Q_SLOTS:
+    void init() { m_recorder = new test::MessageRecorder; }
+    void cleanup() {
+        delete m_recorder;
+        m_recorder = nullptr;
+        QLocale::setDefault(QLocale::c());
+    }
+
+    void workedExample_data() {
+        QTest::addColumn<QString>("tempType");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("Fahrenheit")
+            << "Fahrenheit"
+            << lines({"San Diego", degrees("Current Temperature: ", "68", 'F'), "Clear Sky",
+                      degrees("Low: ", "63", 'F'), degrees("High: ", "73", 'F')});
+        QTest::newRow("Celsius") << "Celsius"
+                                 << lines({"San Diego", degrees("Current Temperature: ", "20", 'C'),
+                                           "Clear Sky", degrees("Low: ", "17", 'C'),
+                                           degrees("High: ", "23", 'C')});
+    }
+    void workedExample() {
+        QFETCH(QString, tempType);
+        QFETCH(QString, expected);
+        QCOMPARE(read(test::serviceReply("293.15", "290.37", "295.93"), "demo-key", tempType),
+                 expected);
+        QVERIFY(m_recorder->messages.isEmpty());
+    }
+
+    // The exact value, the offset 273.15 and a single rounding, halves to even.
+    void temperatures_data() {
+        QTest::addColumn<QString>("kelvin");
+        QTest::addColumn<QString>("tempType");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("293.15 F") << "293.15"
+                                  << "Fahrenheit"
+                                  << "68";
+        QTest::newRow("290.37 F") << "290.37"
+                                  << "Fahrenheit"
+                                  << "63";
+        QTest::newRow("295.93 F") << "295.93"
+                                  << "Fahrenheit"
+                                  << "73";
+        QTest::newRow("285.5 C") << "285.5"
+                                 << "Celsius"
+                                 << "12";
+        QTest::newRow("285.5 F") << "285.5"
+                                 << "Fahrenheit"
+                                 << "54";
+        QTest::newRow("284.5 C") << "284.5"
+                                 << "Celsius"
+                                 << "11";
+        QTest::newRow("284.5 F") << "284.5"
+                                 << "Fahrenheit"
+                                 << "52";
+        QTest::newRow("282.55 C") << "282.55"
+                                  << "Celsius"
+                                  << "9";
+        QTest::newRow("282.55 F") << "282.55"
+                                  << "Fahrenheit"
+                                  << "49";
+        QTest::newRow("275.65 C half down to even") << "275.65"
+                                                    << "Celsius"
+                                                    << "2";
+        QTest::newRow("275.65 F half down to even") << "275.65"
+                                                    << "Fahrenheit"
+                                                    << "36";
+        QTest::newRow("276.65 C half up to even") << "276.65"
+                                                  << "Celsius"
+                                                  << "4";
+        QTest::newRow("272.65 C is -0.5") << "272.65"
+                                          << "Celsius"
+                                          << "0";
+        QTest::newRow("272.9 C is -0.25") << "272.9"
+                                          << "Celsius"
+                                          << "0";
+        QTest::newRow("271.65 C is -1.5") << "271.65"
+                                          << "Celsius"
+                                          << "-2";
+        QTest::newRow("255.37 F is -0.004") << "255.37"
+                                            << "Fahrenheit"
+                                            << "0";
+        QTest::newRow("250.65 F is -8.5") << "250.65"
+                                          << "Fahrenheit"
+                                          << "-8";
+        QTest::newRow("0 K") << "0"
+                             << "Celsius"
+                             << "-273";
+        QTest::newRow("whole kelvin") << "300"
+                                      << "Fahrenheit"
+                                      << "80";
+        QTest::newRow("blanks and sign") << " + 293.15 "
+                                         << "Fahrenheit"
+                                         << "68";
+        QTest::newRow("negative kelvin") << "-1.85"
+                                         << "Celsius"
+                                         << "-275";
+        QTest::newRow("trailing zeros") << "275.650000000000000000"
+                                        << "Celsius"
+                                        << "2";
+        QTest::newRow("many decimals") << "275.650000000001"
+                                       << "Celsius"
+                                       << "3";
+        QTest::newRow("no integer digits") << ".5"
+                                           << "Celsius"
+                                           << "-273";
+        QTest::newRow("large") << "1000000273.15"
+                               << "Celsius"
+                               << "1000000000";
+    }
+    void temperatures() {
+        QFETCH(QString, kelvin);
+        QFETCH(QString, tempType);
+        QFETCH(QString, expected);
+        const QString text = read(test::serviceReply(kelvin, "290", "290"), "demo-key", tempType);
+        const char unit = tempType == QLatin1String("Celsius") ? 'C' : 'F';
+        QCOMPARE(text.split(QLatin1String("\r\n")).value(1),
+                 degrees("Current Temperature: ", expected, unit));
+        QVERIFY(m_recorder->messages.isEmpty());
+    }
+
+    // The reply is written the same everywhere: the user's decimal comma plays no part.
+    void localeIndependent() {
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        const QString text = read(test::serviceReply("282.55", "282.55", "282.55"), "demo-key",
+                                  QStringLiteral("Celsius"));
+        QCOMPARE(text.split(QLatin1String("\r\n")).value(1),
+                 degrees("Current Temperature: ", "9", 'C'));
+    }
+
+    // A value that is not a plain decimal number fails its own step; its line shows "--".
+    void unreadableValue_data() {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("description");
+        QTest::newRow("word") << "null" << AppError::typeMismatch().description();
+        QTest::newRow("empty") << "" << AppError::typeMismatch().description();
+        QTest::newRow("sign only") << "-" << AppError::typeMismatch().description();
+        QTest::newRow("exponent") << "2.9315e2" << AppError::typeMismatch().description();
+        QTest::newRow("two points") << "293.1.5" << AppError::typeMismatch().description();
+        QTest::newRow("inner blank") << "29 3.15" << AppError::typeMismatch().description();
+        QTest::newRow("quoted") << "\"293.15\"" << AppError::typeMismatch().description();
+        QTest::newRow("other separator") << "293;15" << AppError::typeMismatch().description();
+        QTest::newRow("arabic-indic digits")
+            << QString::fromUtf8("\u0662\u0669\u0663") << AppError::typeMismatch().description();
+        QTest::newRow("huge") << "9999999999999999999999" << AppError::overflow().description();
+    }
+    void unreadableValue() {
+        QFETCH(QString, value);
+        QFETCH(QString, description);
+        struct Case {
+            QString reply;
+            int line;
+            int lineIndex;
+            const char* label;
+        };
+        const Case cases[] = {
+            {test::serviceReply(value, "290.37", "295.93"), 114, 1, "Current Temperature: "},
+            {test::serviceReply("293.15", value, "295.93"), 116, 3, "Low: "},
+            {test::serviceReply("293.15", "290.37", value), 118, 4, "High: "},
+        };
+        for (const Case& c : cases) {
+            m_recorder->messages.clear();
+            const QStringList five = read(c.reply).split(QLatin1String("\r\n"));
+            QCOMPARE(five.size(), 5);
+            QCOMPARE(five.at(c.lineIndex), degrees(QLatin1String(c.label), "--", 'F'));
+            QCOMPARE(m_recorder->messages.size(), 1);
+            QCOMPARE(m_recorder->messages.first().title, QStringLiteral("Application Error"));
+            QCOMPARE(m_recorder->messages.first().text,
+                     errorReportText(description, kReportName, c.line));
+            QCOMPARE(five.at(0), QStringLiteral("San Diego"));
+        }
+    }
+
+    // An error reply, a failed fetch or a cut-off reply: never a number made up from 0 K.
+    void missingTemperatures_data() {
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<QString>("expected");
+        const QString none = lines({"", degrees("Current Temperature: ", "--", 'F'), "",
+                                    degrees("Low: ", "--", 'F'), degrees("High: ", "--", 'F')});
+        QTest::newRow("empty reply") << "" << none;
+        QTest::newRow("429") << R"({"cod":429, "message": "Your account is temporary blocked"})"
+                             << none;
+        QTest::newRow("no comma after the last value")
+            << R"({"main":{"temp_max":295.93})"
+            << lines({"", degrees("Current Temperature: ", "--", 'F'), "",
+                      degrees("Low: ", "--", 'F'), degrees("High: ", "--", 'F')});
+        QTest::newRow("only the current value")
+            << R"({"main":{"temp":293.15,"humidity":50}})"
+            << lines({"", degrees("Current Temperature: ", "68", 'F'), "",
+                      degrees("Low: ", "--", 'F'), degrees("High: ", "--", 'F')});
+    }
+    void missingTemperatures() {
+        QFETCH(QString, reply);
+        QFETCH(QString, expected);
+        QCOMPARE(read(reply), expected);
+        QVERIFY(m_recorder->messages.isEmpty());
+    }
+
+    // Check6 (captioned "High") switches the "High: " line, Check7 ("Low") the "Low: " line;
+    // the order of the lines never changes.
+    void detailChoices_data() {
+        QTest::addColumn<DetailChoices>("details");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("none") << onlyDetails(false, false, false, false, false)
+                              << "\r\n\r\n\r\n\r\n";
+        QTest::newRow("only High") << onlyDetails(false, false, false, true, false)
+                                   << lines({"", "", "", "", degrees("High: ", "73", 'F')});
+        QTest::newRow("only Low") << onlyDetails(false, false, false, false, true)
+                                  << lines({"", "", "", degrees("Low: ", "63", 'F'), ""});
+        QTest::newRow("location and summary") << onlyDetails(true, false, true, false, false)
+                                              << lines({"San Diego", "", "Clear Sky", "", ""});
+        QTest::newRow("only current")
+            << onlyDetails(false, true, false, false, false)
+            << lines({"", degrees("Current Temperature: ", "68", 'F'), "", "", ""});
+    }
+    void detailChoices() {
+        QFETCH(DetailChoices, details);
+        QFETCH(QString, expected);
+        QCOMPARE(read(test::serviceReply("293.15", "290.37", "295.93"), "demo-key", "Fahrenheit",
+                      details),
+                 expected);
+    }
+
+    void unknownUnitBuildsNoTemperatureLine_data() {
+        QTest::addColumn<QString>("tempType");
+        QTest::newRow("empty") << "";
+        QTest::newRow("lower case") << "fahrenheit";
+        QTest::newRow("trailing blank") << "Celsius ";
+        QTest::newRow("Kelvin") << "Kelvin";
+    }
+    void unknownUnitBuildsNoTemperatureLine() {
+        QFETCH(QString, tempType);
+        QCOMPARE(read(test::serviceReply("293.15", "290.37", "295.93"), "demo-key", tempType),
+                 lines({"San Diego", "", "Clear Sky", "", ""}));
+    }
+
+    void keyAndPlaceMessages_data() {
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("expected");
+        const QString refused =
+            QStringLiteral("{\"cod\":401, \"message\": \"Invalid API key. Please see "
+                           "https://openweathermap.org/faq#error401 for more info.\"}");
+        const QString refusedText = QStringLiteral(
+            "Invalid API key. Please see https://openweathermap.org/faq#error401 for more info.");
+        const QString cityMessage = QStringLiteral(
+            "Please enter valid location. Please go to the https://openweathermap.org/city to "
+            "learn how city should be written.");
+        const QString weather = test::serviceReply("293.15", "290.37", "295.93");
+        QTest::newRow("key refused") << refused << "wrong" << refusedText;
+        QTest::newRow("no key, refused") << refused << "" << refusedText;
+        QTest::newRow("no closing pair") << "x \"INVALID api KEY, try again"
+                                         << "wrong"
+                                         << "INVALID api KEY, try again";
+        QTest::newRow("cut at the first closing pair") << "Invalid API key\"} and \"} more"
+                                                       << "wrong"
+                                                       << "Invalid API key";
+        QTest::newRow("no key, weather") << weather << ""
+                                         << "Please enter valid API key.";
+        QTest::newRow("no key, nothing") << ""
+                                         << ""
+                                         << "Please enter valid API key.";
+        QTest::newRow("city not found") << R"({"cod":"404","message":"city not found"})"
+                                        << "demo-key" << cityMessage;
+        QTest::newRow("CITY NOT FOUND") << R"({"cod":"404","message":"CITY NOT FOUND"})"
+                                        << "demo-key" << cityMessage;
+        QTest::newRow("no key, city not found") << R"({"cod":"404","message":"city not found"})"
+                                                << ""
+                                                << "Please enter valid API key.";
+    }
+    void keyAndPlaceMessages() {
+        QFETCH(QString, reply);
+        QFETCH(QString, key);
+        QFETCH(QString, expected);
+        QCOMPARE(read(reply, key), expected);
+        QVERIFY(m_recorder->messages.isEmpty());
+    }
+
+    void placeAndSummary_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("description");
+        QTest::addColumn<QString>("location");
+        QTest::addColumn<QString>("summary");
+        QTest::newRow("plain") << "London"
+                               << "light intensity drizzle"
+                               << "London"
+                               << "Light Intensity Drizzle";
+        QTest::newRow("upper case") << "New York"
+                                    << "SCATTERED CLOUDS"
+                                    << "New York"
+                                    << "Scattered Clouds";
+        QTest::newRow("cut at the comma") << "Washington, D.C."
+                                          << "mIxEd  case"
+                                          << "Washington"
+                                          << "Mixed  Case";
+        QTest::newRow("letters outside ASCII")
+            << QString::fromUtf8("Zürich") << QString::fromUtf8("ÉCLAIRCIES légères")
+            << QString::fromUtf8("Zürich") << QString::fromUtf8("Éclaircies Légères");
+        QTest::newRow("inner quotes") << "Sa\\\"n"
+                                      << "light rain"
+                                      << "Sa\\n"
+                                      << "Light Rain";
+    }
+    void placeAndSummary() {
+        QFETCH(QString, name);
+        QFETCH(QString, description);
+        QFETCH(QString, location);
+        QFETCH(QString, summary);
+        const QStringList five =
+            read(test::serviceReply("293.15", "290.37", "295.93", name, description))
+                .split(QLatin1String("\r\n"));
+        QCOMPARE(five.value(0), location);
+        QCOMPARE(five.value(2), summary);
+    }
+
+    // Markers match in any letter case; a maximum that closes its object still reads.
+    void markerForms() {
+        const QString reply = QStringLiteral(
+            R"({"weather":[{"DESCRIPTION":"few clouds","icon":"02d"}],"Main":{"TEMP":293.15,)"
+            R"("Temp_Min":290.37,"temp_MAX":295.93},"visibility":10000,"NAME":"San Diego","cod":200})");
+        QCOMPARE(read(reply),
+                 lines({"San Diego", degrees("Current Temperature: ", "68", 'F'), "Few Clouds",
+                        degrees("Low: ", "63", 'F'), degrees("High: ", "73", 'F')}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestWeatherText)
+#include "tst_weathertext.moc"
