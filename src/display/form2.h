@@ -1,0 +1,136 @@
+#pragma once
+
+#include "forms.h"
+#include "keep_awake.h"
+
+#include <QPointer>
+#include <QString>
+#include <functional>
+#include <memory>
+
+class QCheckBox;
+class QLabel;
+class QTimer;
+
+namespace nimbrel {
+
+class DrawingBand;
+class Guard;
+class MeasuringLabel;
+class Transfer;
+
+// The full-screen display: the weather text in large type on one colour, a small hint in the
+// top-left corner, a refresh and drawing tick every second and, when asked for at creation, a
+// keep-awake tick every 59 seconds. Escape goes back to the settings window and leaves the
+// display running hidden; a close request discards it.
+//
+// Controls (object names): Label1 (the hint), lblData (the measuring label, never left
+// visible), Picture1 (the drawing band), Timer1 (1000 ms, running from creation), Timer2
+// (59000 ms, running only when "Check4" was 1 as the window was created).
+//
+// Report lines of the guarded procedures:
+//   "Form2.Form_Load"         100 layout (fetches once), 102 icon, 104 stored "Check1" into the
+//                             settings window's Check1, 106 Label1 hidden when that box is
+//                             ticked and shown otherwise, 108 stored "Check4" into Check4,
+//                             110 Timer2 on when that box is ticked and off otherwise,
+//                             112 lblData and Picture1 hidden
+//   "Form2.Form_Activate"     100 lblData hidden, 102 Picture1 hidden
+//   "Form2.Form_KeyDown"      100 any key but H, I, D, E ends the hide sequence, 102 Escape
+//                             (hide the display, show the settings window), 104 H, 106 I,
+//                             108 D, 110 E
+//   "Form2.Form_QueryUnload"  100 show the settings window, 102 and 104 process pending events
+//   "Form2.ReLoadStyle"       100 lblData and Picture1 hidden, 102 first fetch into lblData,
+//                             104 lblData font (face, bold, italic, size, strikeout, underline;
+//                             each on its own, so one bad value costs only that property),
+//                             106 lblData text and background colour, 108 alignment,
+//                             110 window background, 112 Picture1 font (as 104), 114 window
+//                             background again, Picture1 text colour and background,
+//                             116 process events, 118 second fetch into the drawn text,
+//                             120 process events, 122 band size, 124 lblData colours again,
+//                             126 Label1 colours, 128 hide sequence back to idle
+//   "Form2.Timer1_Timer"      100 count the tick, 102 every 600th tick fetch anew, 104 process
+//                             events, 106 Picture1 visible, 108 clear the band, 110 split the
+//                             text into lines, 112 each line ("Combo1" read, x worked out,
+//                             line drawn), 114 process events
+//   "Form2.Timer2_Timer"      100 the platform's keep-awake made ready (first tick only),
+//                             102 nudge (key press and release, system told it is in use),
+//                             104 process events
+//   "Form2.getWeather"        the lines of the weather text builder
+class Form2 : public Form {
+    Q_OBJECT
+public:
+    Form2();
+    ~Form2() override;
+
+    // Handed over by the settings window's start command.
+    QString mLocation;
+    QString mTempType;
+
+    void ReLoadStyle();
+    QString getWeather();
+    // The display's transfer is the program's one transfer.
+    Transfer& Inet1();
+
+    void Form_Load() override;
+    bool Form_QueryUnload(CloseReason reason) override;
+    void Form_Unload() override;
+
+    // The layout: a full-width band exactly as tall as the text, centred vertically. Fetches.
+    void Form_Resize();
+    void Form_Activate();
+    // keyCode is a Qt::Key; a swallowed key comes back as 0.
+    void Form_KeyDown(int& keyCode, Qt::KeyboardModifiers shift);
+    void Timer1_Timer();
+    void Timer2_Timer();
+
+    using KeepAwakeFactory = std::function<std::unique_ptr<KeepAwake>()>;
+    // Replaces the platform's keep-awake for windows whose first keep-awake tick comes later;
+    // an empty factory restores the platform's.
+    static void setKeepAwakeFactoryForTesting(KeepAwakeFactory factory);
+
+    // For tests: the refresh counter and the text the tick draws.
+    int tickCount() const { return mTickCount; }
+    void setTickCountForTesting(int ticks) { mTickCount = ticks; }
+    const QString& weatherText() const { return mWeatherText; }
+
+    // Covers the screen the settings window is on (the primary screen when it is not loaded),
+    // also where no window manager acts on a full-screen request.
+    void setVisible(bool visible) override;
+
+protected:
+    bool event(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    // True when the window went away (or is going) while events ran: code that resumes after a
+    // wait returns at once without touching anything of the window. Procedures that let events
+    // run also hold a HandlerScope, so a discard asked for meanwhile waits until they return.
+    static bool gone(const QPointer<Form2>& self);
+    void silenceWhenGone(Guard& guard);
+    void setHideIdle();
+    void applyFontSettings(Guard& guard, int line, QWidget* target);
+    void placeBand();
+    void drawTick(Guard& guard, const QPointer<Form2>& self);
+
+    QLabel* m_label1;
+    MeasuringLabel* m_lblData;
+    DrawingBand* m_picture1;
+    QTimer* m_timer1;
+    QTimer* m_timer2;
+
+    qint32 mTickCount = 0;
+    bool mHideStarted = false;
+    qint16 mHideStep = 0;
+    QString mWeatherText;
+
+    std::unique_ptr<KeepAwake> m_keepAwake;
+    // A tick whose previous run is still waiting (fetch, report, pending events) returns at once.
+    bool m_inTimer1 = false;
+    bool m_inTimer2 = false;
+    // Fetches of this window that started the transfer themselves and are waiting for it.
+    int m_ownFetches = 0;
+    // The window size the last layout was made for.
+    QSize m_layoutSize;
+};
+
+} // namespace nimbrel

@@ -1,0 +1,131 @@
+#pragma once
+
+#include "drawingband.h"
+#include "form2.h"
+#include "keep_awake.h"
+#include "sampleweatherservice.h"
+#include "settings.h"
+#include "settingswindowdouble.h"
+#include "testsupport.h"
+#include "transfer.h"
+#include "weatherrequest.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QRegularExpression>
+#include <QTimer>
+
+#include <chrono>
+#include <memory>
+
+namespace nimbrel::test {
+
+struct KeepAwakeLog {
+    int created = 0;
+    int nudges = 0;
+};
+
+class RecordingKeepAwake : public KeepAwake {
+public:
+    explicit RecordingKeepAwake(KeepAwakeLog& log) : m_log(log) {}
+    void nudge() override { ++m_log.nudges; }
+
+private:
+    KeepAwakeLog& m_log;
+};
+
+// Counts the paint events a widget receives.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget* watched) : QObject(watched) {
+        watched->installEventFilter(this);
+    }
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+// What every display test starts from: a store of its own with a valid key, the sample service,
+// the settings window double, a recording keep-awake and a message recorder.
+class DisplayFixture {
+public:
+    void setUp() {
+        settings = std::make_unique<TempSettings>();
+        messages = std::make_unique<MessageRecorder>();
+        service = std::make_unique<sample::SampleWeatherService>();
+        if (!service->listen())
+            qFatal("the sample service cannot listen");
+        setServiceBaseUrlForTesting(service->baseUrl());
+        Forms::registerFactory(FormId::Form1, [] { return new SettingsWindowDouble; });
+        Forms::registerFactory(FormId::Form2, [] { return new Form2; });
+        keepAwake = KeepAwakeLog();
+        Form2::setKeepAwakeFactoryForTesting([log = &keepAwake] {
+            ++log->created;
+            return std::make_unique<RecordingKeepAwake>(*log);
+        });
+        sharedTransfer().setTimeLimit(std::chrono::seconds(5));
+        SaveSetting(QStringLiteral("APIKey"), QStringLiteral("demo-key"));
+    }
+
+    void tearDown() {
+        Forms::reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        Form2::setKeepAwakeFactoryForTesting({});
+        setServiceBaseUrlForTesting(QString());
+        sharedTransfer().setTimeLimit(std::chrono::seconds(60));
+        service.reset();
+        messages.reset();
+        settings.reset();
+    }
+
+    // Loaded as on first use, with the one-second timer stopped so that only the test ticks.
+    static Form2* loadDisplay() {
+        auto* display = Forms::get<Form2>(FormId::Form2);
+        timer(display, "Timer1")->stop();
+        return display;
+    }
+
+    // As the start command leaves it: location and unit handed over, restyled, shown.
+    static Form2* openDisplay() {
+        Form2* display = loadDisplay();
+        display->mLocation = QStringLiteral("San Diego CA");
+        display->mTempType = QStringLiteral("Fahrenheit");
+        display->ReLoadStyle();
+        Forms::show(FormId::Form2);
+        return display;
+    }
+
+    static QTimer* timer(const Form2* display, const char* name) {
+        return display->findChild<QTimer*>(QLatin1String(name));
+    }
+    static DrawingBand* band(const Form2* display) {
+        return display->findChild<DrawingBand*>(QStringLiteral("Picture1"));
+    }
+    static SettingsWindowDouble* settingsWindow() {
+        return static_cast<SettingsWindowDouble*>(Forms::get(FormId::Form1));
+    }
+
+    // The lines of the reports shown for one procedure ("Form2.ReLoadStyle"), in order.
+    QList<int> reportLines(const QString& reportName) const {
+        static const QRegularExpression where(QStringLiteral("\\.(Form2\\.\\w+) at line (\\d+)"));
+        QList<int> lines;
+        for (const Message& message : std::as_const(messages->messages)) {
+            const auto match = where.match(message.text);
+            if (match.hasMatch() && match.captured(1) == reportName)
+                lines.append(match.captured(2).toInt());
+        }
+        return lines;
+    }
+
+    std::unique_ptr<TempSettings> settings;
+    std::unique_ptr<MessageRecorder> messages;
+    std::unique_ptr<sample::SampleWeatherService> service;
+    KeepAwakeLog keepAwake;
+};
+
+} // namespace nimbrel::test

@@ -1,0 +1,138 @@
+#include "drawingband.h"
+
+#include <QImage>
+#include <QTest>
+
+using namespace nimbrel;
+
+namespace {
+
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget* watched) : QObject(watched) {
+        watched->installEventFilter(this);
+    }
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+BandDrawing twoLines(const DrawingBand& band) {
+    BandDrawing drawing = band.blankDrawing();
+    drawing.textColour = QColor(255, 255, 0);
+    drawing.background = QColor(0, 0, 255);
+    drawing.lines = {BandLine{QStringLiteral("WWW"), 10, 0},
+                     BandLine{QStringLiteral("III"), 200, band.lineHeight()}};
+    return drawing;
+}
+
+} // namespace
+
+class TestDrawingBand : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void roundHalfEven_data();
+    void roundHalfEven();
+    void centredLineX_data();
+    void centredLineX();
+    void repaintsOnlyWhatDiffers();
+    void paintsLinesInItsColours();
+};
+
+void TestDrawingBand::roundHalfEven_data() {
+    QTest::addColumn<double>("value");
+    QTest::addColumn<int>("rounded");
+    QTest::newRow("0.5") << 0.5 << 0;
+    QTest::newRow("1.5") << 1.5 << 2;
+    QTest::newRow("2.5") << 2.5 << 2;
+    QTest::newRow("2.49") << 2.49 << 2;
+    QTest::newRow("2.51") << 2.51 << 3;
+    QTest::newRow("-1.5") << -1.5 << -2;
+    QTest::newRow("huge") << 1e12 << std::numeric_limits<int>::max();
+}
+
+void TestDrawingBand::roundHalfEven() {
+    QFETCH(double, value);
+    QTEST(nimbrel::roundHalfEven(value), "rounded");
+}
+
+void TestDrawingBand::centredLineX_data() {
+    QTest::addColumn<int>("bandWidth");
+    QTest::addColumn<double>("lineWidth");
+    QTest::addColumn<int>("x");
+    // 300.5 rounds to 300 (even), 301.5 to 302; odd widths lose their half pixel on both sides.
+    QTest::newRow("half rounds down to even") << 1920 << 300.5 << 960 - 150;
+    QTest::newRow("half rounds up to even") << 1920 << 301.5 << 960 - 151;
+    QTest::newRow("odd band") << 1921 << 100.0 << 960 - 50;
+    QTest::newRow("odd line") << 1921 << 101.0 << 960 - 50;
+    QTest::newRow("fraction below half") << 1920 << 101.4 << 960 - 50;
+    QTest::newRow("wider than the band") << 100 << 250.0 << -75;
+}
+
+void TestDrawingBand::centredLineX() {
+    QFETCH(int, bandWidth);
+    QFETCH(double, lineWidth);
+    QTEST(nimbrel::centredLineX(bandWidth, lineWidth), "x");
+}
+
+void TestDrawingBand::repaintsOnlyWhatDiffers() {
+    DrawingBand band;
+    band.resize(400, 200);
+    band.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&band));
+    const BandDrawing first = twoLines(band);
+    band.present(first);
+    auto* counter = new PaintCounter(&band);
+    QCoreApplication::processEvents();
+    counter->paints = 0;
+
+    band.present(first);
+    QCoreApplication::processEvents();
+    QCOMPARE(counter->paints, 0);
+
+    BandDrawing moved = first;
+    moved.lines[1].x += 1;
+    band.present(moved);
+    QTRY_VERIFY(counter->paints > 0);
+    counter->paints = 0;
+
+    BandDrawing recoloured = moved;
+    recoloured.textColour = Qt::white;
+    band.present(recoloured);
+    QTRY_VERIFY(counter->paints > 0);
+}
+
+void TestDrawingBand::paintsLinesInItsColours() {
+    DrawingBand band;
+    QFont font(QStringLiteral("Arial"), 40);
+    font.setBold(true);
+    band.setFont(font);
+    band.resize(400, 3 * band.lineHeight());
+    const BandDrawing drawing = twoLines(band);
+    band.present(drawing);
+    QImage image(band.size(), QImage::Format_RGB32);
+    band.render(&image);
+
+    QCOMPARE(image.pixelColor(399, image.height() - 1), drawing.background);
+    // Ink of the first line starts close to its x and stays within its own line.
+    int firstInk = -1;
+    for (int x = 0; x < 200 && firstInk < 0; ++x)
+        for (int y = 0; y < band.lineHeight(); ++y)
+            if (image.pixelColor(x, y) == drawing.textColour) {
+                firstInk = x;
+                break;
+            }
+    QVERIFY2(firstInk >= 10 && firstInk <= 16, qPrintable(QString::number(firstInk)));
+    for (int y = 2 * band.lineHeight(); y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            QVERIFY(image.pixelColor(x, y) == drawing.background);
+}
+
+QTEST_MAIN(TestDrawingBand)
+#include "tst_drawingband.moc"

@@ -1,0 +1,558 @@
+#include "displayfixture.h"
+
+#include <QFontMetrics>
+#include <QFontMetricsF>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QScreen>
+#include <QTest>
+
+#include <cmath>
+
+using namespace nimbrel;
+using namespace nimbrel::test;
+
+namespace {
+
+const QString kDegree = QStringLiteral("\u00B0");
+
+QStringList sanDiegoLines() {
+    return {QStringLiteral("San Diego"), QStringLiteral("Current Temperature: 68 ") + kDegree + 'F',
+            QStringLiteral("Clear Sky"), QStringLiteral("Low: 63 ") + kDegree + 'F',
+            QStringLiteral("High: 73 ") + kDegree + 'F'};
+}
+
+QLabel* label(const Form2* display, const char* name) {
+    return display->findChild<QLabel*>(QLatin1String(name));
+}
+
+int centredX(const DrawingBand* band, const QString& text) {
+    const double width = QFontMetricsF(band->font(), band).horizontalAdvance(text);
+    return band->width() / 2 - int(std::nearbyint(width)) / 2;
+}
+
+QColor colour(const QWidget* widget, QPalette::ColorRole role) {
+    return widget->palette().color(role);
+}
+
+// A key-down as the window system sends it; QTest would press Shift again before every letter
+// typed with Shift, which is not what holding it down does.
+void keyDown(QWidget* target, int key, Qt::KeyboardModifiers modifiers, const QString& text = {}) {
+    QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
+    QCoreApplication::sendEvent(target, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, modifiers, text);
+    if (key != Qt::Key_Shift)
+        QCoreApplication::sendEvent(target, &release);
+}
+
+// Types a space-separated script: letters as typed; SHIFT presses Shift and keeps it down for
+// the letters after it, UP lets it go; CAPS is the Caps Lock key; RELOAD restyles the display.
+void typeScript(Form2* display, const QString& script) {
+    Qt::KeyboardModifiers held;
+    for (const QString& token : script.split(QLatin1Char(' '))) {
+        if (token == QLatin1String("SHIFT")) {
+            keyDown(display, Qt::Key_Shift, Qt::ShiftModifier);
+            held = Qt::ShiftModifier;
+        } else if (token == QLatin1String("UP")) {
+            QKeyEvent release(QEvent::KeyRelease, Qt::Key_Shift, Qt::NoModifier);
+            QCoreApplication::sendEvent(display, &release);
+            held = Qt::NoModifier;
+        } else if (token == QLatin1String("CAPS")) {
+            keyDown(display, Qt::Key_CapsLock, Qt::NoModifier);
+        } else if (token == QLatin1String("RELOAD")) {
+            display->ReLoadStyle();
+        } else {
+            // Qt names the letter key the same whatever the case.
+            keyDown(display, Qt::Key_A + (token.at(0).toUpper().unicode() - 'A'), held, token);
+        }
+    }
+}
+
+} // namespace
+
+class TestForm2 : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { fixture.setUp(); }
+    void cleanup() { fixture.tearDown(); }
+
+    void asCreated();
+    void hideSequence_data();
+    void hideSequence();
+    void storedHideOptionHidesHintForGood();
+    void escapeHidesAndKeepsRunning();
+    void closeShowsSettingsWindowAndDiscardsDisplay();
+    void displayOptionsReadOnlyAtLoad();
+    void bandGeometry();
+    void activationHidesBand();
+    void linePositions_data();
+    void linePositions();
+    void alignmentFollowsStoreFromNextLine();
+    void refetchesEvery600thTick();
+    void getWeatherReadsSettingsWindow();
+    void style_data();
+    void style();
+    void badStoredValues_data();
+    void badStoredValues();
+    void badSizeKeepsPreviousSize();
+    void keepAwake_data();
+    void keepAwake();
+    void unchangedTickRepaintsNothing();
+
+private:
+    DisplayFixture fixture;
+};
+
+void TestForm2::asCreated() {
+    auto* display = Forms::get<Form2>(FormId::Form2);
+    QTimer* timer1 = DisplayFixture::timer(display, "Timer1");
+    QVERIFY(timer1->isActive());
+    QCOMPARE(timer1->interval(), 1000);
+    QCOMPARE(DisplayFixture::timer(display, "Timer2")->interval(), 59000);
+    QVERIFY(display->windowFlags().testFlag(Qt::FramelessWindowHint));
+    QCOMPARE(&display->Inet1(), &sharedTransfer());
+
+    QLabel* hint = label(display, "Label1");
+    QCOMPARE(hint->text(), QStringLiteral("Press ESC To Exit. Type 'hide' to hide this text."));
+    QCOMPARE(hint->geometry(), QRect(8, 8, 305, 33));
+    QCOMPARE(hint->font().family(), QStringLiteral("Arial"));
+    QCOMPARE(hint->font().pointSize(), 9);
+    QVERIFY(hint->font().bold());
+    QVERIFY(label(display, "lblData")->isHidden());
+    QVERIFY(DisplayFixture::band(display)->isHidden());
+    // The layout fetched once, for a location not handed over yet.
+    QCOMPARE(fixture.service->requestCount(), 1);
+}
+
+void TestForm2::hideSequence_data() {
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<bool>("hintGone");
+    QTest::newRow("h i d e") << "h i d e" << true;
+    QTest::newRow("capitals with Caps Lock") << "CAPS H I D E" << true;
+    QTest::newRow("Shift between letters") << "h SHIFT I UP d e" << false;
+    QTest::newRow("Shift held throughout") << "SHIFT H I D E UP" << true;
+    QTest::newRow("h h i d e") << "h h i d e" << false;
+    QTest::newRow("h i e d e") << "h i e d e" << true;
+    QTest::newRow("another key between") << "h i x d e" << false;
+    QTest::newRow("restyled half-way") << "h i d RELOAD e" << false;
+    QTest::newRow("typed again once gone") << "h i d e h i d e" << true;
+}
+
+void TestForm2::hideSequence() {
+    QFETCH(QString, script);
+    QFETCH(bool, hintGone);
+    Form2* display = DisplayFixture::openDisplay();
+    typeScript(display, script);
+    QCOMPARE(label(display, "Label1")->size(), hintGone ? QSize(0, 0) : QSize(305, 33));
+    QVERIFY(fixture.messages->messages.isEmpty());
+}
+
+void TestForm2::storedHideOptionHidesHintForGood() {
+    SaveSetting(QStringLiteral("Check1"), QStringLiteral("1"));
+    Form2* display = DisplayFixture::openDisplay();
+    QLabel* hint = label(display, "Label1");
+    QVERIFY(hint->isHidden());
+    QVERIFY(DisplayFixture::settingsWindow()->box(1)->isChecked());
+    // The sequence still runs and still shrinks the hidden label.
+    typeScript(display, QStringLiteral("h i d e"));
+    QCOMPARE(hint->size(), QSize(0, 0));
+}
+
+void TestForm2::escapeHidesAndKeepsRunning() {
+    Form2* display = DisplayFixture::openDisplay();
+    DisplayFixture::timer(display, "Timer1")->start();
+    // The start command unloads the settings window once the display is up.
+    QVERIFY(Forms::unload(FormId::Form1));
+    QTest::keyClick(display, Qt::Key_Escape);
+    QVERIFY(display->isHidden());
+    QCOMPARE(Forms::loaded(FormId::Form2), display);
+    QVERIFY(DisplayFixture::timer(display, "Timer1")->isActive());
+    QVERIFY(DisplayFixture::timer(display, "Timer2")->isActive());
+    const Form* settings = Forms::loaded(FormId::Form1);
+    QVERIFY(settings);
+    QVERIFY(settings->isVisible());
+}
+
+void TestForm2::closeShowsSettingsWindowAndDiscardsDisplay() {
+    QPointer<Form2> display = DisplayFixture::openDisplay();
+    QVERIFY(Forms::unload(FormId::Form1));
+    display->close();
+    const Form* settings = Forms::loaded(FormId::Form1);
+    QVERIFY(settings);
+    QVERIFY(settings->isVisible());
+    QVERIFY(!Forms::loaded(FormId::Form2));
+    QTRY_VERIFY(display.isNull());
+    QVERIFY(fixture.messages->messages.isEmpty());
+}
+
+void TestForm2::displayOptionsReadOnlyAtLoad() {
+    Form2* display = DisplayFixture::openDisplay();
+    // "Check4" reads 1 when absent and the box stores what it is given.
+    QCOMPARE(fixture.settings->entries().value(QStringLiteral("Check4")), QStringLiteral("1"));
+    QVERIFY(!fixture.settings->entries().contains(QStringLiteral("Check1")));
+    QVERIFY(!label(display, "Label1")->isHidden());
+    QVERIFY(DisplayFixture::timer(display, "Timer2")->isActive());
+
+    SaveSetting(QStringLiteral("Check1"), QStringLiteral("1"));
+    SaveSetting(QStringLiteral("Check4"), QStringLiteral("0"));
+    QTest::keyClick(display, Qt::Key_Escape);
+    display->ReLoadStyle();
+    Forms::show(FormId::Form2);
+    QVERIFY(!label(display, "Label1")->isHidden());
+    QVERIFY(DisplayFixture::timer(display, "Timer2")->isActive());
+
+    // A display created anew reads them again.
+    QVERIFY(Forms::unload(FormId::Form2));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    display = DisplayFixture::openDisplay();
+    QVERIFY(label(display, "Label1")->isHidden());
+    QVERIFY(!DisplayFixture::timer(display, "Timer2")->isActive());
+}
+
+void TestForm2::bandGeometry() {
+    Form2* display = DisplayFixture::openDisplay();
+    QCOMPARE(display->geometry(), QGuiApplication::primaryScreen()->geometry());
+    display->Timer1_Timer();
+    const DrawingBand* band = DisplayFixture::band(display);
+    const QLabel* data = label(display, "lblData");
+    QVERIFY(band->isVisible());
+    QVERIFY(data->isHidden());
+    const int lineHeight = data->fontMetrics().lineSpacing();
+    QCOMPARE(data->height(), 5 * lineHeight);
+    QCOMPARE(band->geometry().left(), 0);
+    QCOMPARE(band->width(), display->width());
+    QCOMPARE(band->height(), data->height());
+    QVERIFY(std::abs(band->y() - (display->height() - band->height()) / 2.0) <= 0.5);
+
+    // A one-line message makes a one-line band.
+    SaveSetting(QStringLiteral("APIKey"), QString());
+    display->ReLoadStyle();
+    QVERIFY(display->weatherText().startsWith(QLatin1String("Invalid API key")));
+    QCOMPARE(band->height(), lineHeight);
+    QVERIFY(std::abs(band->y() - (display->height() - lineHeight) / 2.0) <= 0.5);
+}
+
+void TestForm2::activationHidesBand() {
+    Form2* display = DisplayFixture::openDisplay();
+    display->Timer1_Timer();
+    const DrawingBand* band = DisplayFixture::band(display);
+    QVERIFY(!band->isHidden());
+    QEvent activate(QEvent::WindowActivate);
+    QCoreApplication::sendEvent(display, &activate);
+    QVERIFY(band->isHidden());
+    QVERIFY(label(display, "lblData")->isHidden());
+    display->Timer1_Timer();
+    QVERIFY(!band->isHidden());
+}
+
+void TestForm2::linePositions_data() {
+    QTest::addColumn<QString>("combo");
+    QTest::addColumn<bool>("withLocation");
+    QTest::addColumn<bool>("centred");
+    QTest::newRow("nothing stored") << QString() << true << true;
+    QTest::newRow("Center") << "1" << true << true;
+    QTest::newRow("Left Justify") << "0" << true << false;
+    QTest::newRow("any other value") << "5" << true << false;
+    QTest::newRow("no place name") << "1" << false << true;
+}
+
+void TestForm2::linePositions() {
+    QFETCH(QString, combo);
+    QFETCH(bool, withLocation);
+    QFETCH(bool, centred);
+    if (!combo.isNull())
+        SaveSetting(QStringLiteral("Combo1"), combo);
+    DisplayFixture::loadDisplay();
+    DisplayFixture::settingsWindow()->box(2)->setChecked(withLocation);
+    Form2* display = DisplayFixture::openDisplay();
+    display->Timer1_Timer();
+
+    const DrawingBand* band = DisplayFixture::band(display);
+    const BandDrawing& drawing = band->drawing();
+    QCOMPARE(drawing.font, band->font());
+    QCOMPARE(drawing.font.pointSize(), 72);
+    QStringList expected = sanDiegoLines();
+    if (!withLocation)
+        expected.removeFirst();
+    QCOMPARE(drawing.lines.size(), expected.size());
+    const int lineHeight = QFontMetrics(band->font(), band).lineSpacing();
+    for (qsizetype i = 0; i < expected.size(); ++i) {
+        const BandLine& line = drawing.lines.at(i);
+        QCOMPARE(line.text, expected.at(i));
+        // Without a place name the first line is empty and only moves the rest down.
+        QCOMPARE(line.top, int(withLocation ? i : i + 1) * lineHeight);
+        QCOMPARE(line.x, centred ? centredX(band, line.text) : 0);
+    }
+}
+
+void TestForm2::alignmentFollowsStoreFromNextLine() {
+    SaveSetting(QStringLiteral("Combo1"), QStringLiteral("0"));
+    Form2* display = DisplayFixture::openDisplay();
+    display->Timer1_Timer();
+    const DrawingBand* band = DisplayFixture::band(display);
+    for (const BandLine& line : band->drawing().lines)
+        QCOMPARE(line.x, 0);
+    // No restyling: the tick itself reads the store.
+    SaveSetting(QStringLiteral("Combo1"), QStringLiteral("1"));
+    display->Timer1_Timer();
+    for (const BandLine& line : band->drawing().lines)
+        QCOMPARE(line.x, centredX(band, line.text));
+
+    SaveSetting(QStringLiteral("Combo1"), QStringLiteral("abc"));
+    fixture.messages->messages.clear();
+    display->Timer1_Timer();
+    // Reported for every line, each line then drawn from the left edge.
+    QCOMPARE(fixture.reportLines(QStringLiteral("Form2.Timer1_Timer")), QList<int>(5, 112));
+    for (const BandLine& line : band->drawing().lines)
+        QCOMPARE(line.x, 0);
+}
+
+void TestForm2::refetchesEvery600thTick() {
+    Form2* display = DisplayFixture::openDisplay();
+    fixture.service->clearRequests();
+    sample::SampleWeatherService::City city;
+    city.name = QStringLiteral("Ocean Beach");
+    fixture.service->setCity(QStringLiteral("San Diego CA"), city);
+
+    display->setTickCountForTesting(598);
+    display->Timer1_Timer();
+    QCOMPARE(display->tickCount(), 599);
+    QCOMPARE(fixture.service->requestCount(), 0);
+    display->Timer1_Timer();
+    QCOMPARE(display->tickCount(), 0);
+    QCOMPARE(fixture.service->requestCount(), 1);
+    QVERIFY(fixture.service->requestLines().first().contains(
+        QLatin1String("/data/2.5/weather?q=San%20Diego%20CA&APPID=demo-key ")));
+    QCOMPARE(DisplayFixture::band(display)->drawing().lines.first().text, city.name);
+
+    // Neither restyling nor showing again restarts the count.
+    display->setTickCountForTesting(42);
+    display->ReLoadStyle();
+    Forms::show(FormId::Form2);
+    QCOMPARE(display->tickCount(), 42);
+}
+
+void TestForm2::getWeatherReadsSettingsWindow() {
+    Form2* display = DisplayFixture::openDisplay();
+    QVERIFY(Forms::unload(FormId::Form1));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    // The box captioned "High" cleared: the "High: " line goes, the "Low: " line stays.
+    SaveSetting(QStringLiteral("Check6"), QStringLiteral("0"));
+    display->mTempType = QStringLiteral("Celsius");
+    fixture.service->clearRequests();
+
+    const QString text = display->getWeather();
+    const Form* settings = Forms::loaded(FormId::Form1);
+    QVERIFY(settings);
+    QVERIFY(!settings->isVisible());
+    QCOMPARE(text, QStringLiteral("San Diego\r\nCurrent Temperature: 20 ") + kDegree +
+                       QStringLiteral("C\r\nClear Sky\r\nLow: 17 ") + kDegree +
+                       QStringLiteral("C\r\n"));
+    QCOMPARE(fixture.service->requestCount(), 1);
+}
+
+void TestForm2::style_data() {
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<bool>("bold");
+    QTest::addColumn<bool>("italic");
+    QTest::addColumn<bool>("strikeOut");
+    QTest::addColumn<bool>("underline");
+    QTest::addColumn<QColor>("text");
+    QTest::addColumn<QColor>("hint");
+    QTest::addColumn<QColor>("background");
+    const QString arial = QStringLiteral("Arial");
+    const QColor white(255, 255, 255);
+    const QColor green(0, 255, 0);
+    const QColor black(0, 0, 0);
+    QTest::newRow("nothing stored") << QString() << QString() << arial << 72 << true << false
+                                    << false << false << white << green << black;
+    QTest::newRow("FontBold in lower case")
+        << "FontBold"
+        << "true" << arial << 72 << false << false << false << false << white << green << black;
+    QTest::newRow("FontItalic") << "FontItalic"
+                                << "True" << arial << 72 << true << true << false << false << white
+                                << green << black;
+    QTest::newRow("FontSize 10.5")
+        << "FontSize"
+        << "10.5" << arial << 10 << true << false << false << false << white << green << black;
+    QTest::newRow("FontSize 11.5")
+        << "FontSize"
+        << "11.5" << arial << 12 << true << false << false << false << white << green << black;
+    QTest::newRow("FontStrikethru as the font command spells it")
+        << "FontStrikethru"
+        << "True" << arial << 72 << true << false << true << false << white << green << black;
+    QTest::newRow("FontUnderline as the font command spells it")
+        << "FontUnderline"
+        << "True" << arial << 72 << true << false << false << true << white << green << black;
+    QTest::newRow("FontName") << "FontName"
+                              << "Courier New"
+                              << "Courier New" << 72 << true << false << false << false << white
+                              << green << black;
+    QTest::newRow("Font Color red") << "Font Color"
+                                    << "255" << arial << 72 << true << false << false << false
+                                    << QColor(255, 0, 0) << QColor(255, 0, 0) << black;
+    QTest::newRow("Background Color blue") << "Background Color"
+                                           << "16711680" << arial << 72 << true << false << false
+                                           << false << white << green << QColor(0, 0, 255);
+}
+
+void TestForm2::style() {
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    if (!key.isEmpty())
+        SaveSetting(key, value);
+    Form2* display = DisplayFixture::openDisplay();
+    display->Timer1_Timer();
+
+    const DrawingBand* band = DisplayFixture::band(display);
+    const QLabel* data = label(display, "lblData");
+    const QLabel* hint = label(display, "Label1");
+    for (const QWidget* widget :
+         {static_cast<const QWidget*>(band), static_cast<const QWidget*>(data)}) {
+        const QFont font = widget->font();
+        QTEST(font.family(), "family");
+        QTEST(font.pointSize(), "size");
+        QTEST(font.bold(), "bold");
+        QTEST(font.italic(), "italic");
+        QTEST(font.strikeOut(), "strikeOut");
+        QTEST(font.underline(), "underline");
+        QTEST(colour(widget, QPalette::WindowText), "text");
+        QTEST(colour(widget, QPalette::Window), "background");
+    }
+    QTEST(colour(hint, QPalette::WindowText), "hint");
+    QTEST(colour(hint, QPalette::Window), "background");
+    QTEST(colour(display, QPalette::Window), "background");
+    QTEST(band->drawing().textColour, "text");
+    QTEST(band->drawing().background, "background");
+    QVERIFY(data->alignment().testFlag(Qt::AlignHCenter));
+    QVERIFY(fixture.messages->messages.isEmpty());
+}
+
+void TestForm2::badStoredValues_data() {
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QList<int>>("lines");
+    QTest::addColumn<QString>("description");
+    QTest::newRow("FontSize not a number") << "FontSize"
+                                           << "abc" << QList<int>{104, 112} << "Type mismatch";
+    QTest::newRow("FontSize 0") << "FontSize"
+                                << "0" << QList<int>{104, 112} << "Invalid property value";
+    QTest::newRow("FontSize beyond 16 bits") << "FontSize"
+                                             << "40000" << QList<int>{104, 112} << "Overflow";
+    QTest::newRow("Font Color not a number")
+        << "Font Color"
+        << "abc" << QList<int>{106, 114, 124, 126} << "Type mismatch";
+    QTest::newRow("Font Color beyond 24 bits")
+        << "Font Color"
+        << "16777216" << QList<int>{106, 114, 124, 126} << "Invalid property value";
+    QTest::newRow("Background Color not a number")
+        << "Background Color"
+        << "x" << QList<int>{106, 110, 114, 126} << "Type mismatch";
+    QTest::newRow("Combo1 not a number") << "Combo1"
+                                         << "abc" << QList<int>{108} << "Type mismatch";
+}
+
+void TestForm2::badStoredValues() {
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    QFETCH(QList<int>, lines);
+    QFETCH(QString, description);
+    Form2* display = DisplayFixture::openDisplay();
+    const DrawingBand* band = DisplayFixture::band(display);
+    const QLabel* hint = label(display, "Label1");
+    const QFont fontBefore = band->font();
+    const QPalette bandBefore = band->palette();
+    const QPalette hintBefore = hint->palette();
+
+    SaveSetting(key, value);
+    display->ReLoadStyle();
+    QCOMPARE(fixture.reportLines(QStringLiteral("Form2.ReLoadStyle")), lines);
+    for (const Message& message : std::as_const(fixture.messages->messages)) {
+        QCOMPARE(message.title, QStringLiteral("Application Error"));
+        QVERIFY2(message.text.startsWith(description + QLatin1String("\r\n")),
+                 qPrintable(message.text));
+    }
+    // Each failed property keeps what it had.
+    QCOMPARE(band->font(), fontBefore);
+    QCOMPARE(band->palette().color(QPalette::WindowText), bandBefore.color(QPalette::WindowText));
+    QCOMPARE(band->palette().color(QPalette::Window), bandBefore.color(QPalette::Window));
+    QCOMPARE(hint->palette().color(QPalette::WindowText), hintBefore.color(QPalette::WindowText));
+    QCOMPARE(hint->palette().color(QPalette::Window), hintBefore.color(QPalette::Window));
+}
+
+void TestForm2::badSizeKeepsPreviousSize() {
+    SaveSetting(QStringLiteral("FontSize"), QStringLiteral("40"));
+    Form2* display = DisplayFixture::openDisplay();
+    SaveSetting(QStringLiteral("FontSize"), QStringLiteral("abc"));
+    SaveSetting(QStringLiteral("FontItalic"), QStringLiteral("True"));
+    display->ReLoadStyle();
+    const QFont font = DisplayFixture::band(display)->font();
+    QCOMPARE(font.pointSize(), 40);
+    // The statements after the failed one on the same line still ran.
+    QVERIFY(font.italic());
+    QCOMPARE(fixture.reportLines(QStringLiteral("Form2.ReLoadStyle")), (QList<int>{104, 112}));
+}
+
+void TestForm2::keepAwake_data() {
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<bool>("on");
+    QTest::newRow("nothing stored") << QString() << true;
+    QTest::newRow("1") << "1" << true;
+    QTest::newRow("0") << "0" << false;
+}
+
+void TestForm2::keepAwake() {
+    QFETCH(QString, stored);
+    QFETCH(bool, on);
+    if (!stored.isNull())
+        SaveSetting(QStringLiteral("Check4"), stored);
+    Form2* display = DisplayFixture::openDisplay();
+    QTimer* timer2 = DisplayFixture::timer(display, "Timer2");
+    QCOMPARE(timer2->isActive(), on);
+    // Made only when first needed.
+    QCOMPARE(fixture.keepAwake.created, 0);
+    if (on) {
+        display->Timer2_Timer();
+        display->Timer2_Timer();
+        QCOMPARE(fixture.keepAwake.created, 1);
+        QCOMPARE(fixture.keepAwake.nudges, 2);
+        // The timer is what drives the tick.
+        timer2->setInterval(1);
+        QTRY_VERIFY(fixture.keepAwake.nudges >= 4);
+    } else {
+        // Ticking the box later does not reach this window.
+        DisplayFixture::settingsWindow()->box(4)->setChecked(true);
+        display->ReLoadStyle();
+        Forms::show(FormId::Form2);
+        QVERIFY(!timer2->isActive());
+        QCOMPARE(fixture.keepAwake.created, 0);
+    }
+}
+
+void TestForm2::unchangedTickRepaintsNothing() {
+    Form2* display = DisplayFixture::openDisplay();
+    QVERIFY(QTest::qWaitForWindowExposed(display));
+    QTRY_COMPARE(QGuiApplication::focusWindow(), display->windowHandle());
+    display->Timer1_Timer();
+    QTRY_VERIFY(!DisplayFixture::band(display)->isHidden());
+    QCoreApplication::processEvents();
+
+    auto* counter = new PaintCounter(DisplayFixture::band(display));
+    display->Timer1_Timer();
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    QCOMPARE(counter->paints, 0);
+
+    // The control: a tick that changes something does repaint.
+    SaveSetting(QStringLiteral("Combo1"), QStringLiteral("0"));
+    display->Timer1_Timer();
+    QTRY_VERIFY(counter->paints > 0);
+}
+
+NIMBREL_TEST_MAIN(TestForm2)
+#include "tst_form2.moc"
