@@ -1,0 +1,468 @@
+#include "form1.h"
+
+#include "apperror.h"
+#include "convert.h"
+#include "form2.h"
+#include "guard.h"
+#include "messages.h"
+#include "pushbutton.h"
+#include "settings.h"
+#include "styling.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPointer>
+#include <QRadioButton>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QTimer>
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+namespace nimbrel {
+
+namespace {
+
+// Positions are laid out in twips: 1440 per inch, 15 per logical pixel at 96 DPI.
+int px(int twips) {
+    return qRound(twips / 15.0);
+}
+
+QRect twips(int left, int top, int width, int height) {
+    return {px(left), px(top), px(width), px(height)};
+}
+
+void paintWhite(QWidget* widget) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+QString boolText(bool value) {
+    return value ? QStringLiteral("True") : QStringLiteral("False");
+}
+
+// The decimal text of a point size: "72" for 72, "10.5" for 10.5, never an exponent.
+QString sizeText(double size) {
+    return QString::number(size, 'g', 15);
+}
+
+// The change handlers of the boxes, buttons, list and location have no guard of their own and
+// run inside Qt's signal delivery, where nothing may be thrown; a store that cannot be written
+// loses that one value and the window goes on.
+template <class F> void storeQuietly(F&& store) noexcept {
+    try {
+        std::forward<F>(store)();
+    } catch (...) {
+        qWarning("Nimbrel: a setting could not be stored: %s",
+                 qUtf8Printable(describeCurrentException()));
+    }
+}
+
+} // namespace
+
+Form1::Form1(QWidget* parent) : Form(FormId::Form1, parent) {
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    setFixedSize(px(8040), px(7605));
+    QFont standard(QStringLiteral("Arial"));
+    standard.setPointSize(9);
+    standard.setBold(true);
+    setFont(standard);
+    paintWhite(this);
+
+    buildControls();
+    connectHandlers();
+
+    for (PushButton* button : {PushButton1, PushButton2, PushButton3, PushButton4, PushButton5,
+                               PushButton6, PushButton7}) {
+        addHoverRule(button, MousePointer::Custom);
+        // The button does not take a move without a pressed mouse button, and the frame or
+        // window behind it would turn the hand straight back into the arrow.
+        button->setAttribute(Qt::WA_NoMousePropagation);
+    }
+    for (QGroupBox* frame : {Frame1, Frame2, Frame3, Frame4, Frame6})
+        addHoverRule(frame, MousePointer::Default);
+    finishHoverRules();
+}
+
+void Form1::buildControls() {
+    auto button = [](QWidget* parent, const char* name, const QString& caption, QRect at) {
+        auto* b = new PushButton(caption, parent);
+        b->setObjectName(QLatin1String(name));
+        b->setGeometry(at);
+        return b;
+    };
+    auto frame = [this](const char* name, const QString& caption, QRect at) {
+        auto* f = new QGroupBox(caption, this);
+        f->setObjectName(QLatin1String(name));
+        f->setGeometry(at);
+        paintWhite(f);
+        return f;
+    };
+    auto check = [](QWidget* parent, const char* name, const QString& caption, QRect at) {
+        auto* c = new QCheckBox(caption, parent);
+        c->setObjectName(QLatin1String(name));
+        c->setGeometry(at);
+        paintWhite(c);
+        return c;
+    };
+    auto option = [](QWidget* parent, const char* name, const QString& caption, QRect at) {
+        auto* o = new QRadioButton(caption, parent);
+        o->setObjectName(QLatin1String(name));
+        o->setGeometry(at);
+        paintWhite(o);
+        return o;
+    };
+
+    PushButton6 =
+        button(this, "PushButton6", QStringLiteral("Getting Started / Enter Your API Key"),
+               twips(120, 120, 7800, 405));
+    PushButton1 = button(this, "PushButton1", QStringLiteral("Show Weather At Full Screen"),
+                         twips(120, 660, 7800, 405));
+
+    Frame2 = frame("Frame2", QStringLiteral("What's your location?"), twips(120, 1110, 7800, 825));
+    Text1 = new QLineEdit(QStringLiteral("Text1"), Frame2);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Text1->setGeometry(twips(240, 300, 6735, 345));
+    PushButton4 = button(Frame2, "PushButton4", QStringLiteral("?"), twips(7080, 300, 495, 345));
+
+    Frame4 = frame("Frame4", QStringLiteral("What details would you like to display?"),
+                   twips(120, 2010, 7800, 705));
+    Check2 = check(Frame4, "Check2", QStringLiteral("Location"), twips(240, 300, 1095, 255));
+    Check3 =
+        check(Frame4, "Check3", QStringLiteral("Current Temperature"), twips(1560, 300, 2295, 255));
+    Check5 = check(Frame4, "Check5", QStringLiteral("Summary"), twips(3960, 300, 1335, 255));
+    Check6 = check(Frame4, "Check6", QStringLiteral("High"), twips(5400, 300, 1095, 255));
+    Check7 = check(Frame4, "Check7", QStringLiteral("Low"), twips(6600, 300, 1095, 255));
+
+    Frame3 = frame("Frame3", QStringLiteral("What units would you like to display?"),
+                   twips(120, 2790, 7800, 705));
+    Option1 = option(Frame3, "Option1", QStringLiteral("Fahrenheit"), twips(240, 300, 1335, 255));
+    Option2 = option(Frame3, "Option2", QStringLiteral("Celsius"), twips(2040, 300, 1335, 255));
+    Option1->setChecked(true);
+
+    Frame1 = frame("Frame1", QStringLiteral("Prevent Option"), twips(120, 3555, 7800, 1050));
+    Check4 = check(Frame1, "Check4",
+                   QStringLiteral("Prevent computer from sleeping or starting screensaver"),
+                   twips(240, 300, 5295, 255));
+    Check1 = check(Frame1, "Check1", QStringLiteral("Hide 'Press ESC To Exit'"),
+                   twips(240, 650, 5295, 255));
+
+    Frame6 = frame("Frame6", QStringLiteral("Text Alignment"), twips(120, 4680, 7800, 800));
+    Combo1 = new QComboBox(Frame6);
+    Combo1->setObjectName(QStringLiteral("Combo1"));
+    Combo1->setEditable(false);
+    Combo1->setGeometry(twips(240, 300, 7335, 345));
+
+    PushButton2 = button(this, "PushButton2", QStringLiteral("Change Font Style && Size"),
+                         twips(120, 5580, 7800, 405));
+    PushButton3 = button(this, "PushButton3", QStringLiteral("Reset Font To Default"),
+                         twips(120, 6090, 7800, 405));
+    PushButton5 =
+        button(this, "PushButton5", QStringLiteral("Change Color"), twips(120, 6600, 7800, 405));
+    PushButton7 = button(this, "PushButton7", QStringLiteral("Reset Color To Defaults"),
+                         twips(120, 7110, 7800, 405));
+
+    // Keyboard order follows the laid-out tab indexes, not the order of creation. The frames
+    // (indexes 6, 7, 8, 11 and 16) take no focus and stay out of the chain: a container placed
+    // in it would pull its own children along.
+    std::vector<std::pair<int, QWidget*>> tabIndexes{
+        {0, Text1},        {1, PushButton4},  {2, Check2},       {3, PushButton1},
+        {4, Check4},       {5, Check1},       {9, Option1},      {10, Option2},
+        {12, Check3},      {13, Check5},      {14, Check6},      {15, Check7},
+        {17, Combo1},      {18, PushButton6}, {19, PushButton2}, {20, PushButton3},
+        {21, PushButton5}, {22, PushButton7}};
+    std::sort(tabIndexes.begin(), tabIndexes.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (std::size_t i = 1; i < tabIndexes.size(); ++i)
+        QWidget::setTabOrder(tabIndexes[i - 1].second, tabIndexes[i].second);
+
+    // The location box is the first stop of the tab order, so it has the focus on opening.
+    Text1->setFocus();
+    Text1->installEventFilter(this);
+}
+
+void Form1::connectHandlers() {
+    for (QCheckBox* box : {Check1, Check2, Check3, Check4, Check5, Check6, Check7})
+        connect(box, &QCheckBox::stateChanged, this, [box] { Check_Click(box); });
+    // Only the button that becomes selected runs the handler; the one losing the selection
+    // has nothing to add, since both handlers store both buttons.
+    for (QRadioButton* option : {Option1, Option2})
+        connect(option, &QRadioButton::toggled, this, [this](bool selected) {
+            if (selected)
+                Option_Click();
+        });
+    connect(Combo1, &QComboBox::currentIndexChanged, this, [this](int index) {
+        storeQuietly([index] { SaveSetting(QStringLiteral("Combo1"), QString::number(index)); });
+    });
+    connect(Text1, &QLineEdit::textChanged, this, [](const QString& text) {
+        storeQuietly([&text] { SaveSetting(QStringLiteral("Text1"), text); });
+    });
+
+    connect(PushButton1, &PushButton::clicked, this, &Form1::PushButton1_Click);
+    connect(PushButton2, &PushButton::clicked, this, &Form1::PushButton2_Click);
+    connect(PushButton3, &PushButton::clicked, this, &Form1::PushButton3_Click);
+    connect(PushButton4, &PushButton::clicked, this, &Form1::PushButton4_Click);
+    connect(PushButton5, &PushButton::clicked, this, &Form1::PushButton5_Click);
+    connect(PushButton6, &PushButton::clicked, this, &Form1::PushButton6_Click);
+    connect(PushButton7, &PushButton::clicked, this, &Form1::PushButton7_Click);
+}
+
+void Form1::Check_Click(QCheckBox* box) {
+    QString state;
+    switch (box->checkState()) {
+    case Qt::Unchecked:
+        state = QStringLiteral("0");
+        break;
+    case Qt::Checked:
+        state = QStringLiteral("1");
+        break;
+    case Qt::PartiallyChecked:
+        state = QStringLiteral("2");
+        break;
+    }
+    // A box shown greyed from the store goes back to two states once it has been changed.
+    if (box->checkState() != Qt::PartiallyChecked)
+        box->setTristate(false);
+    storeQuietly([box, &state] { SaveSetting(box->objectName(), state); });
+}
+
+void Form1::Option_Click() {
+    storeQuietly([this] {
+        SaveSetting(QStringLiteral("Option1"),
+                    Option1->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+        SaveSetting(QStringLiteral("Option2"),
+                    Option2->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    });
+}
+
+void Form1::setCheckFromStore(QCheckBox* box, qint64 defaultState) {
+    switch (toInteger(GetSetting(box->objectName(), defaultState))) {
+    case 0:
+        box->setCheckState(Qt::Unchecked);
+        break;
+    case 1:
+        box->setCheckState(Qt::Checked);
+        break;
+    case 2:
+        box->setCheckState(Qt::PartiallyChecked);
+        break;
+    default:
+        throw AppError::invalidPropertyValue();
+    }
+}
+
+namespace {
+
+void setOption(QRadioButton* option, bool selected) {
+    if (selected) {
+        option->setChecked(true);
+        return;
+    }
+    // An exclusive button refuses to be cleared while it is the selected one, but the stored
+    // options may ask for neither unit to be selected.
+    option->setAutoExclusive(false);
+    option->setChecked(false);
+    option->setAutoExclusive(true);
+}
+
+void appendListEntry(QComboBox* list, const QString& entry) {
+    // Filling a list selects nothing; only setting its position does. Qt's combo box selects
+    // the first entry it receives, which must neither show nor be stored.
+    const QSignalBlocker quiet(list);
+    list->addItem(entry);
+    list->setCurrentIndex(-1);
+}
+
+} // namespace
+
+void Form1::setCaptionIconAndTitle() {
+    setWindowTitle(productName());
+    setWindowIcon(applicationIcon());
+    SetAppTitle();
+}
+
+void Form1::Form_Load() {
+    Guard g(QStringLiteral("Form1.Form_Load"));
+    g(100, [this] { ApplySkin(this); });
+    if (g(102, [] { return handPointerPresent(); }).value_or(false))
+        g(104, [this] { loadHandPointer(this); });
+    g(106, [this] { setCaptionIconAndTitle(); });
+    g(128, [this] { setCheckFromStore(Check1, 0); });
+    g(130, [this] { setCheckFromStore(Check2, 1); });
+    g(132, [this] { setCheckFromStore(Check3, 1); });
+    g(134, [this] { setCheckFromStore(Check4, 0); });
+    g(136, [this] { setCheckFromStore(Check5, 1); });
+    g(138, [this] { setCheckFromStore(Check6, 1); });
+    g(140, [this] { setCheckFromStore(Check7, 1); });
+    g(142, [this] { Text1->setText(GetSetting(QStringLiteral("Text1"), "San Diego CA")); });
+    g(144, [this] {
+        setOption(Option1, toDouble(GetSetting(QStringLiteral("Option1"), qint64{1})) == 1);
+    });
+    g(146, [this] {
+        setOption(Option2, toDouble(GetSetting(QStringLiteral("Option2"), qint64{0})) == 1);
+    });
+    g(148, [this] { appendListEntry(Combo1, QStringLiteral("Left Justify")); });
+    g(150, [this] { appendListEntry(Combo1, QStringLiteral("Center")); });
+    g(152, [this] {
+        const int index = toInteger(GetSetting(QStringLiteral("Combo1"), qint64{1}));
+        if (index < 0 || index >= Combo1->count())
+            throw AppError::invalidPropertyValue();
+        Combo1->setCurrentIndex(index);
+    });
+    g(154, [this] { mOpeningDisplay = false; });
+    g(156, [this] { setCaptionIconAndTitle(); });
+}
+
+bool Form1::Form_QueryUnload(CloseReason) {
+    Guard g(QStringLiteral("Form1.Form_QueryUnload"));
+    if (g(100, [this] { return !mOpeningDisplay; }).value_or(false))
+        g(102, [] { Forms::endProgram(); });
+    return true;
+}
+
+void Form1::PushButton1_Click() {
+    Guard g(QStringLiteral("Form1.PushButton1_Click"));
+    if (g(100, [this] { return Text1->text().isEmpty(); }).value_or(false)) {
+        g(114, [] { showPlainMessage(QStringLiteral("Please enter a location below.")); });
+        return;
+    }
+    // Loading and styling the display fetches the weather and waits for it; this window may be
+    // discarded meanwhile (the program ending), and must not be touched after that.
+    const QPointer<Form1> self(this);
+    auto gone = [&self] { return !self || self->isUnloading(); };
+    g.silenceWhen(gone);
+    g(102, [this] { mOpeningDisplay = true; });
+    g(104, [this] {
+        // A display created here fetches once as it loads; it is handed the place and unit
+        // first, so that fetch asks for the place instead of sending an empty query.
+        const QString location = Text1->text();
+        const QString unit =
+            Option1->isChecked() ? QStringLiteral("Fahrenheit") : QStringLiteral("Celsius");
+        Forms::get<Form2>(FormId::Form2, [&](Form2* display) {
+            display->mLocation = location;
+            display->mTempType = unit;
+        })->mLocation = location;
+    });
+    if (gone())
+        return;
+    g(106, [this] {
+        Forms::get<Form2>(FormId::Form2)->mTempType =
+            Option1->isChecked() ? QStringLiteral("Fahrenheit") : QStringLiteral("Celsius");
+    });
+    if (gone())
+        return;
+    g(108, [] { Forms::get<Form2>(FormId::Form2)->ReLoadStyle(); });
+    if (gone())
+        return;
+    g(110, [] { Forms::show(FormId::Form2); });
+    if (gone())
+        return;
+    g(112, [] { Forms::unload(FormId::Form1); });
+}
+
+void Form1::PushButton2_Click() {
+    Guard g(QStringLiteral("Form1.PushButton2_Click"));
+    FontChoice dialog = CommonDialog1;
+    // (100) The picker always lists the screen fonts and offers no effects section, which is
+    // all the dialog's flags would ask of it.
+    g(102, [&dialog] { dialog.name = GetSetting(QStringLiteral("FontName"), "Courier New"); });
+    g(104, [&dialog] { dialog.bold = isTrue(GetSetting(QStringLiteral("FontBold"), "True")); });
+    g(106,
+      [&dialog] { dialog.italic = isTrue(GetSetting(QStringLiteral("FontItalic"), "False")); });
+    g(108, [&dialog] { dialog.size = toInteger(GetSetting(QStringLiteral("FontSize"), "72")); });
+    g(110, [&dialog] {
+        dialog.strikeout = isTrue(GetSetting(QStringLiteral("FontStrikeThru"), "False"));
+    });
+    g(112, [&dialog] {
+        dialog.underline = isTrue(GetSetting(QStringLiteral("FontUnderLine"), "False"));
+    });
+
+    const QPointer<Form1> self(this);
+    g(114, [this, &dialog] { fontPicker().pick(this, dialog); });
+    if (!self || isUnloading())
+        return;
+
+    // OK and Cancel alike: after a Cancel the dialog still holds the presets.
+    g(116, [&dialog] { SaveSetting(QStringLiteral("FontName"), dialog.name); });
+    g(118, [&dialog] { SaveSetting(QStringLiteral("FontBold"), boolText(dialog.bold)); });
+    g(120, [&dialog] { SaveSetting(QStringLiteral("FontItalic"), boolText(dialog.italic)); });
+    g(122, [&dialog] {
+        if (dialog.size > 250)
+            dialog.size = 250;
+    });
+    g(124, [&dialog] { SaveSetting(QStringLiteral("FontSize"), sizeText(dialog.size)); });
+    g(126,
+      [&dialog] { SaveSetting(QStringLiteral("FontStrikethru"), boolText(dialog.strikeout)); });
+    g(128, [&dialog] { SaveSetting(QStringLiteral("FontUnderline"), boolText(dialog.underline)); });
+    CommonDialog1 = dialog;
+}
+
+void Form1::PushButton3_Click() {
+    Guard g(QStringLiteral("Form1.PushButton3_Click"));
+    g(100, [] { SaveSetting(QStringLiteral("FontName"), QStringLiteral("Arial")); });
+    g(102, [] { SaveSetting(QStringLiteral("FontBold"), QStringLiteral("True")); });
+    g(104, [] { SaveSetting(QStringLiteral("FontItalic"), QStringLiteral("False")); });
+    g(106, [] { SaveSetting(QStringLiteral("FontSize"), QStringLiteral("72")); });
+    g(108, [] { SaveSetting(QStringLiteral("FontStrikeThru"), QStringLiteral("False")); });
+    g(110, [] { SaveSetting(QStringLiteral("FontUnderLine"), QStringLiteral("False")); });
+}
+
+void Form1::PushButton4_Click() {
+    Guard g(QStringLiteral("Form1.PushButton4_Click"));
+    g(100, [] {
+        showPlainMessage(QStringLiteral("Please enter you location such as Londonderry, UK or "
+                                        "Londonderry, US or San Diego"));
+    });
+}
+
+void Form1::PushButton5_Click() {
+    Guard g(QStringLiteral("Form1.PushButton5_Click"));
+    g(100, [] { Forms::show(FormId::Form4); });
+    g(102, [this] { hide(); });
+}
+
+void Form1::PushButton6_Click() {
+    Guard g(QStringLiteral("Form1.PushButton6_Click"));
+    g(100, [] { Forms::show(FormId::Form3); });
+    g(102, [this] { hide(); });
+}
+
+void Form1::PushButton7_Click() {
+    Guard g(QStringLiteral("Form1.PushButton7_Click"));
+    g(100, [] { SaveSetting(QStringLiteral("Font Color"), QStringLiteral("16777215")); });
+    g(102, [] { SaveSetting(QStringLiteral("Background Color"), QStringLiteral("0")); });
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Text1 && event->type() == QEvent::FocusIn) {
+        // Deferred: a click that brings the focus would otherwise place the cursor and undo
+        // the selection straight after.
+        QTimer::singleShot(0, Text1, [box = Text1] { box->selectAll(); });
+    }
+    return Form::eventFilter(watched, event);
+}
+
+void Form1::showEvent(QShowEvent* event) {
+    // Centred once per load; shown again after another window it stays where the user left it.
+    if (!m_placed) {
+        m_placed = true;
+        if (const QScreen* screen = this->screen()) {
+            // The frame counts: the whole window, title bar included, sits in the middle.
+            const QRect frame = frameGeometry();
+            QRect placed(QPoint(), frame.size());
+            placed.moveCenter(screen->geometry().center());
+            move(placed.topLeft());
+        }
+    }
+    Form::showEvent(event);
+}
+
+} // namespace nimbrel

@@ -1,0 +1,601 @@
+#include "drawingband.h"
+#include "form2.h"
+#include "pushbutton.h"
+#include "sampleweatherservice.h"
+#include "settings.h"
+#include "settingswindowtest.h"
+#include "styling.h"
+#include "testsupport.h"
+#include "transfer.h"
+#include "weatherrequest.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+using namespace nimbrel;
+using namespace nimbrel::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+void moveOver(QWidget* widget) {
+    const QPointF at(2, 2);
+    QMouseEvent move(QEvent::MouseMove, at, widget->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(widget, &move);
+}
+
+QColor background(const QWidget* widget) {
+    return widget->palette().color(QPalette::Window);
+}
+
+} // namespace
+
+class Form1Test : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void firstOpeningShowsAndStoresDefaults();
+    void layoutInPixels_data();
+    void layoutInPixels();
+    void tabOrderFollowsTabIndexes();
+    void laidOutLook();
+    void checkStatesFromStore_data();
+    void checkStatesFromStore();
+    void unitsFromStore_data();
+    void unitsFromStore();
+    void badStoredValueFailsOnlyItsStep_data();
+    void badStoredValueFailsOnlyItsStep();
+    void changesAreStoredAtOnce();
+    void focusSelectsTheWholeLocation();
+    void locationHint();
+    void emptyLocationIsRefused();
+    void startCommandHandsOverToTheDisplay_data();
+    void startCommandHandsOverToTheDisplay();
+    void listPositionOutOfRangeReachesTheDisplay();
+    void apiKeyWindowHidesAndKeepsTheWindow();
+    void closeEndsTheProgram();
+    void closeDuringHandOverGoesAhead();
+    void hoverRules();
+    void skin_data();
+    void skin();
+    void handPointerThatIsAFolder();
+    void handPointerFile();
+
+private:
+    void useSampleService();
+
+    std::unique_ptr<TempSettings> m_store;
+    std::unique_ptr<MessageRecorder> m_messages;
+    std::unique_ptr<QTemporaryDir> m_folder;
+    std::unique_ptr<sample::SampleWeatherService> m_service;
+};
+
+void Form1Test::init() {
+    m_store = std::make_unique<TempSettings>();
+    m_messages = std::make_unique<MessageRecorder>();
+    m_folder = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_folder->isValid());
+    setProgramFolderForTesting(m_folder->path());
+}
+
+void Form1Test::cleanup() {
+    Forms::reset();
+    qApp->setStyleSheet(QString());
+    setProgramFolderForTesting(QString());
+    setServiceBaseUrlForTesting(QString());
+    m_service.reset();
+    m_messages.reset();
+    m_folder.reset();
+    m_store.reset();
+}
+
+// The display fetches on load; it is pointed at a service of the test's own.
+void Form1Test::useSampleService() {
+    m_service = std::make_unique<sample::SampleWeatherService>();
+    QVERIFY(m_service->listen(0));
+    setServiceBaseUrlForTesting(m_service->baseUrl());
+    sharedTransfer().setTimeLimit(3s);
+    SaveSetting(QStringLiteral("APIKey"), QStringLiteral("demo-key"));
+    // Keep-awake is no business of these tests.
+    SaveSetting(QStringLiteral("Check4"), QStringLiteral("0"));
+    Forms::registerFactory(FormId::Form2, [] { return new Form2; });
+}
+
+void Form1Test::firstOpeningShowsAndStoresDefaults() {
+    Form1* form = loadForm1();
+    Forms::show(FormId::Form1);
+    QVERIFY(QTest::qWaitForWindowExposed(form));
+
+    QVERIFY(m_messages->messages.isEmpty());
+    QCOMPARE(form->windowTitle(), QStringLiteral("Nimbrel"));
+    QCOMPARE(applicationTitle(), QStringLiteral("Nimbrel"));
+    QVERIFY(!form->mOpeningDisplay);
+
+    auto* text1 = control<QLineEdit>(form, "Text1");
+    QCOMPARE(text1->text(), QStringLiteral("San Diego CA"));
+    QVERIFY(control<QRadioButton>(form, "Option1")->isChecked());
+    QVERIFY(!control<QRadioButton>(form, "Option2")->isChecked());
+    auto* combo = control<QComboBox>(form, "Combo1");
+    QCOMPARE(combo->count(), 2);
+    QCOMPARE(combo->itemText(0), QStringLiteral("Left Justify"));
+    QCOMPARE(combo->currentText(), QStringLiteral("Center"));
+    for (const char* name : {"Check2", "Check3", "Check5", "Check6", "Check7"})
+        QVERIFY2(control<QCheckBox>(form, name)->isChecked(), name);
+    for (const char* name : {"Check1", "Check4"})
+        QVERIFY2(!control<QCheckBox>(form, name)->isChecked(), name);
+
+    // Only what differs from the laid-out controls is written back.
+    const QMap<QString, QString> expected{{QStringLiteral("Text1"), QStringLiteral("San Diego CA")},
+                                          {QStringLiteral("Combo1"), QStringLiteral("1")},
+                                          {QStringLiteral("Check2"), QStringLiteral("1")},
+                                          {QStringLiteral("Check3"), QStringLiteral("1")},
+                                          {QStringLiteral("Check5"), QStringLiteral("1")},
+                                          {QStringLiteral("Check6"), QStringLiteral("1")},
+                                          {QStringLiteral("Check7"), QStringLiteral("1")}};
+    QCOMPARE(m_store->entries(), expected);
+
+    // Centred on the screen, the location focused and wholly selected, nothing else opened.
+    const QPoint offCentre = form->frameGeometry().center() - form->screen()->geometry().center();
+    QVERIFY2(offCentre.manhattanLength() <= 2, qPrintable(QString::number(offCentre.x())));
+    QVERIFY(QTest::qWaitForWindowActive(form));
+    QTRY_VERIFY_WITH_TIMEOUT(text1->hasFocus(), 2000);
+    QTRY_COMPARE_WITH_TIMEOUT(text1->selectedText(), text1->text(), 2000);
+    QCOMPARE(Forms::loaded(FormId::Form2), nullptr);
+}
+
+void Form1Test::layoutInPixels_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("geometry");
+    QTest::newRow("PushButton6") << "PushButton6" << QRect(8, 8, 520, 27);
+    QTest::newRow("Text1 in Frame2") << "Text1" << QRect(16, 20, 449, 23);
+    QTest::newRow("Check1 in Frame1") << "Check1" << QRect(16, 43, 353, 17);
+    QTest::newRow("PushButton7") << "PushButton7" << QRect(8, 474, 520, 27);
+}
+
+void Form1Test::layoutInPixels() {
+    QFETCH(QString, name);
+    QFETCH(QRect, geometry);
+    Form1* form = loadForm1();
+    QCOMPARE(form->size(), QSize(536, 507));
+    QCOMPARE(form->minimumSize(), form->maximumSize());
+    QVERIFY(form->windowFlags() & Qt::WindowMinimizeButtonHint);
+    QVERIFY(!(form->windowFlags() & Qt::WindowMaximizeButtonHint));
+    auto* widget = form->findChild<QWidget*>(name);
+    QVERIFY(widget);
+    QCOMPARE(widget->geometry(), geometry);
+}
+
+void Form1Test::tabOrderFollowsTabIndexes() {
+    Form1* form = loadForm1();
+    const QStringList expected{
+        "Text1",   "PushButton4", "Check2",      "PushButton1", "Check4",      "Check1",
+        "Option1", "Option2",     "Check3",      "Check5",      "Check6",      "Check7",
+        "Combo1",  "PushButton6", "PushButton2", "PushButton3", "PushButton5", "PushButton7"};
+    QStringList order;
+    QWidget* w = control<QLineEdit>(form, "Text1");
+    do {
+        if (w->focusPolicy() & Qt::TabFocus)
+            order << w->objectName();
+        w = w->nextInFocusChain();
+    } while (w != control<QLineEdit>(form, "Text1"));
+    QCOMPARE(order, expected);
+}
+
+void Form1Test::laidOutLook() {
+    Form1* form = loadForm1();
+    // Without a skin file the window and its frames, boxes and buttons keep their white.
+    QCOMPARE(background(form), QColor(Qt::white));
+    for (const char* name : {"Frame1", "Frame2", "Frame3", "Frame4", "Frame6", "Check1", "Check7",
+                             "Option1", "Option2"}) {
+        auto* w = control<QWidget>(form, name);
+        QVERIFY2(w->autoFillBackground(), name);
+        QCOMPARE(background(w), QColor(Qt::white));
+    }
+    const QFont standard = control<QCheckBox>(form, "Check3")->font();
+    QCOMPARE(standard.family(), QStringLiteral("Arial"));
+    QCOMPARE(standard.pointSize(), 9);
+    QVERIFY(standard.bold());
+    auto* fontButton = control<PushButton>(form, "PushButton2");
+    QCOMPARE(fontButton->displayedCaption(), QStringLiteral("Change Font Style & Size"));
+    QCOMPARE(fontButton->font().pointSizeF(), 11.25);
+    QCOMPARE(control<QGroupBox>(form, "Frame2")->title(), QStringLiteral("What's your location?"));
+    QVERIFY(!applicationIcon().availableSizes().isEmpty());
+    QCOMPARE(form->windowIcon().availableSizes(), applicationIcon().availableSizes());
+}
+
+void Form1Test::checkStatesFromStore_data() {
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<int>("state");
+    QTest::addColumn<QString>("afterLoad");
+    QTest::newRow("ticked") << "Check1"
+                            << "1" << int(Qt::Checked) << "1";
+    QTest::newRow("cleared") << "Check2"
+                             << "0" << int(Qt::Unchecked) << "0";
+    QTest::newRow("greyed") << "Check4"
+                            << "2" << int(Qt::PartiallyChecked) << "2";
+    // Already the laid-out state: no handler runs, so the stored text stays as it was.
+    QTest::newRow("half rounds to even") << "Check3"
+                                         << "0.5" << int(Qt::Unchecked) << "0.5";
+    QTest::newRow("1.5 rounds to 2") << "Check5"
+                                     << "1.5" << int(Qt::PartiallyChecked) << "2";
+}
+
+void Form1Test::checkStatesFromStore() {
+    QFETCH(QString, key);
+    QFETCH(QString, stored);
+    QFETCH(int, state);
+    QFETCH(QString, afterLoad);
+    SaveSetting(key, stored);
+    Form1* form = loadForm1();
+    QVERIFY(m_messages->messages.isEmpty());
+    QCOMPARE(int(control<QCheckBox>(form, qPrintable(key))->checkState()), state);
+    QCOMPARE(GetSetting(key, "absent"), afterLoad);
+}
+
+void Form1Test::unitsFromStore_data() {
+    QTest::addColumn<QString>("option1");
+    QTest::addColumn<QString>("option2");
+    QTest::addColumn<bool>("fahrenheit");
+    QTest::addColumn<bool>("celsius");
+    QTest::addColumn<QString>("option1AfterLoad");
+    QTest::addColumn<QString>("option2AfterLoad");
+    QTest::newRow("Celsius") << "0"
+                             << "1" << false << true << "0"
+                             << "1";
+    QTest::newRow("neither") << "0"
+                             << "0" << false << false << "0"
+                             << "0";
+    QTest::newRow("both: the later wins") << "1"
+                                          << "1" << false << true << "0"
+                                          << "1";
+    QTest::newRow("compared as a number") << "1.0"
+                                          << "0" << true << false << "1.0"
+                                          << "0";
+}
+
+void Form1Test::unitsFromStore() {
+    QFETCH(QString, option1);
+    QFETCH(QString, option2);
+    QFETCH(bool, fahrenheit);
+    QFETCH(bool, celsius);
+    QFETCH(QString, option1AfterLoad);
+    QFETCH(QString, option2AfterLoad);
+    SaveSetting(QStringLiteral("Option1"), option1);
+    SaveSetting(QStringLiteral("Option2"), option2);
+    Form1* form = loadForm1();
+    QVERIFY(m_messages->messages.isEmpty());
+    QCOMPARE(control<QRadioButton>(form, "Option1")->isChecked(), fahrenheit);
+    QCOMPARE(control<QRadioButton>(form, "Option2")->isChecked(), celsius);
+    QCOMPARE(GetSetting(QStringLiteral("Option1"), "absent"), option1AfterLoad);
+    QCOMPARE(GetSetting(QStringLiteral("Option2"), "absent"), option2AfterLoad);
+}
+
+void Form1Test::badStoredValueFailsOnlyItsStep_data() {
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<int>("line");
+    QTest::addColumn<QString>("description");
+    QTest::newRow("Check1 not a number") << "Check1"
+                                         << "abc" << 128 << "Type mismatch";
+    QTest::newRow("Check3 no such state") << "Check3"
+                                          << "3" << 132 << "Invalid property value";
+    QTest::newRow("Check7 too large") << "Check7"
+                                      << "70000" << 140 << "Overflow";
+    QTest::newRow("Option1 not a number") << "Option1"
+                                          << "yes" << 144 << "Type mismatch";
+    QTest::newRow("Option2 not a number") << "Option2"
+                                          << "" << 146 << "Type mismatch";
+    QTest::newRow("Combo1 out of range") << "Combo1"
+                                         << "5" << 152 << "Invalid property value";
+    QTest::newRow("Combo1 negative") << "Combo1"
+                                     << "-1" << 152 << "Invalid property value";
+    QTest::newRow("Combo1 not a number") << "Combo1"
+                                         << "Center" << 152 << "Type mismatch";
+}
+
+void Form1Test::badStoredValueFailsOnlyItsStep() {
+    QFETCH(QString, key);
+    QFETCH(QString, stored);
+    QFETCH(int, line);
+    QFETCH(QString, description);
+    SaveSetting(key, stored);
+    Form1* form = loadForm1();
+
+    QCOMPARE(m_messages->messages.size(), 1);
+    const Message& report = m_messages->messages.first();
+    QCOMPARE(report.title, QStringLiteral("Application Error"));
+    QCOMPARE(report.icon, MessageIcon::Exclamation);
+    QVERIFY2(report.text.startsWith(description + QStringLiteral("\r\n")), qPrintable(report.text));
+    QVERIFY2(report.text.contains(reportLine(QStringLiteral("Form1.Form_Load"), line)),
+             qPrintable(report.text));
+
+    // The failing control keeps its laid-out value and is not written back.
+    QCOMPARE(GetSetting(key, "absent"), stored);
+    if (key.startsWith(QLatin1String("Check")))
+        QVERIFY(!control<QCheckBox>(form, qPrintable(key))->isChecked());
+    if (key == QLatin1String("Option1"))
+        QVERIFY(control<QRadioButton>(form, "Option1")->isChecked());
+    if (key == QLatin1String("Combo1"))
+        QCOMPARE(control<QComboBox>(form, "Combo1")->currentIndex(), -1);
+    // The steps after it still ran.
+    QCOMPARE(control<QComboBox>(form, "Combo1")->count(), 2);
+    QCOMPARE(control<QLineEdit>(form, "Text1")->text(), QStringLiteral("San Diego CA"));
+    QCOMPARE(form->windowTitle(), QStringLiteral("Nimbrel"));
+    QVERIFY(!form->mOpeningDisplay);
+}
+
+void Form1Test::changesAreStoredAtOnce() {
+    Form1* form = loadForm1();
+    auto* text1 = control<QLineEdit>(form, "Text1");
+    text1->clear();
+    QCOMPARE(GetSetting(QStringLiteral("Text1"), "absent"), QString());
+    QTest::keyClicks(text1, QStringLiteral("Derry, U"));
+    QCOMPARE(GetSetting(QStringLiteral("Text1"), "absent"), QStringLiteral("Derry, U"));
+
+    control<QRadioButton>(form, "Option2")->click();
+    QCOMPARE(GetSetting(QStringLiteral("Option1"), "absent"), QStringLiteral("0"));
+    QCOMPARE(GetSetting(QStringLiteral("Option2"), "absent"), QStringLiteral("1"));
+    control<QRadioButton>(form, "Option1")->click();
+    QCOMPARE(GetSetting(QStringLiteral("Option1"), "absent"), QStringLiteral("1"));
+    QCOMPARE(GetSetting(QStringLiteral("Option2"), "absent"), QStringLiteral("0"));
+
+    control<QCheckBox>(form, "Check4")->click();
+    QCOMPARE(GetSetting(QStringLiteral("Check4"), "absent"), QStringLiteral("1"));
+    control<QCheckBox>(form, "Check6")->click();
+    QCOMPARE(GetSetting(QStringLiteral("Check6"), "absent"), QStringLiteral("0"));
+
+    // A box set to the state it already has runs no handler: the store keeps a value of its own.
+    SaveSetting(QStringLiteral("Check4"), QStringLiteral("sentinel"));
+    control<QCheckBox>(form, "Check4")->setChecked(true);
+    QCOMPARE(GetSetting(QStringLiteral("Check4"), "absent"), QStringLiteral("sentinel"));
+
+    control<QComboBox>(form, "Combo1")->setCurrentIndex(0);
+    QCOMPARE(GetSetting(QStringLiteral("Combo1"), "absent"), QStringLiteral("0"));
+    QVERIFY(m_messages->messages.isEmpty());
+}
+
+void Form1Test::focusSelectsTheWholeLocation() {
+    Form1* form = loadForm1();
+    Forms::show(FormId::Form1);
+    QVERIFY(QTest::qWaitForWindowActive(form));
+    auto* text1 = control<QLineEdit>(form, "Text1");
+    control<QCheckBox>(form, "Check2")->setFocus(Qt::TabFocusReason);
+    QTRY_VERIFY_WITH_TIMEOUT(!text1->hasFocus(), 2000);
+    text1->deselect();
+
+    // A click in the middle of the text would normally just place the cursor there.
+    QTest::mouseClick(text1, Qt::LeftButton, {}, QPoint(text1->width() / 2, text1->height() / 2));
+    QTRY_VERIFY_WITH_TIMEOUT(text1->hasFocus(), 2000);
+    QTRY_COMPARE_WITH_TIMEOUT(text1->selectedText(), QStringLiteral("San Diego CA"), 2000);
+    QCOMPARE(text1->selectionStart(), 0);
+}
+
+void Form1Test::locationHint() {
+    Form1* form = loadForm1();
+    control<PushButton>(form, "PushButton4")->click();
+    QCOMPARE(m_messages->messages.size(), 1);
+    const Message& hint = m_messages->messages.first();
+    QCOMPARE(hint.text, QStringLiteral("Please enter you location such as Londonderry, UK or "
+                                       "Londonderry, US or San Diego"));
+    QCOMPARE(hint.title, applicationTitle());
+    QCOMPARE(hint.icon, MessageIcon::None);
+}
+
+void Form1Test::emptyLocationIsRefused() {
+    SaveSetting(QStringLiteral("Text1"), QString());
+    Form1* form = loadForm1();
+    Forms::show(FormId::Form1);
+    QCOMPARE(control<QLineEdit>(form, "Text1")->text(), QString());
+
+    control<PushButton>(form, "PushButton1")->click();
+    QCOMPARE(m_messages->messages.size(), 1);
+    QCOMPARE(m_messages->messages.first().text, QStringLiteral("Please enter a location below."));
+    QCOMPARE(m_messages->messages.first().title, applicationTitle());
+    QCOMPARE(m_messages->messages.first().icon, MessageIcon::None);
+    QCOMPARE(Forms::loaded(FormId::Form1), form);
+    QVERIFY(form->isVisible());
+    QVERIFY(!form->mOpeningDisplay);
+    QCOMPARE(Forms::loaded(FormId::Form2), nullptr);
+}
+
+void Form1Test::startCommandHandsOverToTheDisplay_data() {
+    QTest::addColumn<QString>("location");
+    QTest::addColumn<bool>("celsius");
+    QTest::addColumn<QString>("tempType");
+    QTest::newRow("Fahrenheit") << "San Diego CA" << false << "Fahrenheit";
+    QTest::newRow("Celsius") << "London, UK" << true << "Celsius";
+    QTest::newRow("only spaces") << "   " << false << "Fahrenheit";
+}
+
+void Form1Test::startCommandHandsOverToTheDisplay() {
+    QFETCH(QString, location);
+    QFETCH(bool, celsius);
+    QFETCH(QString, tempType);
+    useSampleService();
+    Form1* form = loadForm1();
+    Forms::show(FormId::Form1);
+    control<QLineEdit>(form, "Text1")->setText(location);
+    control<QRadioButton>(form, celsius ? "Option2" : "Option1")->click();
+    const QPointer<Form1> settings(form);
+
+    control<PushButton>(form, "PushButton1")->click();
+
+    auto* display = qobject_cast<Form2*>(Forms::loaded(FormId::Form2));
+    QVERIFY(display);
+    QCOMPARE(display->mLocation, location);
+    QCOMPARE(display->mTempType, tempType);
+    QVERIFY(display->isVisible());
+    QVERIFY(m_service->requestCount() >= 1);
+    // The settings window is unloaded, and that close did not end the program.
+    QCOMPARE(Forms::loaded(FormId::Form1), nullptr);
+    QVERIFY(!Forms::ending());
+    QTRY_VERIFY_WITH_TIMEOUT(settings.isNull(), 2000);
+    // The start command stores nothing of its own.
+    QCOMPARE(GetSetting(QStringLiteral("Text1"), "absent"), location);
+}
+
+void Form1Test::listPositionOutOfRangeReachesTheDisplay() {
+    useSampleService();
+    SaveSetting(QStringLiteral("Combo1"), QStringLiteral("5"));
+    Form1* form = loadForm1();
+    QCOMPARE(m_messages->messages.size(), 1);
+    QCOMPARE(control<QComboBox>(form, "Combo1")->currentIndex(), -1);
+    control<PushButton>(form, "PushButton1")->click();
+    QCOMPARE(GetSetting(QStringLiteral("Combo1"), "absent"), QStringLiteral("5"));
+
+    // The display reads the stored 5 itself, which is not "centre", so every line starts at
+    // the left edge.
+    auto* display = qobject_cast<Form2*>(Forms::loaded(FormId::Form2));
+    QVERIFY(display);
+    display->Timer1_Timer();
+    const auto* band = display->findChild<DrawingBand*>(QStringLiteral("Picture1"));
+    QVERIFY(band);
+    const QList<BandLine> lines = band->drawing().lines;
+    QVERIFY(!lines.isEmpty());
+    for (const BandLine& line : lines)
+        QCOMPARE(line.x, 0);
+}
+
+void Form1Test::apiKeyWindowHidesAndKeepsTheWindow() {
+    Forms::registerFactory(FormId::Form3, [] { return new StandInWindow(FormId::Form3); });
+    Form1* form = loadForm1();
+    Forms::show(FormId::Form1);
+    control<QLineEdit>(form, "Text1")->setText(QStringLiteral("Derry"));
+    control<QCheckBox>(form, "Check3")->setChecked(false);
+
+    control<PushButton>(form, "PushButton6")->click();
+    QVERIFY(Forms::loaded(FormId::Form3)->isVisible());
+    QVERIFY(!form->isVisible());
+    QCOMPARE(Forms::loaded(FormId::Form1), form);
+
+    // Back again: the same window, as it was, without its load steps running again.
+    SaveSetting(QStringLiteral("Text1"), QStringLiteral("changed elsewhere"));
+    Forms::show(FormId::Form1);
+    QCOMPARE(Forms::loaded(FormId::Form1), form);
+    QVERIFY(form->isVisible());
+    QCOMPARE(control<QLineEdit>(form, "Text1")->text(), QStringLiteral("Derry"));
+    QVERIFY(!control<QCheckBox>(form, "Check3")->isChecked());
+}
+
+void Form1Test::closeEndsTheProgram() {
+    Forms::registerFactory(FormId::Form3, [] { return new StandInWindow(FormId::Form3); });
+    Form1* form = loadForm1();
+    Forms::show(FormId::Form1);
+    auto* hidden = static_cast<StandInWindow*>(Forms::get(FormId::Form3));
+
+    form->close();
+    QVERIFY(Forms::ending());
+    QCOMPARE(Forms::loaded(FormId::Form1), nullptr);
+    QCOMPARE(Forms::loaded(FormId::Form3), nullptr);
+    // Every window goes at once, without its own close handling.
+    QCOMPARE(hidden->queryUnloads, 0);
+    QCOMPARE(hidden->unloads, 0);
+    QVERIFY(m_messages->messages.isEmpty());
+}
+
+void Form1Test::closeDuringHandOverGoesAhead() {
+    Form1* form = loadForm1();
+    Forms::show(FormId::Form1);
+    form->mOpeningDisplay = true;
+    QVERIFY(Forms::unload(FormId::Form1));
+    QVERIFY(!Forms::ending());
+    QCOMPARE(Forms::loaded(FormId::Form1), nullptr);
+}
+
+void Form1Test::hoverRules() {
+    Form1* form = loadForm1();
+    QCOMPARE(form->mousePointer(), MousePointer::Default);
+
+    moveOver(control<PushButton>(form, "PushButton4"));
+    QCOMPARE(form->mousePointer(), MousePointer::Custom);
+    // A check box inside a frame changes nothing; the frame behind it does not see the move.
+    moveOver(control<QCheckBox>(form, "Check5"));
+    QCOMPARE(form->mousePointer(), MousePointer::Custom);
+    moveOver(control<QComboBox>(form, "Combo1"));
+    QCOMPARE(form->mousePointer(), MousePointer::Custom);
+    moveOver(control<QGroupBox>(form, "Frame4"));
+    QCOMPARE(form->mousePointer(), MousePointer::Default);
+
+    moveOver(control<PushButton>(form, "PushButton7"));
+    QCOMPARE(form->mousePointer(), MousePointer::Custom);
+    moveOver(form);
+    QCOMPARE(form->mousePointer(), MousePointer::Default);
+
+    // The hourglass is left alone.
+    form->setMousePointer(MousePointer::Hourglass);
+    moveOver(control<PushButton>(form, "PushButton1"));
+    QCOMPARE(form->mousePointer(), MousePointer::Hourglass);
+}
+
+void Form1Test::skin_data() {
+    QTest::addColumn<bool>("asFile");
+    QTest::newRow("skin file") << true;
+    QTest::newRow("folder of that name") << false;
+}
+
+void Form1Test::skin() {
+    QFETCH(bool, asFile);
+    const QByteArray sheet = "QToolTip { color: black; }";
+    QVERIFY(QDir(m_folder->path()).mkpath(QStringLiteral("x")));
+    if (asFile) {
+        QFile skinFile(m_folder->filePath(QStringLiteral("x/o.cjs")));
+        QVERIFY(skinFile.open(QIODevice::WriteOnly));
+        skinFile.write(sheet);
+    } else {
+        QVERIFY(QDir(m_folder->path()).mkpath(QStringLiteral("x/o.cjs")));
+    }
+    const QColor face = QApplication::palette().color(QPalette::Button);
+    QVERIFY(face != QColor(Qt::white));
+
+    Form1* form = loadForm1();
+    QVERIFY(m_messages->messages.isEmpty());
+    const QColor expected = asFile ? face : QColor(Qt::white);
+    QCOMPARE(background(form), expected);
+    QCOMPARE(background(control<QGroupBox>(form, "Frame3")), expected);
+    QCOMPARE(background(control<QCheckBox>(form, "Check2")), expected);
+    QCOMPARE(background(control<QRadioButton>(form, "Option2")), expected);
+    QCOMPARE(qApp->styleSheet(), asFile ? QString::fromLatin1(sheet) : QString());
+}
+
+void Form1Test::handPointerThatIsAFolder() {
+    QVERIFY(QDir(m_folder->path()).mkpath(QStringLiteral("HAND-M.CUR")));
+    Form1* form = loadForm1();
+    QCOMPARE(m_messages->messages.size(), 1);
+    QVERIFY(m_messages->messages.first().text.contains(
+        reportLine(QStringLiteral("Form1.Form_Load"), 104)));
+    QVERIFY(!form->hasMouseIcon());
+    QCOMPARE(form->windowTitle(), QStringLiteral("Nimbrel"));
+}
+
+void Form1Test::handPointerFile() {
+    const QString source = QStringLiteral(NIMBREL_SOURCE_DIR "/resources/HAND-M.CUR");
+    if (!QFile::exists(source))
+        QSKIP("resources/HAND-M.CUR is not in the tree");
+    QVERIFY(QFile::copy(source, m_folder->filePath(QStringLiteral("HAND-M.CUR"))));
+    Form1* form = loadForm1();
+    QVERIFY(m_messages->messages.isEmpty());
+    QVERIFY(form->hasMouseIcon());
+    moveOver(control<PushButton>(form, "PushButton3"));
+    QCOMPARE(form->cursor().shape(), Qt::BitmapCursor);
+    moveOver(control<QGroupBox>(form, "Frame1"));
+    QCOMPARE(form->cursor().shape(), Qt::ArrowCursor);
+}
+
+NIMBREL_TEST_MAIN(Form1Test)
+#include "tst_form1.moc"
