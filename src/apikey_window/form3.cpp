@@ -1,0 +1,258 @@
+#include "form3.h"
+
+#include "apperror.h"
+#include "guard.h"
+#include "messages.h"
+#include "open_url.h"
+#include "pushbutton.h"
+#include "settings.h"
+#include "styling.h"
+#include "transfer.h"
+#include "weatherrequest.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QFocusEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScreen>
+
+#include <QSignalBlocker>
+#include <QTimer>
+
+#include <initializer_list>
+
+namespace nimbrel {
+
+namespace {
+
+// A control that ignores a mouse move hands it on to its container, whose rule would at once
+// overrule the control's own (a push button over the window background, a swatch in its frame).
+void keepHoverOnControl(std::initializer_list<QWidget*> controls) {
+    for (QWidget* control : controls)
+        control->setAttribute(Qt::WA_NoMousePropagation);
+}
+
+// Layout positions are kept in twips, as the window was designed; 15 twips make a pixel.
+QRect twips(int left, int top, int width, int height) {
+    return {left / 15, top / 15, width / 15, height / 15};
+}
+
+QString storedKey() {
+    return GetSetting(QStringLiteral("APIKey"), "");
+}
+
+// The key test asks for the place the user has typed on the settings window, which need not
+// have been stored yet; referring to the box loads that window (hidden) when it is not loaded.
+QString settingsWindowLocation() {
+    const auto* box = Forms::get(FormId::Form1)->findChild<QLineEdit*>(QStringLiteral("Text1"));
+    if (!box)
+        throw AppError(QStringLiteral("Object required"));
+    return box->text();
+}
+
+// One round of the wait for the shared transfer. It sleeps until some event arrives (the reply,
+// a timer, the user) instead of spinning; the transfer's own time limit guarantees one does.
+void letEventsRun() {
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+void waitUntilIdle() {
+    while (sharedTransfer().StillExecuting() && !Forms::ending())
+        letEventsRun();
+}
+
+} // namespace
+
+Form3::Form3() : Form(FormId::Form3) {
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(8040 / 15, 4665 / 15);
+    QFont face(QStringLiteral("Arial"));
+    face.setPointSizeF(9);
+    face.setBold(true);
+    setFont(face);
+    setWindowTitle(QStringLiteral("Enter Your API Key Here"));
+
+    Frame1 = new QGroupBox(QStringLiteral("How To Obtain OpenWeatherMap API Key"), this);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    Frame1->setGeometry(twips(120, 90, 7800, 1545));
+    Label2 = new QLabel(QStringLiteral("Please go to ") + kSignInPage +
+                            QStringLiteral("  to get your own key and enter it below."),
+                        Frame1);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->setWordWrap(true);
+    Label2->setGeometry(twips(240, 315, 7500, 450));
+    PushButton1 = new PushButton(QStringLiteral("Open ") + kSignInPage, Frame1);
+    PushButton1->setObjectName(QStringLiteral("PushButton1"));
+    PushButton1->setGeometry(twips(240, 900, 7320, 405));
+
+    Frame3 = new QGroupBox(QStringLiteral("More Information"), this);
+    Frame3->setObjectName(QStringLiteral("Frame3"));
+    Frame3->setGeometry(twips(120, 1710, 7800, 915));
+    PushButton2 = new PushButton(QStringLiteral("What is an API key?"), Frame3);
+    PushButton2->setObjectName(QStringLiteral("PushButton2"));
+    PushButton2->setGeometry(twips(240, 300, 7320, 405));
+
+    Frame2 = new QGroupBox(QStringLiteral("Enter Your OpenWeatherMap API Key"), this);
+    Frame2->setObjectName(QStringLiteral("Frame2"));
+    Frame2->setGeometry(twips(120, 2700, 7800, 825));
+    // The layout text is replaced at load, so the first opening stores the key even when the
+    // store holds none yet (as the empty text).
+    Text1 = new QLineEdit(QStringLiteral("Text1"), Frame2);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Text1->setGeometry(twips(240, 300, 7335, 345));
+
+    PushButton3 = new PushButton(QStringLiteral("Test API Key"), this);
+    PushButton3->setObjectName(QStringLiteral("PushButton3"));
+    PushButton3->setGeometry(twips(120, 3600, 7800, 405));
+    PushButton6 = new PushButton(QStringLiteral("OK"), this);
+    PushButton6->setObjectName(QStringLiteral("PushButton6"));
+    PushButton6->setGeometry(twips(120, 4095, 7800, 405));
+
+    setTabOrder(Text1, PushButton6);
+    setTabOrder(PushButton6, PushButton2);
+    setTabOrder(PushButton2, PushButton1);
+    setTabOrder(PushButton1, PushButton3);
+    Text1->setFocus();
+
+    connect(Text1, &QLineEdit::textChanged, this, [this] {
+        // The box stores on every keystroke; a failed write must not escape into the editor.
+        Guard g(QStringLiteral("Form3.Text1_Change"));
+        g(100, [this] { Text1_Change(); });
+    });
+    Text1->installEventFilter(this);
+    connect(PushButton1, &PushButton::clicked, this, &Form3::PushButton1_Click);
+    connect(PushButton2, &PushButton::clicked, this, &Form3::PushButton2_Click);
+    connect(PushButton3, &PushButton::clicked, this, &Form3::PushButton3_Click);
+    connect(PushButton6, &PushButton::clicked, this, &Form3::PushButton6_Click);
+
+    for (QWidget* button : {PushButton1, PushButton2, PushButton3, PushButton6})
+        addHoverRule(button, MousePointer::Custom);
+    for (QWidget* frame : {Frame1, Frame2, Frame3})
+        addHoverRule(frame, MousePointer::Default);
+    finishHoverRules();
+    keepHoverOnControl(
+        {PushButton1, PushButton2, PushButton3, PushButton6, Frame1, Frame2, Frame3});
+}
+
+void Form3::Form_Load() {
+    Guard g(QStringLiteral("Form3.Form_Load"));
+    g(100, [this] { ApplyFormColors(this); });
+    g(102, [this] { setWindowIcon(applicationIcon()); });
+    g(104, [this] { setWindowTitle(QStringLiteral("Key Options")); });
+    if (g(106, [] { return handPointerPresent(); }).value_or(false))
+        g(108, [this] { loadHandPointer(this); });
+    g(112, [this] {
+        const QString key = storedKey();
+        const bool changes = key != Text1->text();
+        {
+            // The change handler runs here rather than from the signal, so a failed write is
+            // reported as this step.
+            const QSignalBlocker quiet(Text1);
+            Text1->setText(key);
+        }
+        if (changes)
+            Text1_Change();
+    });
+}
+
+void Form3::Form_Unload() {
+    Forms::show(FormId::Form1);
+}
+
+void Form3::Text1_Change() {
+    SaveSetting(QStringLiteral("APIKey"), Text1->text());
+}
+
+void Form3::Text1_GotFocus(Qt::FocusReason reason) {
+    // Typing replaces the old key.
+    Text1->selectAll();
+    // A click puts the caret where it lands once the focus has arrived; select after it.
+    if (reason == Qt::MouseFocusReason)
+        QTimer::singleShot(0, Text1, [box = Text1] { box->selectAll(); });
+}
+
+void Form3::PushButton1_Click() {
+    Guard g(QStringLiteral("Form3.PushButton1_Click"));
+    QString page;
+    g(100, [&page] { page = kSignInPage; });
+    g(102, [&page] { openInBrowser(page, Forms::loaded(FormId::Form1)); });
+}
+
+void Form3::PushButton2_Click() {
+    Guard g(QStringLiteral("Form3.PushButton2_Click"));
+    QString page;
+    g(100, [&page] { page = kApiKeyArticle; });
+    g(102, [&page] { openInBrowser(page, Forms::loaded(FormId::Form1)); });
+}
+
+// The waits below let any event run, closing this window included, and the window may be gone
+// when they return; from the first wait on nothing here touches the window.
+void Form3::PushButton3_Click() {
+    Guard g(QStringLiteral("Form3.PushButton3_Click"));
+    // When the program ends during a wait there is nobody left to tell.
+    g.silenceWhen([] { return Forms::ending(); });
+    QString reply;
+    bool answered = false;
+
+    // The display (or an earlier click) may be fetching through the same transfer. Its reply
+    // says nothing about the key as it stands now, so wait for it and then ask on our own.
+    g(100, [] { waitUntilIdle(); });
+    if (Forms::ending())
+        return;
+    g(102, [&] {
+        const QString url =
+            weatherRequestUrl(serviceBaseUrl(), settingsWindowLocation(), storedKey());
+        reply = sharedTransfer().OpenURL(url);
+        answered = true;
+    });
+    while (g(104, [] { return sharedTransfer().StillExecuting(); }).value_or(false) &&
+           !Forms::ending())
+        g(106, [] { letEventsRun(); });
+    if (Forms::ending())
+        return;
+
+    // The key may have been edited while the request was out; the verdict is about the stored
+    // one. A store that cannot be read counts as no key.
+    const QString key = g(108, [] { return storedKey(); }).value_or(QString());
+    // No key is wrong whatever the service says. With a key, a request that got no answer
+    // proves nothing either way; only a reply can say the key works (an unknown place means
+    // the key was accepted).
+    if (key.isEmpty() || reply.contains(QLatin1String("Invalid API key"), Qt::CaseInsensitive))
+        g(110, [] { showPlainMessage(kKeyNotCorrect); });
+    else if (!answered)
+        g(114, [] { showPlainMessage(kKeyNotTested); });
+    else
+        g(112, [] { showPlainMessage(kKeyCorrect); });
+}
+
+void Form3::PushButton6_Click() {
+    Guard g(QStringLiteral("Form3.PushButton6_Click"));
+    g(100, [] { Forms::show(FormId::Form1); });
+    // Hidden, not unloaded: the next opening shows the window as it was.
+    g(102, [] { Forms::hide(FormId::Form3); });
+}
+
+void Form3::showEvent(QShowEvent* event) {
+    // Centred when first shown after each load; after "OK" it comes back where the user left it.
+    if (!m_centred) {
+        m_centred = true;
+        if (const QScreen* s = screen()) {
+            QRect frame = frameGeometry();
+            frame.moveCenter(s->availableGeometry().center());
+            move(frame.topLeft());
+        }
+    }
+    Form::showEvent(event);
+}
+
+bool Form3::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Text1 && event->type() == QEvent::FocusIn)
+        Text1_GotFocus(static_cast<QFocusEvent*>(event)->reason());
+    return Form::eventFilter(watched, event);
+}
+
+} // namespace nimbrel

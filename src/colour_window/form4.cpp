@@ -1,0 +1,201 @@
+#include "form4.h"
+
+#include "apperror.h"
+#include "convert.h"
+#include "dialogs.h"
+#include "guard.h"
+#include "pushbutton.h"
+#include "settings.h"
+#include "styling.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QScreen>
+
+#include <initializer_list>
+
+namespace nimbrel {
+
+namespace {
+
+const QString kFontColor = QStringLiteral("Font Color");
+const QString kBackgroundColor = QStringLiteral("Background Color");
+
+// A control that ignores a mouse move hands it on to its container, whose rule would at once
+// overrule the control's own (a push button over the window background, a swatch in its frame).
+void keepHoverOnControl(std::initializer_list<QWidget*> controls) {
+    for (QWidget* control : controls)
+        control->setAttribute(Qt::WA_NoMousePropagation);
+}
+
+QRect twips(int left, int top, int width, int height) {
+    return {left / 15, top / 15, width / 15, height / 15};
+}
+
+QColor swatchColour(const QLabel* swatch) {
+    return swatch->palette().color(QPalette::Window);
+}
+
+void setSwatchColour(QLabel* swatch, const QColor& colour) {
+    QPalette p = swatch->palette();
+    p.setColor(QPalette::Window, colour);
+    swatch->setPalette(p);
+    swatch->setAutoFillBackground(true);
+}
+
+} // namespace
+
+QColor colourFromNumber(qint32 number) {
+    if (number < 0 || number > 0xFFFFFF)
+        throw AppError::invalidPropertyValue();
+    return QColor(number & 0xFF, (number >> 8) & 0xFF, (number >> 16) & 0xFF);
+}
+
+qint32 numberFromColour(const QColor& colour) {
+    const QColor rgb = colour.toRgb();
+    return rgb.red() | (rgb.green() << 8) | (rgb.blue() << 16);
+}
+
+Form4::Form4() : Form(FormId::Form4) {
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(8040 / 15, 1755 / 15);
+    QFont face(QStringLiteral("Arial"));
+    face.setPointSizeF(9);
+    face.setBold(true);
+    setFont(face);
+    setWindowTitle(QStringLiteral("Color Option"));
+
+    // Lies below the visible area: it takes the focus when the window opens, so no visible
+    // control shows a focus mark.
+    Text1 = new QLineEdit(QStringLiteral("Text1"), this);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Text1->setGeometry(twips(3480, 2500, 1215, 510));
+
+    Frame2 = new QGroupBox(QStringLiteral("Background Color Option"), this);
+    Frame2->setObjectName(QStringLiteral("Frame2"));
+    Frame2->setGeometry(twips(4080, 120, 3840, 975));
+    Label2 = new QLabel(Frame2);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->setGeometry(twips(240, 300, 3300, 495));
+
+    Frame1 = new QGroupBox(QStringLiteral("Text Color Option"), this);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    Frame1->setGeometry(twips(120, 120, 3840, 975));
+    Label1 = new QLabel(Frame1);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(twips(240, 300, 3300, 495));
+
+    PushButton1 = new PushButton(QStringLiteral("Close"), this);
+    PushButton1->setObjectName(QStringLiteral("PushButton1"));
+    PushButton1->setGeometry(twips(120, 1230, 7800, 405));
+
+    setTabOrder(Text1, PushButton1);
+    Text1->setFocus();
+
+    Label1->installEventFilter(this);
+    Label2->installEventFilter(this);
+    connect(PushButton1, &PushButton::clicked, this, &Form4::PushButton1_Click);
+
+    for (QWidget* w : std::initializer_list<QWidget*>{PushButton1, Label1, Label2})
+        addHoverRule(w, MousePointer::Custom);
+    addHoverRule(Frame1, MousePointer::Default);
+    addHoverRule(Frame2, MousePointer::Default);
+    finishHoverRules();
+    keepHoverOnControl({PushButton1, Label1, Label2, Frame1, Frame2});
+}
+
+void Form4::Form_Load() {
+    Guard g(QStringLiteral("Form4.Form_Load"));
+    g(100, [this] { ApplyFormColors(this); });
+    g(102, [this] { setWindowIcon(applicationIcon()); });
+    g(104, [this] { setWindowTitle(productName()); });
+    if (g(106, [] { return handPointerPresent(); }).value_or(false))
+        g(108, [this] { loadHandPointer(this); });
+    // A stored colour that is no colour leaves its swatch with the button face of step 100.
+    g(110, [this] {
+        setSwatchColour(Label1, colourFromNumber(toLong(GetSetting(kFontColor, qint64(16777215)))));
+    });
+    g(112, [this] {
+        setSwatchColour(Label2, colourFromNumber(toLong(GetSetting(kBackgroundColor, qint64(0)))));
+    });
+}
+
+void Form4::Form_Unload() {
+    Forms::show(FormId::Form1);
+}
+
+// The picks have no numbered steps of their own; the guard only keeps a failed write from
+// escaping into the event loop.
+void Form4::Label1_Click() {
+    Guard g(QStringLiteral("Form4.Label1_Click"));
+    g(100, [this] { pickColour(Label1, kFontColor); });
+}
+
+void Form4::Label2_Click() {
+    Guard g(QStringLiteral("Form4.Label2_Click"));
+    g(100, [this] { pickColour(Label2, kBackgroundColor); });
+}
+
+void Form4::pickColour(QLabel* swatch, const QString& key) {
+    QColor colour = swatchColour(swatch);
+    const QPointer<QLabel> alive(swatch);
+    colourPicker().pick(this, colour);
+    if (!alive)
+        return;
+    setSwatchColour(swatch, colour);
+    // Written after Cancel too: the swatch's colour then goes to the store unchanged, so a key
+    // that was absent becomes present.
+    SaveSetting(key, QString::number(numberFromColour(swatchColour(swatch))));
+}
+
+void Form4::PushButton1_Click() {
+    Guard g(QStringLiteral("Form4.PushButton1_Click"));
+    g(100, [] { Forms::unload(FormId::Form4); });
+}
+
+void Form4::showEvent(QShowEvent* event) {
+    if (!m_centred) {
+        m_centred = true;
+        if (const QScreen* s = screen()) {
+            QRect frame = frameGeometry();
+            frame.moveCenter(s->availableGeometry().center());
+            move(frame.topLeft());
+        }
+    }
+    Form::showEvent(event);
+}
+
+bool Form4::eventFilter(QObject* watched, QEvent* event) {
+    auto* swatch = qobject_cast<QLabel*>(watched);
+    if (swatch && (swatch == Label1 || swatch == Label2)) {
+        const QEvent::Type type = event->type();
+        if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease) {
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            if (mouse->button() != Qt::LeftButton)
+                return Form::eventFilter(watched, event);
+            if (type == QEvent::MouseButtonPress) {
+                m_pressed = swatch;
+                return true;
+            }
+            const bool click =
+                m_pressed == swatch && swatch->rect().contains(mouse->position().toPoint());
+            m_pressed = nullptr;
+            if (click) {
+                // The pick may outlast the window; nothing here touches it afterwards.
+                if (swatch == Label1)
+                    Label1_Click();
+                else
+                    Label2_Click();
+            }
+            return true;
+        }
+    }
+    return Form::eventFilter(watched, event);
+}
+
+} // namespace nimbrel

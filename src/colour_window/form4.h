@@ -1,0 +1,52 @@
+#pragma once
+
+#include "forms.h"
+
+#include <QColor>
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+
+namespace nimbrel {
+
+class PushButton;
+
+// Stored colours are the decimal text of 0x00BBGGRR: red sits in the low byte ("255" is red).
+// Numbers outside 0..0xFFFFFF are no colour and throw "Invalid property value".
+QColor colourFromNumber(qint32 number);
+qint32 numberFromColour(const QColor& colour);
+
+// The colour options window: a swatch each for the display's text and background colour. A
+// click on a swatch opens the colour picker and stores the outcome at once.
+class Form4 : public Form {
+    Q_OBJECT
+public:
+    Form4();
+
+    void Form_Load() override;
+    void Form_Unload() override;
+
+    void Label1_Click();
+    void Label2_Click();
+    void PushButton1_Click();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void pickColour(QLabel* swatch, const QString& key);
+
+    QLineEdit* Text1;
+    QGroupBox* Frame2;
+    QLabel* Label2;
+    QGroupBox* Frame1;
+    QLabel* Label1;
+    PushButton* PushButton1;
+    // The swatch the left button went down on; a click is a release over the same swatch.
+    QLabel* m_pressed = nullptr;
+    bool m_centred = false;
+};
+
+} // namespace nimbrel
