@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QList>
+#include <QRect>
+#include <QString>
+
+typedef struct _XDisplay Display;
+
+namespace nimbrel::test {
+
+// Drives a real X server the way a person would: finds top-level windows by title, clicks,
+// types and asks windows to close through the window-manager protocol.
+class XDriver {
+public:
+    XDriver();
+    ~XDriver();
+    bool ok() const { return m_display != nullptr; }
+
+    struct Window {
+        unsigned long id = 0;
+        QString title;
+        QRect geometry; // root coordinates
+        bool viewable = false;
+    };
+    QList<Window> topLevels() const;
+    // The first viewable top-level whose title starts with the text.
+    Window findViewable(const QString& titlePrefix) const;
+    QRect screen() const;
+
+    void click(int x, int y);
+    void key(const char* keysym);
+    void type(const QString& ascii);
+    // WM_DELETE_WINDOW, as the title-bar close button sends it.
+    void requestClose(unsigned long window);
+    void sync();
+
+private:
+    Display* m_display = nullptr;
+};
+
+} // namespace nimbrel::test
