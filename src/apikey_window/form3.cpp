@@ -1,6 +1,7 @@
 #include "form3.h"
 
 #include "apperror.h"
+#include "controls.h"
 #include "guard.h"
 #include "messages.h"
 #include "open_url.h"
@@ -26,18 +27,6 @@
 namespace nimbrel {
 
 namespace {
-
-// A control that ignores a mouse move hands it on to its container, whose rule would at once
-// overrule the control's own (a push button over the window background, a swatch in its frame).
-void keepHoverOnControl(std::initializer_list<QWidget*> controls) {
-    for (QWidget* control : controls)
-        control->setAttribute(Qt::WA_NoMousePropagation);
-}
-
-// Layout positions are kept in twips, as the window was designed; 15 twips make a pixel.
-QRect twips(int left, int top, int width, int height) {
-    return {left / 15, top / 15, width / 15, height / 15};
-}
 
 QString storedKey() {
     return GetSetting(QStringLiteral("APIKey"), "");
@@ -66,6 +55,7 @@ void waitUntilIdle() {
 } // namespace
 
 Form3::Form3() : Form(FormId::Form3) {
+    centreWhenFirstShown();
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
@@ -134,8 +124,6 @@ Form3::Form3() : Form(FormId::Form3) {
     for (QWidget* frame : {Frame1, Frame2, Frame3})
         addHoverRule(frame, MousePointer::Default);
     finishHoverRules();
-    keepHoverOnControl(
-        {PushButton1, PushButton2, PushButton3, PushButton6, Frame1, Frame2, Frame3});
 }
 
 void Form3::Form_Load() {
@@ -234,19 +222,6 @@ void Form3::PushButton6_Click() {
     g(100, [] { Forms::show(FormId::Form1); });
     // Hidden, not unloaded: the next opening shows the window as it was.
     g(102, [] { Forms::hide(FormId::Form3); });
-}
-
-void Form3::showEvent(QShowEvent* event) {
-    // Centred when first shown after each load; after "OK" it comes back where the user left it.
-    if (!m_centred) {
-        m_centred = true;
-        if (const QScreen* s = screen()) {
-            QRect frame = frameGeometry();
-            frame.moveCenter(s->availableGeometry().center());
-            move(frame.topLeft());
-        }
-    }
-    Form::showEvent(event);
 }
 
 bool Form3::eventFilter(QObject* watched, QEvent* event) {

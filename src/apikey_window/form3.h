@@ -39,7 +39,6 @@ public:
     void PushButton6_Click();
 
 protected:
-    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -52,7 +51,6 @@ private:
     QLineEdit* Text1;
     PushButton* PushButton3;
     PushButton* PushButton6;
-    bool m_centred = false;
 };
 
 } // namespace nimbrel

@@ -1,6 +1,7 @@
 #include "form4.h"
 
 #include "apperror.h"
+#include "controls.h"
 #include "convert.h"
 #include "dialogs.h"
 #include "guard.h"
@@ -23,17 +24,6 @@ namespace {
 
 const QString kFontColor = QStringLiteral("Font Color");
 const QString kBackgroundColor = QStringLiteral("Background Color");
-
-// A control that ignores a mouse move hands it on to its container, whose rule would at once
-// overrule the control's own (a push button over the window background, a swatch in its frame).
-void keepHoverOnControl(std::initializer_list<QWidget*> controls) {
-    for (QWidget* control : controls)
-        control->setAttribute(Qt::WA_NoMousePropagation);
-}
-
-QRect twips(int left, int top, int width, int height) {
-    return {left / 15, top / 15, width / 15, height / 15};
-}
 
 QColor swatchColour(const QLabel* swatch) {
     return swatch->palette().color(QPalette::Window);
@@ -60,6 +50,7 @@ qint32 numberFromColour(const QColor& colour) {
 }
 
 Form4::Form4() : Form(FormId::Form4) {
+    centreWhenFirstShown();
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
@@ -106,7 +97,6 @@ Form4::Form4() : Form(FormId::Form4) {
     addHoverRule(Frame1, MousePointer::Default);
     addHoverRule(Frame2, MousePointer::Default);
     finishHoverRules();
-    keepHoverOnControl({PushButton1, Label1, Label2, Frame1, Frame2});
 }
 
 void Form4::Form_Load() {
@@ -156,18 +146,6 @@ void Form4::pickColour(QLabel* swatch, const QString& key) {
 void Form4::PushButton1_Click() {
     Guard g(QStringLiteral("Form4.PushButton1_Click"));
     g(100, [] { Forms::unload(FormId::Form4); });
-}
-
-void Form4::showEvent(QShowEvent* event) {
-    if (!m_centred) {
-        m_centred = true;
-        if (const QScreen* s = screen()) {
-            QRect frame = frameGeometry();
-            frame.moveCenter(s->availableGeometry().center());
-            move(frame.topLeft());
-        }
-    }
-    Form::showEvent(event);
 }
 
 bool Form4::eventFilter(QObject* watched, QEvent* event) {

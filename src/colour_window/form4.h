@@ -32,7 +32,6 @@ public:
     void PushButton1_Click();
 
 protected:
-    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -46,7 +45,6 @@ private:
     PushButton* PushButton1;
     // The swatch the left button went down on; a click is a release over the same swatch.
     QLabel* m_pressed = nullptr;
-    bool m_centred = false;
 };
 
 } // namespace nimbrel

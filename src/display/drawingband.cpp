@@ -40,7 +40,14 @@ BandDrawing DrawingBand::blankDrawing() const {
 }
 
 double DrawingBand::lineWidth(const QString& text) const {
-    return QFontMetricsF(font(), this).horizontalAdvance(text);
+    if (m_measuredFont != font() || m_widths.size() > 64) {
+        m_widths.clear();
+        m_measuredFont = font();
+    }
+    auto it = m_widths.constFind(text);
+    if (it == m_widths.constEnd())
+        it = m_widths.insert(text, QFontMetricsF(font(), this).horizontalAdvance(text));
+    return *it;
 }
 
 int DrawingBand::lineHeight() const {

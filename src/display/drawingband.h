@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QHash>
 #include <QList>
 #include <QSize>
 #include <QString>
@@ -57,6 +58,10 @@ protected:
 
 private:
     BandDrawing m_drawing;
+    // Measuring a line shapes its text; the same few lines are measured every second for hours,
+    // so their widths are kept for as long as the font stays the same.
+    mutable QFont m_measuredFont;
+    mutable QHash<QString, double> m_widths;
 };
 
 } // namespace nimbrel

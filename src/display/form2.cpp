@@ -1,6 +1,7 @@
 #include "form2.h"
 
 #include "apperror.h"
+#include "controls.h"
 #include "convert.h"
 #include "drawingband.h"
 #include "guard.h"
@@ -26,11 +27,6 @@
 namespace nimbrel {
 
 namespace {
-
-// Positions and sizes are designed in twips; 15 of them make a logical pixel.
-constexpr int px(int twips) {
-    return twips / 15;
-}
 
 constexpr int kRefreshTicks = 600;
 // Far beyond any screen; the font command stops at 250 anyway.
@@ -107,23 +103,6 @@ QCheckBox* settingsBox(const QString& name) {
     if (!box)
         throw AppError(QStringLiteral("Object required"));
     return box;
-}
-
-// A stored check state: 0 cleared, 1 ticked, 2 greyed; a box takes nothing else.
-void setBoxValue(QCheckBox* box, qint16 value) {
-    switch (value) {
-    case 0:
-        box->setCheckState(Qt::Unchecked);
-        break;
-    case 1:
-        box->setCheckState(Qt::Checked);
-        break;
-    case 2:
-        box->setCheckState(Qt::PartiallyChecked);
-        break;
-    default:
-        throw AppError::invalidPropertyValue();
-    }
 }
 
 bool isTicked(const QCheckBox* box) {
@@ -241,15 +220,15 @@ void Form2::Form_Load() {
         return;
     g(102, [&] { setWindowIcon(applicationIcon()); });
     g(104, [&] {
-        setBoxValue(settingsBox(QStringLiteral("Check1")),
-                    toInteger(GetSetting(QStringLiteral("Check1"), qint64(0))));
+        setCheckValue(settingsBox(QStringLiteral("Check1")),
+                      toInteger(GetSetting(QStringLiteral("Check1"), qint64(0))));
     });
     if (gone(self))
         return;
     g(106, [&] { m_label1->setVisible(!isTicked(settingsBox(QStringLiteral("Check1")))); });
     g(108, [&] {
-        setBoxValue(settingsBox(QStringLiteral("Check4")),
-                    toInteger(GetSetting(QStringLiteral("Check4"), qint64(1))));
+        setCheckValue(settingsBox(QStringLiteral("Check4")),
+                      toInteger(GetSetting(QStringLiteral("Check4"), qint64(1))));
     });
     if (gone(self))
         return;

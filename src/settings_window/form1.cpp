@@ -1,6 +1,7 @@
 #include "form1.h"
 
 #include "apperror.h"
+#include "controls.h"
 #include "convert.h"
 #include "form2.h"
 #include "guard.h"
@@ -26,15 +27,6 @@
 namespace nimbrel {
 
 namespace {
-
-// Positions are laid out in twips: 1440 per inch, 15 per logical pixel at 96 DPI.
-int px(int twips) {
-    return qRound(twips / 15.0);
-}
-
-QRect twips(int left, int top, int width, int height) {
-    return {px(left), px(top), px(width), px(height)};
-}
 
 void paintWhite(QWidget* widget) {
     QPalette palette = widget->palette();
@@ -67,6 +59,7 @@ template <class F> void storeQuietly(F&& store) noexcept {
 } // namespace
 
 Form1::Form1(QWidget* parent) : Form(FormId::Form1, parent) {
+    centreWhenFirstShown();
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
@@ -83,9 +76,6 @@ Form1::Form1(QWidget* parent) : Form(FormId::Form1, parent) {
     for (PushButton* button : {PushButton1, PushButton2, PushButton3, PushButton4, PushButton5,
                                PushButton6, PushButton7}) {
         addHoverRule(button, MousePointer::Custom);
-        // The button does not take a move without a pressed mouse button, and the frame or
-        // window behind it would turn the hand straight back into the arrow.
-        button->setAttribute(Qt::WA_NoMousePropagation);
     }
     for (QGroupBox* frame : {Frame1, Frame2, Frame3, Frame4, Frame6})
         addHoverRule(frame, MousePointer::Default);
@@ -244,19 +234,7 @@ void Form1::Option_Click() {
 }
 
 void Form1::setCheckFromStore(QCheckBox* box, qint64 defaultState) {
-    switch (toInteger(GetSetting(box->objectName(), defaultState))) {
-    case 0:
-        box->setCheckState(Qt::Unchecked);
-        break;
-    case 1:
-        box->setCheckState(Qt::Checked);
-        break;
-    case 2:
-        box->setCheckState(Qt::PartiallyChecked);
-        break;
-    default:
-        throw AppError::invalidPropertyValue();
-    }
+    setCheckValue(box, toInteger(GetSetting(box->objectName(), defaultState)));
 }
 
 namespace {
@@ -448,21 +426,6 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
         QTimer::singleShot(0, Text1, [box = Text1] { box->selectAll(); });
     }
     return Form::eventFilter(watched, event);
-}
-
-void Form1::showEvent(QShowEvent* event) {
-    // Centred once per load; shown again after another window it stays where the user left it.
-    if (!m_placed) {
-        m_placed = true;
-        if (const QScreen* screen = this->screen()) {
-            // The frame counts: the whole window, title bar included, sits in the middle.
-            const QRect frame = frameGeometry();
-            QRect placed(QPoint(), frame.size());
-            placed.moveCenter(screen->geometry().center());
-            move(placed.topLeft());
-        }
-    }
-    Form::showEvent(event);
 }
 
 } // namespace nimbrel

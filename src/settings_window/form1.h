@@ -38,7 +38,6 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void showEvent(QShowEvent* event) override;
 
 private:
     void buildControls();
@@ -76,8 +75,6 @@ private:
     // last values between two runs of the font command, so a preset step that fails leaves the
     // previous value in place rather than a blank one.
     FontChoice CommonDialog1{QString(), false, false, 8, false, false};
-
-    bool m_placed = false;
 };
 
 } // namespace nimbrel

@@ -5,6 +5,7 @@
 #include <QMap>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QScreen>
 
 namespace nimbrel {
 
@@ -119,6 +120,19 @@ void Form::mouseMoveEvent(QMouseEvent* event) {
 
 void Form::Form_MouseMove() {
     hoverPointer(MousePointer::Default);
+}
+
+void Form::showEvent(QShowEvent* event) {
+    if (m_centreOnShow) {
+        m_centreOnShow = false;
+        if (const QScreen* s = screen()) {
+            // The frame counts: the whole window, title bar included, sits in the middle.
+            QRect frame = frameGeometry();
+            frame.moveCenter(s->availableGeometry().center());
+            move(frame.topLeft());
+        }
+    }
+    QWidget::showEvent(event);
 }
 
 void Form::closeEvent(QCloseEvent* event) {

@@ -65,6 +65,10 @@ public:
     };
 
 protected:
+    // Dialog windows open centred on the screen the first time they are shown after a load;
+    // shown again later they stay where the user left them.
+    void centreWhenFirstShown() { m_centreOnShow = true; }
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -76,6 +80,7 @@ private:
     QCursor m_mouseIcon;
     bool m_hasMouseIcon = false;
     bool m_unloading = false;
+    bool m_centreOnShow = false;
     int m_handlerDepth = 0;
     bool m_discardPending = false;
 };

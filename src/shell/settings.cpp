@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QList>
 #include <QStringDecoder>
 #include <utility>
@@ -377,6 +378,24 @@ QByteArray iniWithValue(const QByteArray& content, const QString& section, const
 
 namespace {
 
+// The display reads the alignment for every line of every tick. The file is still read each
+// time, so every change is seen at once, but the same bytes are not parsed again: the answer for
+// a key is kept with the exact content it came from.
+std::optional<QString> cachedIniValue(const QByteArray& content, const QString& key) {
+    static QByteArray cachedContent;
+    static QHash<QString, std::optional<QString>> answers;
+    if (content != cachedContent || cachedContent.isNull()) {
+        cachedContent = content;
+        cachedContent.detach();
+        answers.clear();
+    }
+    const QString folded = key.toCaseFolded();
+    auto it = answers.constFind(folded);
+    if (it == answers.constEnd())
+        it = answers.insert(folded, iniValue(content, kSection, key));
+    return *it;
+}
+
 class IniFileBackend : public SettingsBackend {
 public:
     explicit IniFileBackend(QString path) : m_path(std::move(path)) {}
@@ -386,7 +405,7 @@ public:
             const std::optional<QByteArray> content = readStoreFile(m_path);
             if (!content)
                 return std::nullopt;
-            return iniValue(*content, kSection, key);
+            return cachedIniValue(*content, key);
         } catch (const AppError&) {
             return std::nullopt;
         }

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -100,10 +101,69 @@ std::unique_ptr<SettingsBackend> platformSettingsBackend() {
     return iniFileSettingsBackend(configFolder() + QLatin1String("/Corvane.ini"));
 }
 
+namespace {
+
+// The display reads the store for every line it draws, every second, for days. A file whose
+// status is unchanged since it was read need not be read again, but only when that status can
+// be trusted: file times are coarse, so a file changed in place within the same moment can keep
+// its time and size. A copy is used only when the file's times were well in the past when it
+// was read (any later change then gives it a different time); anything else is read afresh.
+struct StoreFileCopy {
+    QByteArray path;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+    timespec changed{};
+    bool trusted = false;
+    QByteArray content;
+};
+
+StoreFileCopy& storeFileCopy() {
+    static StoreFileCopy copy;
+    return copy;
+}
+
+bool sameTime(const timespec& a, const timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+bool sameFile(const StoreFileCopy& copy, const struct stat& status) {
+    return copy.device == status.st_dev && copy.inode == status.st_ino &&
+           copy.size == status.st_size && sameTime(copy.modified, status.st_mtim) &&
+           sameTime(copy.changed, status.st_ctim);
+}
+
+void keepCopy(const QByteArray& path, const struct stat& status, const QByteArray& content) {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    constexpr time_t margin = 2;
+    StoreFileCopy& copy = storeFileCopy();
+    copy.path = path;
+    copy.device = status.st_dev;
+    copy.inode = status.st_ino;
+    copy.size = status.st_size;
+    copy.modified = status.st_mtim;
+    copy.changed = status.st_ctim;
+    copy.trusted =
+        status.st_mtim.tv_sec + margin < now.tv_sec && status.st_ctim.tv_sec + margin < now.tv_sec;
+    copy.content = content;
+}
+
+} // namespace
+
 std::optional<QByteArray> readStoreFile(const QString& path) {
+    const QByteArray name = QFile::encodeName(path);
+    StoreFileCopy& copy = storeFileCopy();
+    if (copy.trusted && copy.path == name) {
+        struct stat now {};
+        if (::stat(name.constData(), &now) == 0 && sameFile(copy, now))
+            return copy.content;
+    }
+    copy.path.clear();
+
     // Non-blocking, so that a pipe put in the file's place cannot hang the program.
-    const FileDescriptor fd(
-        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    const FileDescriptor fd(::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (fd.get() < 0) {
         if (errno == ENOENT || errno == ENOTDIR)
             return std::nullopt;
@@ -125,12 +185,15 @@ std::optional<QByteArray> readStoreFile(const QString& path) {
             throwErrno(errno);
         }
         if (got == 0)
-            return content;
+            break;
         content.append(buffer, got);
     }
+    keepCopy(name, status, content);
+    return content;
 }
 
 void writeStoreFileAtomically(const QString& path, const QByteArray& content) {
+    storeFileCopy().path.clear();
     // A store kept as a link (a dotfile folder) stays a link: its target is what gets replaced.
     QString target = path;
     const QFileInfo info(path);

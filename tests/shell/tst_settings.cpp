@@ -143,6 +143,7 @@ private slots:
     void keysAreSpelledAsQSettingsDoes();
     void readsAFileWrittenByQSettings();
     void everyReadSeesTheFile();
+    void unchangedFileIsNotReadAgainButEveryChangeIsSeen();
     void savedValueSurvivesSelfKill();
     void savedValueSurvivesKillByParent();
     void damagedFileKeepsEveryLine();
@@ -280,6 +281,40 @@ void TestSettings::everyReadSeesTheFile() {
     // A write starts from what is in the file now, not from what this copy saw before.
     SaveSetting(QStringLiteral("Check1"), QStringLiteral("1"));
     QCOMPARE(readAll(store.path()), QByteArray("[Nimbrel]\nCombo1=0\nCheck2=0\nCheck1=1\n"));
+}
+
+// Reads skip an old file whose status is unchanged; no change may be missed because of that,
+// whether the file is replaced, rewritten in place with the same size, or given its old times.
+void TestSettings::unchangedFileIsNotReadAgainButEveryChangeIsSeen() {
+    TempSettings store;
+    const QByteArray path = QFile::encodeName(store.path());
+    const auto age = [&path] {
+        struct timeval past[2] = {{time(nullptr) - 3600, 0}, {time(nullptr) - 3600, 0}};
+        QVERIFY(::utimes(path.constData(), past) == 0);
+    };
+    // Rewritten in place at once, same size: the times are too fresh to be trusted.
+    store.writeRaw("[Nimbrel]\nCombo1=0\n");
+    QCOMPARE(GetSetting(QStringLiteral("Combo1"), qint64(1)), QStringLiteral("0"));
+    store.writeRaw("[Nimbrel]\nCombo1=5\n");
+    QCOMPARE(GetSetting(QStringLiteral("Combo1"), qint64(1)), QStringLiteral("5"));
+
+    // Changed in place with its old modification time put back: its change time still tells.
+    age();
+    QCOMPARE(GetSetting(QStringLiteral("Combo1"), qint64(1)), QStringLiteral("5"));
+    QFile file(store.path());
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QVERIFY(file.seek(17));
+    QCOMPARE(file.write("7"), qint64(1));
+    file.close();
+    age();
+    QCOMPARE(GetSetting(QStringLiteral("Combo1"), qint64(1)), QStringLiteral("7"));
+
+    // This program's own write replaces the file; a removed file is absent at once.
+    QCOMPARE(GetSetting(QStringLiteral("Combo1"), qint64(1)), QStringLiteral("7"));
+    SaveSetting(QStringLiteral("Combo1"), QStringLiteral("1"));
+    QCOMPARE(GetSetting(QStringLiteral("Combo1"), qint64(1)), QStringLiteral("1"));
+    QVERIFY(QFile::remove(store.path()));
+    QCOMPARE(GetSetting(QStringLiteral("Combo1"), qint64(9)), QStringLiteral("9"));
 }
 
 void TestSettings::savedValueSurvivesSelfKill() {

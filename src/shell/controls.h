@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QRect>
+#include <QtGlobal>
+
+class QCheckBox;
+
+namespace nimbrel {
+
+// The windows are laid out in twips: 1440 to the inch, 15 to a logical pixel at 96 DPI.
+constexpr int px(int twips) {
+    return (twips + 7) / 15;
+}
+constexpr QRect twips(int left, int top, int width, int height) {
+    return {px(left), px(top), px(width), px(height)};
+}
+
+// A stored check state put into a box: 0 cleared, 1 ticked, 2 greyed. A box takes nothing
+// else; any other value throws AppError ("Invalid property value") and leaves the box as it was.
+void setCheckValue(QCheckBox* box, qint16 value);
+
+} // namespace nimbrel
