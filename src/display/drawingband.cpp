@@ -43,6 +43,7 @@ double DrawingBand::lineWidth(const QString& text) const {
     if (m_measuredFont != font() || m_widths.size() > 64) {
         m_widths.clear();
         m_measuredFont = font();
+        m_lineHeight = -1;
     }
     auto it = m_widths.constFind(text);
     if (it == m_widths.constEnd())
@@ -51,7 +52,14 @@ double DrawingBand::lineWidth(const QString& text) const {
 }
 
 int DrawingBand::lineHeight() const {
-    return QFontMetrics(font(), this).lineSpacing();
+    if (m_measuredFont != font()) {
+        m_widths.clear();
+        m_measuredFont = font();
+        m_lineHeight = -1;
+    }
+    if (m_lineHeight < 0)
+        m_lineHeight = QFontMetrics(font(), this).lineSpacing();
+    return m_lineHeight;
 }
 
 void DrawingBand::present(BandDrawing drawing) {

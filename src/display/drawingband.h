@@ -59,9 +59,10 @@ protected:
 private:
     BandDrawing m_drawing;
     // Measuring a line shapes its text; the same few lines are measured every second for hours,
-    // so their widths are kept for as long as the font stays the same.
+    // so their widths (and the line height) are kept for as long as the font stays the same.
     mutable QFont m_measuredFont;
     mutable QHash<QString, double> m_widths;
+    mutable int m_lineHeight = -1;
 };
 
 } // namespace nimbrel

@@ -233,10 +233,12 @@ void Form2::Form_Load() {
     if (gone(self))
         return;
     g(110, [&] {
-        if (isTicked(settingsBox(QStringLiteral("Check4"))))
+        if (isTicked(settingsBox(QStringLiteral("Check4")))) {
             m_timer2->start();
-        else
+            createKeepAwake();
+        } else {
             m_timer2->stop();
+        }
     });
     g(112, [&] {
         m_lblData->hide();
@@ -551,7 +553,10 @@ void Form2::drawTick(Guard& g, const QPointer<Form2>& self) {
     g(104, [] { processPendingEvents(); });
     if (gone(self))
         return;
-    g(106, [&] { m_picture1->show(); });
+    g(106, [&] {
+        if (m_picture1->isHidden())
+            m_picture1->show();
+    });
 
     BandDrawing drawing;
     g(108, [&] { drawing = m_picture1->blankDrawing(); });
@@ -579,6 +584,16 @@ void Form2::drawTick(Guard& g, const QPointer<Form2>& self) {
     g(114, [] { processPendingEvents(); });
 }
 
+// Made when the window is created with keep-awake on, so its set-up (a connection of its own to
+// the X server) is not paid by a display that has been up for days; a tick makes it only if that
+// failed.
+void Form2::createKeepAwake() {
+    if (m_keepAwake)
+        return;
+    const KeepAwakeFactory& factory = keepAwakeFactory();
+    m_keepAwake = factory ? factory() : createPlatformKeepAwake();
+}
+
 void Form2::Timer2_Timer() {
     if (m_inTimer2)
         return;
@@ -589,12 +604,7 @@ void Form2::Timer2_Timer() {
     m_inTimer2 = true;
     Guard g(QStringLiteral("Form2.Timer2_Timer"));
     silenceWhenGone(g);
-    g(100, [&] {
-        if (m_keepAwake)
-            return;
-        const KeepAwakeFactory& factory = keepAwakeFactory();
-        m_keepAwake = factory ? factory() : createPlatformKeepAwake();
-    });
+    g(100, [&] { createKeepAwake(); });
     g(102, [&] {
         if (m_keepAwake)
             m_keepAwake->nudge();

@@ -32,7 +32,8 @@ class Transfer;
 //   "Form2.Form_Load"         100 layout (fetches once), 102 icon, 104 stored "Check1" into the
 //                             settings window's Check1, 106 Label1 hidden when that box is
 //                             ticked and shown otherwise, 108 stored "Check4" into Check4,
-//                             110 Timer2 on when that box is ticked and off otherwise,
+//                             110 Timer2 on (and the platform's keep-awake made ready) when
+//                             that box is ticked, off otherwise,
 //                             112 lblData and Picture1 hidden
 //   "Form2.Form_Activate"     100 lblData hidden, 102 Picture1 hidden
 //   "Form2.Form_KeyDown"      100 any key but H, I, D, E ends the hide sequence, 102 Escape
@@ -52,7 +53,7 @@ class Transfer;
 //                             events, 106 Picture1 visible, 108 clear the band, 110 split the
 //                             text into lines, 112 each line ("Combo1" read, x worked out,
 //                             line drawn), 114 process events
-//   "Form2.Timer2_Timer"      100 the platform's keep-awake made ready (first tick only),
+//   "Form2.Timer2_Timer"      100 the platform's keep-awake made ready (when load could not),
 //                             102 nudge (key press and release, system told it is in use),
 //                             104 process events
 //   "Form2.getWeather"        the lines of the weather text builder
@@ -108,6 +109,7 @@ private:
     static bool gone(const QPointer<Form2>& self);
     void silenceWhenGone(Guard& guard);
     void setHideIdle();
+    void createKeepAwake();
     void applyFontSettings(Guard& guard, int line, QWidget* target);
     void placeBand();
     void drawTick(Guard& guard, const QPointer<Form2>& self);

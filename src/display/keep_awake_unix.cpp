@@ -40,7 +40,9 @@ void tellSessionScreenSaver() {
 // reset as well for servers that keep it apart.
 class X11KeepAwake final : public KeepAwake {
 public:
-    X11KeepAwake() = default;
+    // The connection is made here, when the display window is created, so that the ticks of a
+    // display left up for days only send their two key events.
+    X11KeepAwake() { connection(); }
     X11KeepAwake(const X11KeepAwake&) = delete;
     X11KeepAwake& operator=(const X11KeepAwake&) = delete;
 
@@ -62,8 +64,8 @@ public:
     }
 
 private:
-    // Opened on first use and tried only once: without an X server (Wayland, offscreen) every
-    // later nudge goes straight to the session bus.
+    // Tried only once: without an X server (Wayland, offscreen) every nudge goes straight to
+    // the session bus.
     Display* connection() {
         if (m_tried)
             return m_display;

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -42,12 +43,25 @@ QString describeErrno(int error) {
     throw AppError(describeErrno(error));
 }
 
-// $XDG_CONFIG_HOME counts only when absolute, as the base directory rules say.
+// $XDG_CONFIG_HOME counts only when absolute, as the base directory rules say. The display asks
+// for the store's place several times a second, so the answer is kept for as long as the two
+// variables it comes from read the same.
 QString configFolder() {
-    const QString configured = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (!configured.isEmpty() && QDir::isAbsolutePath(configured))
-        return QDir::cleanPath(configured);
-    return QDir::cleanPath(QDir::homePath() + QLatin1String("/.config"));
+    static QByteArray lastConfigured;
+    static QByteArray lastHome;
+    static QString folder;
+    const QByteArray configured(::getenv("XDG_CONFIG_HOME"));
+    const QByteArray home(::getenv("HOME"));
+    if (!folder.isEmpty() && configured == lastConfigured && home == lastHome)
+        return folder;
+    const QString configuredPath = QFile::decodeName(configured);
+    if (!configuredPath.isEmpty() && QDir::isAbsolutePath(configuredPath))
+        folder = QDir::cleanPath(configuredPath);
+    else
+        folder = QDir::cleanPath(QDir::homePath() + QLatin1String("/.config"));
+    lastConfigured = configured;
+    lastHome = home;
+    return folder;
 }
 
 class FileDescriptor {
