@@ -31,6 +31,8 @@ namespace {
 void paintWhite(QWidget* widget) {
     QPalette palette = widget->palette();
     palette.setColor(QPalette::Window, Qt::white);
+    // Check boxes and option buttons fill their background with the button colour.
+    palette.setColor(widget->backgroundRole(), Qt::white);
     widget->setPalette(palette);
     widget->setAutoFillBackground(true);
 }

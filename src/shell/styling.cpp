@@ -89,6 +89,8 @@ void ApplyFormColors(QWidget* window) {
     auto paint = [&face](QWidget* w) {
         QPalette p = w->palette();
         p.setColor(QPalette::Window, face);
+        // Check boxes and option buttons fill their background with the button colour.
+        p.setColor(w->backgroundRole(), face);
         w->setPalette(p);
         w->setAutoFillBackground(true);
     };

@@ -36,8 +36,9 @@ void moveOver(QWidget* widget) {
     QApplication::sendEvent(widget, &move);
 }
 
+// What the widget fills its background with: check boxes and option buttons use the button role.
 QColor background(const QWidget* widget) {
-    return widget->palette().color(QPalette::Window);
+    return widget->palette().color(widget->backgroundRole());
 }
 
 } // namespace

@@ -189,6 +189,9 @@ private Q_SLOTS:
         QVERIFY(!f->autoFillBackground());
         QVERIFY(QDir(dir.path()).rmdir(QStringLiteral("x/o.cjs")));
 
+        QPalette white = f->box->palette();
+        white.setColor(f->box->backgroundRole(), Qt::white);
+        f->box->setPalette(white);
         QFile skin(programFile(QStringLiteral("x/o.cjs")));
         QVERIFY(skin.open(QIODevice::WriteOnly));
         skin.write("QWidget { color: #123456; }");
@@ -199,6 +202,9 @@ private Q_SLOTS:
         QCOMPARE(f->palette().color(QPalette::Window),
                  QApplication::palette().color(QPalette::Button));
         QVERIFY(f->box->autoFillBackground());
+        // What a check box actually fills its background with (laid out white).
+        QCOMPARE(f->box->palette().color(f->box->backgroundRole()),
+                 QApplication::palette().color(QPalette::Button));
         QVERIFY(!f->button->autoFillBackground());
 
         // A skin the program cannot use is a failure of the step, after the recolouring.
