@@ -273,9 +273,7 @@ void TestForm3::hoverRules() {
     QWidget* target = over == QLatin1String("Form3") ? form : control<QWidget>(qPrintable(over));
     QVERIFY(target);
     form->setMousePointer(static_cast<MousePointer>(before));
-    QMouseEvent move(QEvent::MouseMove, QPointF(2, 2), target->mapToGlobal(QPointF(2, 2)),
-                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &move);
+    nimbrel::test::sendMouseMove(target);
     QCOMPARE(static_cast<int>(form->mousePointer()), after);
 }
 

@@ -34,21 +34,7 @@ private:
     KeepAwakeLog& m_log;
 };
 
-// Counts the paint events a widget receives.
-class PaintCounter : public QObject {
-public:
-    explicit PaintCounter(QWidget* watched) : QObject(watched) {
-        watched->installEventFilter(this);
-    }
-    int paints = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint)
-            ++paints;
-        return false;
-    }
-};
+using nimbrel::test::PaintCounter;
 
 // What every display test starts from: a store of its own with a valid key, the sample service,
 // the settings window double, a recording keep-awake and a message recorder.

@@ -1,4 +1,5 @@
 #include "drawingband.h"
+#include "testsupport.h"
 
 #include <QImage>
 #include <QTest>
@@ -7,20 +8,7 @@ using namespace nimbrel;
 
 namespace {
 
-class PaintCounter : public QObject {
-public:
-    explicit PaintCounter(QWidget* watched) : QObject(watched) {
-        watched->installEventFilter(this);
-    }
-    int paints = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint)
-            ++paints;
-        return false;
-    }
-};
+using nimbrel::test::PaintCounter;
 
 BandDrawing twoLines(const DrawingBand& band) {
     BandDrawing drawing = band.blankDrawing();

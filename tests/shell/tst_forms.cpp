@@ -57,10 +57,7 @@ public:
 
 void moveOver(QWidget* w) {
     QTest::mouseMove(w, w->rect().center());
-    QMouseEvent move(QEvent::MouseMove, QPointF(w->rect().center()),
-                     QPointF(w->mapToGlobal(w->rect().center())), Qt::NoButton, Qt::NoButton,
-                     Qt::NoModifier);
-    QApplication::sendEvent(w, &move);
+    test::sendMouseMove(w);
 }
 
 } // namespace

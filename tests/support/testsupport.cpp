@@ -2,8 +2,11 @@
 
 #include "settings.h"
 
+#include <QApplication>
 #include <QFile>
+#include <QMouseEvent>
 #include <QSettings>
+#include <QWidget>
 
 namespace nimbrel::test {
 
@@ -51,6 +54,22 @@ void TempSettings::writeRaw(const QByteArray& content) const {
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
         file.write(content) != content.size())
         qFatal("cannot write %s", qPrintable(path()));
+}
+
+void sendMouseMove(QWidget* target) {
+    QMouseEvent move(QEvent::MouseMove, QPointF(2, 2), target->mapToGlobal(QPointF(2, 2)),
+                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &move);
+}
+
+PaintCounter::PaintCounter(QWidget* watched) : QObject(watched) {
+    watched->installEventFilter(this);
+}
+
+bool PaintCounter::eventFilter(QObject*, QEvent* event) {
+    if (event->type() == QEvent::Paint)
+        ++paints;
+    return false;
 }
 
 } // namespace nimbrel::test

@@ -2,8 +2,11 @@
 
 #include "messages.h"
 
+class QWidget;
+
 #include <QList>
 #include <QMap>
+#include <QObject>
 #include <QString>
 #include <QTemporaryDir>
 #include <functional>
@@ -36,6 +39,19 @@ public:
 
 private:
     QTemporaryDir m_dir;
+};
+
+// A move of the mouse, without a button, over the widget (the hover rules' event).
+void sendMouseMove(QWidget* target);
+
+// Counts the paint events a widget receives.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget* watched);
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
 } // namespace nimbrel::test
