@@ -55,15 +55,7 @@ void waitUntilIdle() {
 } // namespace
 
 Form3::Form3() : Form(FormId::Form3) {
-    centreWhenFirstShown();
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
-                   Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(8040 / 15, 4665 / 15);
-    QFont face(QStringLiteral("Arial"));
-    face.setPointSizeF(9);
-    face.setBold(true);
-    setFont(face);
+    setUpDialogWindow(8040, 4665, false);
     setWindowTitle(QStringLiteral("Enter Your API Key Here"));
 
     Frame1 = new QGroupBox(QStringLiteral("How To Obtain OpenWeatherMap API Key"), this);

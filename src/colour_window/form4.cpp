@@ -50,15 +50,7 @@ qint32 numberFromColour(const QColor& colour) {
 }
 
 Form4::Form4() : Form(FormId::Form4) {
-    centreWhenFirstShown();
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
-                   Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(8040 / 15, 1755 / 15);
-    QFont face(QStringLiteral("Arial"));
-    face.setPointSizeF(9);
-    face.setBold(true);
-    setFont(face);
+    setUpDialogWindow(8040, 1755, false);
     setWindowTitle(QStringLiteral("Color Option"));
 
     // Lies below the visible area: it takes the focus when the window opens, so no visible

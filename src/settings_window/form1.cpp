@@ -61,15 +61,7 @@ template <class F> void storeQuietly(F&& store) noexcept {
 } // namespace
 
 Form1::Form1(QWidget* parent) : Form(FormId::Form1, parent) {
-    centreWhenFirstShown();
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint);
-    setFixedSize(px(8040), px(7605));
-    QFont standard(QStringLiteral("Arial"));
-    standard.setPointSize(9);
-    standard.setBold(true);
-    setFont(standard);
+    setUpDialogWindow(8040, 7605, true);
     paintWhite(this);
 
     buildControls();

@@ -1,5 +1,7 @@
 #include "forms.h"
 
+#include "controls.h"
+
 #include <QCoreApplication>
 #include <QEvent>
 #include <QMap>
@@ -120,6 +122,19 @@ void Form::mouseMoveEvent(QMouseEvent* event) {
 
 void Form::Form_MouseMove() {
     hoverPointer(MousePointer::Default);
+}
+
+void Form::setUpDialogWindow(int widthTwips, int heightTwips, bool minimiseButton) {
+    centreWhenFirstShown();
+    Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    flags |= minimiseButton ? Qt::WindowMinimizeButtonHint : Qt::MSWindowsFixedSizeDialogHint;
+    setWindowFlags(flags);
+    setFixedSize(px(widthTwips), px(heightTwips));
+    QFont standard(QStringLiteral("Arial"));
+    standard.setPointSize(9);
+    standard.setBold(true);
+    setFont(standard);
 }
 
 void Form::showEvent(QShowEvent* event) {

@@ -68,6 +68,10 @@ protected:
     // Dialog windows open centred on the screen the first time they are shown after a load;
     // shown again later they stay where the user left them.
     void centreWhenFirstShown() { m_centreOnShow = true; }
+    // The look the settings, key and colour windows share: a fixed client size given in twips,
+    // a title bar with a close box (and a minimise button where asked), centred when first
+    // shown, "Arial" 9 pt bold for the standard controls.
+    void setUpDialogWindow(int widthTwips, int heightTwips, bool minimiseButton);
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
