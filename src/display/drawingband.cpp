@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPalette>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -39,12 +40,19 @@ BandDrawing DrawingBand::blankDrawing() const {
     return drawing;
 }
 
+void DrawingBand::forgetMeasuresOfOtherFont() const {
+    if (m_measuredFont == font())
+        return;
+    m_widths.clear();
+    m_fitted.clear();
+    m_measuredFont = font();
+    m_lineHeight = -1;
+}
+
 double DrawingBand::lineWidth(const QString& text) const {
-    if (m_measuredFont != font() || m_widths.size() > 64) {
+    forgetMeasuresOfOtherFont();
+    if (m_widths.size() > 64)
         m_widths.clear();
-        m_measuredFont = font();
-        m_lineHeight = -1;
-    }
     auto it = m_widths.constFind(text);
     if (it == m_widths.constEnd())
         it = m_widths.insert(text, QFontMetricsF(font(), this).horizontalAdvance(text));
@@ -52,14 +60,57 @@ double DrawingBand::lineWidth(const QString& text) const {
 }
 
 int DrawingBand::lineHeight() const {
-    if (m_measuredFont != font()) {
-        m_widths.clear();
-        m_measuredFont = font();
-        m_lineHeight = -1;
-    }
+    forgetMeasuresOfOtherFont();
     if (m_lineHeight < 0)
         m_lineHeight = QFontMetrics(font(), this).lineSpacing();
     return m_lineHeight;
+}
+
+namespace {
+
+// Fonts set in points are shrunk in points, fonts set in pixels in pixels.
+QFont sized(QFont font, int size) {
+    if (font.pointSizeF() > 0)
+        font.setPointSize(size);
+    else
+        font.setPixelSize(size);
+    return font;
+}
+
+int sizeOf(const QFont& font) {
+    return font.pointSizeF() > 0 ? int(std::ceil(font.pointSizeF())) : font.pixelSize();
+}
+
+} // namespace
+
+FittedLine DrawingBand::fittedLine(const QString& text) const {
+    forgetMeasuresOfOtherFont();
+    if (m_fittedWidth != width() || m_fitted.size() > 64) {
+        m_fitted.clear();
+        m_fittedWidth = width();
+    }
+    if (const auto it = m_fitted.constFind(text); it != m_fitted.constEnd())
+        return *it;
+
+    FittedLine fitted{lineWidth(text), std::nullopt};
+    const auto widthAt = [&](int size) {
+        return QFontMetricsF(sized(font(), size), this).horizontalAdvance(text);
+    };
+    // Whole pixels are what shows: a line fits when its last partly covered pixel is on the band.
+    const auto fits = [&](double lineWidth) { return std::ceil(lineWidth) <= width(); };
+    if (!fits(fitted.width)) {
+        // Widths grow with the size; the largest size that fits is found by halving the range.
+        // Even the smallest size is used when nothing fits, cut as any line was before.
+        int fitting = 1;
+        int tooWide = std::max(2, sizeOf(font()));
+        while (tooWide - fitting > 1) {
+            const int middle = fitting + (tooWide - fitting) / 2;
+            (fits(widthAt(middle)) ? fitting : tooWide) = middle;
+        }
+        fitted.font = sized(font(), fitting);
+        fitted.width = widthAt(fitting);
+    }
+    return *m_fitted.insert(text, fitted);
 }
 
 void DrawingBand::present(BandDrawing drawing) {
@@ -74,9 +125,19 @@ void DrawingBand::paintEvent(QPaintEvent*) {
     painter.fillRect(rect(), m_drawing.background);
     painter.setFont(m_drawing.font);
     painter.setPen(m_drawing.textColour);
-    const int ascent = QFontMetrics(m_drawing.font, this).ascent();
-    for (const BandLine& line : std::as_const(m_drawing.lines))
-        painter.drawText(QPoint(line.x, line.top + ascent), line.text);
+    const QFontMetrics metrics(m_drawing.font, this);
+    for (const BandLine& line : std::as_const(m_drawing.lines)) {
+        if (!line.font) {
+            painter.drawText(QPoint(line.x, line.top + metrics.ascent()), line.text);
+            continue;
+        }
+        // A shrunk line sits in the middle of the line it stands for.
+        const QFontMetrics shrunk(*line.font, this);
+        const int top = line.top + (metrics.lineSpacing() - shrunk.lineSpacing()) / 2;
+        painter.setFont(*line.font);
+        painter.drawText(QPoint(line.x, top + shrunk.ascent()), line.text);
+        painter.setFont(m_drawing.font);
+    }
 }
 
 } // namespace nimbrel

@@ -8,14 +8,25 @@
 #include <QString>
 #include <QWidget>
 
+#include <optional>
+
 namespace nimbrel {
 
 // One line of the weather text as it stands on the band: its left edge and the top of its line.
+// A line too wide for the band carries the smaller font it is drawn in.
 struct BandLine {
     QString text;
     int x = 0;
     int top = 0;
+    std::optional<QFont> font;
     bool operator==(const BandLine&) const = default;
+};
+
+// How a line goes on the band: the width it takes as drawn, and the smaller font it is drawn in
+// when the band's own font would run it past the band's edges.
+struct FittedLine {
+    double width = 0;
+    std::optional<QFont> font;
 };
 
 // Everything that decides what the band shows. Two equal drawings put the same pixels on screen,
@@ -45,9 +56,12 @@ public:
 
     // An empty drawing in the band's current font, colours and size: a cleared band.
     BandDrawing blankDrawing() const;
-    // Width and height of text in the band's font, in logical pixels.
+    // Width of text in the band's font, and the height of a line, in logical pixels.
     double lineWidth(const QString& text) const;
     int lineHeight() const;
+    // A line that fits the band's width keeps the band's font; a wider one is drawn at the
+    // largest whole size that fits (never wrapped), and its width is the width at that size.
+    FittedLine fittedLine(const QString& text) const;
 
     // Takes the drawing; schedules a repaint only when it differs from the one on the band.
     void present(BandDrawing drawing);
@@ -58,11 +72,16 @@ protected:
 
 private:
     BandDrawing m_drawing;
+    void forgetMeasuresOfOtherFont() const;
+
     // Measuring a line shapes its text; the same few lines are measured every second for hours,
-    // so their widths (and the line height) are kept for as long as the font stays the same.
+    // so their widths (and the line height) are kept for as long as the font stays the same, and
+    // how they fit for as long as the band's width does too.
     mutable QFont m_measuredFont;
     mutable QHash<QString, double> m_widths;
     mutable int m_lineHeight = -1;
+    mutable int m_fittedWidth = -1;
+    mutable QHash<QString, FittedLine> m_fitted;
 };
 
 } // namespace nimbrel

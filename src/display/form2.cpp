@@ -569,15 +569,16 @@ void Form2::drawTick(Guard& g, const QPointer<Form2>& self) {
     int top = 0;
     for (const QString& line : std::as_const(lines)) {
         int x = 0;
+        const FittedLine fitted = m_picture1->fittedLine(line);
         // Read for every line, so a change of alignment shows from the next line on. A value
         // that cannot be read is reported and the line drawn from the left edge.
         g(112, [&] {
             if (toInteger(GetSetting(QStringLiteral("Combo1"), qint64(1))) == 1)
-                x = centredLineX(drawing.size.width(), m_picture1->lineWidth(line));
+                x = centredLineX(drawing.size.width(), fitted.width);
         });
         // An empty line only moves the drawing position down.
         if (!line.isEmpty())
-            drawing.lines.append(BandLine{line, x, top});
+            drawing.lines.append(BandLine{line, x, top, fitted.font});
         top += lineHeight;
     }
     g(112, [&] { m_picture1->present(std::move(drawing)); });

@@ -1,6 +1,7 @@
 #include "drawingband.h"
 #include "testsupport.h"
 
+#include <QFontMetricsF>
 #include <QImage>
 #include <QTest>
 
@@ -14,8 +15,8 @@ BandDrawing twoLines(const DrawingBand& band) {
     BandDrawing drawing = band.blankDrawing();
     drawing.textColour = QColor(255, 255, 0);
     drawing.background = QColor(0, 0, 255);
-    drawing.lines = {BandLine{QStringLiteral("WWW"), 10, 0},
-                     BandLine{QStringLiteral("III"), 200, band.lineHeight()}};
+    drawing.lines = {BandLine{QStringLiteral("WWW"), 10, 0, std::nullopt},
+                     BandLine{QStringLiteral("III"), 200, band.lineHeight(), std::nullopt}};
     return drawing;
 }
 
@@ -31,6 +32,7 @@ private Q_SLOTS:
     void centredLineX();
     void repaintsOnlyWhatDiffers();
     void paintsLinesInItsColours();
+    void lineWiderThanTheBandShrinksToFitWhole();
 };
 
 void TestDrawingBand::roundHalfEven_data() {
@@ -120,6 +122,64 @@ void TestDrawingBand::paintsLinesInItsColours() {
     for (int y = 2 * band.lineHeight(); y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
             QVERIFY(image.pixelColor(x, y) == drawing.background);
+}
+
+// The service's own messages are longer than a screen is wide at the display's size. Such a line
+// is drawn whole at the largest size that fits, centred by the width it really takes, while a
+// line that fits keeps the band's font.
+void TestDrawingBand::lineWiderThanTheBandShrinksToFitWhole() {
+    DrawingBand band;
+    QFont font(QStringLiteral("Arial"), 40);
+    font.setBold(true);
+    band.setFont(font);
+    band.resize(400, 2 * band.lineHeight());
+    const QString message = QStringLiteral(
+        "Invalid API key. Please see https://openweathermap.org/faq#error401 for more info.");
+    const QString shortLine = QStringLiteral("72 F");
+
+    const FittedLine fitting = band.fittedLine(shortLine);
+    QVERIFY(!fitting.font);
+    QCOMPARE(fitting.width, band.lineWidth(shortLine));
+
+    const FittedLine shrunk = band.fittedLine(message);
+    QVERIFY(shrunk.font);
+    QVERIFY(shrunk.font->bold());
+    QVERIFY(shrunk.width <= band.width());
+    QCOMPARE(shrunk.width, QFontMetricsF(*shrunk.font, &band).horizontalAdvance(message));
+    QFont oneBigger = *shrunk.font;
+    oneBigger.setPointSize(shrunk.font->pointSize() + 1);
+    QVERIFY(QFontMetricsF(oneBigger, &band).horizontalAdvance(message) > band.width());
+
+    BandDrawing drawing = band.blankDrawing();
+    drawing.textColour = Qt::white;
+    drawing.background = Qt::black;
+    drawing.lines = {
+        BandLine{message, nimbrel::centredLineX(band.width(), shrunk.width), 0, shrunk.font},
+        BandLine{shortLine, nimbrel::centredLineX(band.width(), fitting.width), band.lineHeight(),
+                 fitting.font}};
+    band.present(drawing);
+    QImage image(band.size(), QImage::Format_RGB32);
+    band.render(&image);
+    const auto inkColumns = [&](int fromRow, int toRow) {
+        int first = image.width();
+        int last = -1;
+        for (int y = fromRow; y < toRow; ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (image.pixelColor(x, y) != drawing.background) {
+                    first = std::min(first, x);
+                    last = std::max(last, x);
+                }
+        return std::pair(first, last);
+    };
+    // Nothing is cut at either edge, and the margins left and right are alike.
+    const auto [first, last] = inkColumns(0, band.lineHeight());
+    QVERIFY2(first > 0 && last < band.width() - 1,
+             qPrintable(QStringLiteral("%1..%2").arg(first).arg(last)));
+    QVERIFY2(std::abs(first - (band.width() - 1 - last)) <= 8,
+             qPrintable(QStringLiteral("%1..%2").arg(first).arg(last)));
+    // The short line is still as big as the band's font makes it.
+    const auto [shortFirst, shortLast] = inkColumns(band.lineHeight(), image.height());
+    QVERIFY(shortLast - shortFirst + 1 >= nimbrel::roundHalfEven(fitting.width) - 8);
 }
 
 QTEST_MAIN(TestDrawingBand)
