@@ -7,7 +7,9 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QStringDecoder>
+#include <cstring>
 #include <utility>
 
 namespace nimbrel {
@@ -128,121 +130,28 @@ QString decodeValue(const QString& spelled) {
     return value;
 }
 
-struct IniLine {
-    enum class Kind { Other, Header, Entry };
-
-    QByteArray text; // without its line end
-    QByteArray end;  // "\n", "\r\n", or what ends the last line ("" or "\r")
-    Kind kind = Kind::Other;
-    QString name;             // group name of a header, key of an entry
-    QString value;            // value of an entry
-    qsizetype valueStart = 0; // where an entry's value starts in text
-    qsizetype header = -1;    // the header line governing this line; -1 before any
-    bool inSection = false;   // entry or header of the section asked for
-};
-
-void classify(IniLine& line, bool firstLine) {
-    qsizetype begin = 0;
-    if (firstLine && line.text.startsWith("\xEF\xBB\xBF"))
-        begin = 3;
-    while (begin < line.text.size() && isAsciiBlank(line.text.at(begin)))
-        ++begin;
-    if (begin == line.text.size())
-        return;
-    const char first = line.text.at(begin);
-    if (first == ';' || first == '#')
-        return;
-    if (first == '[') {
-        // A header with damaged bytes still starts a group, so that the lines after it are not
-        // taken for the section's own.
-        qsizetype close = line.text.indexOf(']', begin);
-        if (close < 0)
-            close = line.text.size();
-        line.kind = IniLine::Kind::Header;
-        line.name =
-            decodeKey(QString::fromUtf8(line.text.mid(begin + 1, close - begin - 1)).trimmed());
-        return;
-    }
-    const qsizetype equals = line.text.indexOf('=', begin);
-    if (equals < 0)
-        return;
-    const std::optional<QString> key = strictUtf8(line.text.mid(begin, equals - begin).trimmed());
-    qsizetype valueStart = equals + 1;
-    while (valueStart < line.text.size() && isAsciiBlank(line.text.at(valueStart)))
-        ++valueStart;
-    qsizetype valueEnd = line.text.size();
-    while (valueEnd > valueStart && isAsciiBlank(line.text.at(valueEnd - 1)))
-        --valueEnd;
-    const std::optional<QString> value =
-        strictUtf8(line.text.mid(valueStart, valueEnd - valueStart));
-    if (!key || key->isEmpty() || !value)
-        return;
-    line.kind = IniLine::Kind::Entry;
-    line.name = decodeKey(*key);
-    line.value = decodeValue(*value);
-    line.valueStart = valueStart;
+LineSpan lineAt(const QByteArray& content, qsizetype pos) {
+    const char* data = content.constData();
+    const qsizetype size = content.size();
+    const void* found = std::memchr(data + pos, '\n', size_t(size - pos));
+    const qsizetype stop = found ? static_cast<const char*>(found) - data : size;
+    LineSpan line{pos, stop, found ? stop + 1 : size};
+    if (line.textEnd > line.start && data[line.textEnd - 1] == '\r')
+        --line.textEnd;
+    return line;
 }
 
-QList<IniLine> parseIni(const QByteArray& content, const QString& section) {
-    QList<IniLine> lines;
-    qsizetype pos = 0;
-    qsizetype header = -1;
-    while (pos < content.size()) {
-        IniLine line;
-        const qsizetype newline = content.indexOf('\n', pos);
-        const qsizetype stop = newline < 0 ? content.size() : newline;
-        line.text = content.mid(pos, stop - pos);
-        if (line.text.endsWith('\r')) {
-            line.text.chop(1);
-            line.end = "\r";
-        }
-        if (newline >= 0)
-            line.end += '\n';
-        pos = newline < 0 ? content.size() : newline + 1;
-        classify(line, lines.isEmpty());
-        if (line.kind == IniLine::Kind::Header)
-            header = lines.size();
-        line.header = header;
-        lines.append(line);
-    }
-
-    bool sectionHeader = false;
-    bool headerlessEntries = false;
-    for (IniLine& line : lines) {
-        if (line.kind == IniLine::Kind::Header && sameName(line.name, section))
-            line.inSection = sectionHeader = true;
-        if (line.kind == IniLine::Kind::Entry && line.header < 0)
-            headerlessEntries = true;
-    }
-    // A store that lost its header line (a truncated or hand-made file) still has the program's
-    // values in it; read them as the section's rather than start from the defaults.
-    const bool headerlessIsSection = !sectionHeader && headerlessEntries;
-    for (IniLine& line : lines) {
-        if (line.kind != IniLine::Kind::Entry)
-            continue;
-        line.inSection = line.header < 0 ? headerlessIsSection : lines.at(line.header).inSection;
-    }
-    return lines;
+// Where the character is between from and to, or -1: never past the line asked about, so a
+// long file of lines without it is not searched to its end for every line.
+qsizetype findBetween(const QByteArray& content, char c, qsizetype from, qsizetype to) {
+    const void* found = std::memchr(content.constData() + from, c, size_t(to - from));
+    return found ? static_cast<const char*>(found) - content.constData() : -1;
 }
 
-QByteArray lineEndOf(const QList<IniLine>& lines) {
-    for (const IniLine& line : lines) {
-        if (line.end.endsWith('\n'))
-            return line.end;
-    }
-    return "\n";
-}
-
-// A line gets an end before another is put after it; a lone CR keeps its place before it.
-void ensureLineEnd(IniLine& line, const QByteArray& lineEnd) {
-    if (line.end.isEmpty())
-        line.end = lineEnd;
-    else if (!line.end.endsWith('\n'))
-        line.end += '\n';
-}
-
-bool isEntryOf(const IniLine& line, const QString& key) {
-    return line.kind == IniLine::Kind::Entry && line.inSection && sameName(line.name, key);
+qsizetype skipBlanks(const QByteArray& content, qsizetype pos, qsizetype end) {
+    while (pos < end && isAsciiBlank(content.at(pos)))
+        ++pos;
+    return pos;
 }
 
 } // namespace
@@ -309,103 +218,208 @@ QByteArray iniEncodedValue(const QString& value) {
     return spelled.toUtf8();
 }
 
-std::optional<QString> iniValue(const QByteArray& content, const QString& section,
-                                const QString& key) {
-    std::optional<QString> found;
-    for (const IniLine& line : parseIni(content, section)) {
-        // As with a repeated key in any ini file, the last one counts.
-        if (isEntryOf(line, key))
-            found = line.value;
+IniIndex::IniIndex(QByteArray content, const QString& section)
+    : m_content(std::move(content)), m_section(section) {
+    const QByteArray& text = m_content;
+    bool inSection = false;
+    bool sawHeader = false;
+    bool sawSectionHeader = false;
+    // Entries before any header count as the section's when the file has no header of it: a
+    // store that lost its header line (a truncated or hand-made file) still has our values.
+    std::vector<Entry> headerless;
+    LineSpan last;
+    for (qsizetype pos = 0; pos < text.size();) {
+        const LineSpan line = lineAt(text, pos);
+        last = line;
+        pos = line.next;
+        qsizetype begin = line.start;
+        if (line.start == 0 && text.startsWith("\xEF\xBB\xBF"))
+            begin = 3;
+        begin = skipBlanks(text, begin, line.textEnd);
+        if (begin >= line.textEnd)
+            continue;
+        const char first = text.at(begin);
+        if (first == ';' || first == '#')
+            continue;
+        if (first == '[') {
+            // A header with damaged bytes still starts a group, so that the lines after it are
+            // not taken for the section's own.
+            qsizetype close = findBetween(text, ']', begin, line.textEnd);
+            if (close < 0)
+                close = line.textEnd;
+            const QString name = decodeKey(
+                QString::fromUtf8(text.constData() + begin + 1, close - begin - 1).trimmed());
+            sawHeader = true;
+            inSection = sameName(name, section);
+            if (inSection) {
+                if (!sawSectionHeader)
+                    m_insertAfter = line;
+                sawSectionHeader = true;
+            }
+            continue;
+        }
+        if (sawHeader && !inSection)
+            continue;
+        const qsizetype equals = findBetween(text, '=', begin, line.textEnd);
+        if (equals < 0)
+            continue;
+        const std::optional<QString> key =
+            strictUtf8(QByteArray::fromRawData(text.constData() + begin, equals - begin).trimmed());
+        const qsizetype valueStart = skipBlanks(text, equals + 1, line.textEnd);
+        qsizetype valueEnd = line.textEnd;
+        while (valueEnd > valueStart && isAsciiBlank(text.at(valueEnd - 1)))
+            --valueEnd;
+        if (!key || key->isEmpty() ||
+            !strictUtf8(
+                QByteArray::fromRawData(text.constData() + valueStart, valueEnd - valueStart)))
+            continue;
+        const Entry entry{line, valueStart, valueEnd, decodeKey(*key).toCaseFolded()};
+        (sawHeader ? m_entries : headerless).push_back(entry);
     }
-    return found;
+    if (!sawSectionHeader)
+        m_entries = std::move(headerless);
+    if (!m_entries.empty())
+        m_insertAfter = m_entries.back().line;
+    m_last = last;
+    for (std::size_t i = 0; i < m_entries.size(); ++i)
+        m_byKey[m_entries[i].key].push_back(i);
+}
+
+QString IniIndex::valueOf(const Entry& entry) const {
+    return decodeValue(QString::fromUtf8(m_content.constData() + entry.valueStart,
+                                         entry.valueEnd - entry.valueStart));
+}
+
+std::optional<QString> IniIndex::value(const QString& key) const {
+    const auto it = m_byKey.constFind(key.toCaseFolded());
+    if (it == m_byKey.constEnd())
+        return std::nullopt;
+    // As with a repeated key in any ini file, the last one counts.
+    return valueOf(m_entries[it->back()]);
+}
+
+QByteArray IniIndex::lineEnd() const {
+    for (qsizetype pos = 0; pos < m_content.size();) {
+        const LineSpan line = lineAt(m_content, pos);
+        if (line.next > line.textEnd && m_content.at(line.next - 1) == '\n')
+            return m_content.mid(line.textEnd, line.next - line.textEnd);
+        pos = line.next;
+    }
+    return "\n";
+}
+
+// What a line needs at its end before another is put after it; a lone CR keeps its place.
+QByteArray IniIndex::endingFor(const LineSpan& line, const QByteArray& lineEnd) const {
+    if (line.next == line.textEnd)
+        return lineEnd;
+    if (m_content.at(line.next - 1) != '\n')
+        return "\n";
+    return {};
 }
 
 // Only the lines of the key change: the first of them keeps its spelling and takes the value,
 // any other spelling of the same key goes (it would otherwise be a second entry for one setting),
 // and everything else stays byte for byte.
+std::optional<QByteArray> IniIndex::withValue(const QString& key, const QString& value) const {
+    const QByteArray encodedValue = iniEncodedValue(value);
+    const auto it = m_byKey.constFind(key.toCaseFolded());
+    QByteArray result;
+    if (it != m_byKey.constEnd()) {
+        const Entry& first = m_entries[it->front()];
+        const qsizetype oldLength = first.line.textEnd - first.valueStart;
+        if (it->size() == 1 && oldLength == encodedValue.size() &&
+            std::memcmp(m_content.constData() + first.valueStart, encodedValue.constData(),
+                        size_t(oldLength)) == 0)
+            return std::nullopt;
+        result.reserve(m_content.size() + encodedValue.size());
+        result.append(m_content.constData(), first.valueStart);
+        result.append(encodedValue);
+        qsizetype copied = first.line.textEnd;
+        for (std::size_t k = 1; k < it->size(); ++k) {
+            const LineSpan& gone = m_entries[(*it)[k]].line;
+            result.append(m_content.constData() + copied, gone.start - copied);
+            copied = gone.next;
+        }
+        result.append(m_content.constData() + copied, m_content.size() - copied);
+        return result;
+    }
+
+    const QByteArray end = lineEnd();
+    const QByteArray entry = iniEncodedKey(key) + '=' + encodedValue + end;
+    if (m_insertAfter) {
+        const qsizetype at = m_insertAfter->next;
+        result.reserve(m_content.size() + entry.size() + 2);
+        result.append(m_content.constData(), at);
+        result.append(endingFor(*m_insertAfter, end));
+        result.append(entry);
+        result.append(m_content.constData() + at, m_content.size() - at);
+        return result;
+    }
+    result.reserve(m_content.size() + entry.size() + end.size() * 3 + m_section.size() * 6 + 2);
+    result.append(m_content);
+    if (!m_content.isEmpty()) {
+        result.append(endingFor(m_last, end));
+        if (!QByteArray::fromRawData(m_content.constData() + m_last.start,
+                                     m_last.textEnd - m_last.start)
+                 .trimmed()
+                 .isEmpty())
+            result.append(end);
+    }
+    result.append('[' + iniEncodedKey(m_section) + ']' + end);
+    result.append(entry);
+    return result;
+}
+
+std::optional<QString> iniValue(const QByteArray& content, const QString& section,
+                                const QString& key) {
+    return IniIndex(content, section).value(key);
+}
+
 QByteArray iniWithValue(const QByteArray& content, const QString& section, const QString& key,
                         const QString& value) {
-    QList<IniLine> lines = parseIni(content, section);
-    const QByteArray lineEnd = lineEndOf(lines);
-    const QByteArray encodedValue = iniEncodedValue(value);
-
-    qsizetype first = -1;
-    for (qsizetype i = lines.size() - 1; i >= 0; --i) {
-        if (!isEntryOf(lines.at(i), key))
-            continue;
-        if (first >= 0)
-            lines.removeAt(first);
-        first = i;
-    }
-    if (first >= 0) {
-        IniLine& line = lines[first];
-        line.text = line.text.left(line.valueStart) + encodedValue;
-    } else {
-        IniLine entry;
-        entry.text = iniEncodedKey(key) + '=' + encodedValue;
-        entry.end = lineEnd;
-        qsizetype after = -1;
-        for (qsizetype i = 0; i < lines.size(); ++i) {
-            if (lines.at(i).inSection && (lines.at(i).kind == IniLine::Kind::Entry || after < 0))
-                after = i;
-        }
-        if (after >= 0) {
-            ensureLineEnd(lines[after], lineEnd);
-            lines.insert(after + 1, entry);
-        } else {
-            if (!lines.isEmpty()) {
-                ensureLineEnd(lines.last(), lineEnd);
-                if (!lines.last().text.trimmed().isEmpty()) {
-                    IniLine blank;
-                    blank.end = lineEnd;
-                    lines.append(blank);
-                }
-            }
-            IniLine header;
-            header.text = '[' + iniEncodedKey(section) + ']';
-            header.end = lineEnd;
-            lines.append(header);
-            lines.append(entry);
-        }
-    }
-
-    QByteArray result;
-    result.reserve(content.size() + encodedValue.size() + key.size() * 3 + section.size() * 3 + 8);
-    for (const IniLine& line : lines)
-        result += line.text + line.end;
-    return result;
+    return IniIndex(content, section).withValue(key, value).value_or(content);
 }
 
 namespace {
 
 // The display reads the alignment for every line of every tick. The file is still read each
-// time, so every change is seen at once, but the same bytes are not parsed again: the answer for
-// a key is kept with the exact content it came from.
-std::optional<QString> cachedIniValue(const QByteArray& content, const QString& key) {
-    static QByteArray cachedContent;
-    static QHash<QString, std::optional<QString>> answers;
-    if (content != cachedContent || cachedContent.isNull()) {
-        cachedContent = content;
-        cachedContent.detach();
-        answers.clear();
+// time, so every change is seen at once, but the same bytes are not gone through again: the index
+// is kept with the exact content it came from.
+const IniIndex& indexOf(const QByteArray& content) {
+    static std::unique_ptr<IniIndex> cached;
+    const auto same = [&content](const QByteArray& known) {
+        return known.size() == content.size() &&
+               (known.constData() == content.constData() || content.isEmpty() ||
+                std::memcmp(known.constData(), content.constData(), size_t(content.size())) == 0);
+    };
+    if (!cached || !same(cached->content())) {
+        // The old index goes first, so that two copies of a big file are not held at once.
+        cached.reset();
+        cached = std::make_unique<IniIndex>(content, kSection);
     }
-    const QString folded = key.toCaseFolded();
-    auto it = answers.constFind(folded);
-    if (it == answers.constEnd())
-        it = answers.insert(folded, iniValue(content, kSection, key));
-    return *it;
+    return *cached;
+}
+
+// An interrupted save of an earlier run may have left its temporary file behind; the first use
+// of a store in this process clears them away.
+void tidyOnFirstUse(const QString& path) {
+    static QSet<QString> tidied;
+    if (tidied.contains(path))
+        return;
+    tidied.insert(path);
+    removeLeftoverTemporaries(path);
 }
 
 class IniFileBackend : public SettingsBackend {
 public:
-    explicit IniFileBackend(QString path) : m_path(std::move(path)) {}
+    explicit IniFileBackend(QString path) : m_path(std::move(path)) { tidyOnFirstUse(m_path); }
 
     std::optional<QString> read(const QString& key) const override {
         try {
             const std::optional<QByteArray> content = readStoreFile(m_path);
             if (!content)
                 return std::nullopt;
-            return cachedIniValue(*content, key);
+            return indexOf(*content).value(key);
         } catch (const AppError&) {
             return std::nullopt;
         }
@@ -413,13 +427,13 @@ public:
 
     void write(const QString& key, const QString& value) override {
         const std::optional<QByteArray> content = readStoreFile(m_path);
-        const QByteArray updated =
-            iniWithValue(content.value_or(QByteArray()), kSection, key, value);
+        const std::optional<QByteArray> updated =
+            indexOf(content.value_or(QByteArray())).withValue(key, value);
         // Filling a window writes back every value it read; an unchanged file is already on disk.
-        if (content && updated == *content)
+        if (!updated)
             return;
         QDir().mkpath(QFileInfo(m_path).absolutePath());
-        writeStoreFileAtomically(m_path, updated);
+        writeStoreFileAtomically(m_path, *updated);
     }
 
     QString location() const override { return m_path; }

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -189,10 +190,19 @@ std::optional<QByteArray> readStoreFile(const QString& path) {
     if (!S_ISREG(status.st_mode))
         throwErrno(EISDIR);
 
+    // Read into one buffer of the size the file has, so a big store is held once, not in the
+    // doubling steps of a growing buffer; a file that grows meanwhile is still read to its end.
+    copy.content = QByteArray();
     QByteArray content;
-    char buffer[16384];
+    content.reserve(qsizetype(status.st_size) + 1);
     for (;;) {
-        const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
+        if (content.capacity() == content.size())
+            content.reserve(content.size() * 2 + 16384);
+        const qsizetype before = content.size();
+        content.resize(content.capacity());
+        const ssize_t got =
+            ::read(fd.get(), content.data() + before, size_t(content.size() - before));
+        content.resize(before + qMax<ssize_t>(got, 0));
         if (got < 0) {
             if (errno == EINTR)
                 continue;
@@ -200,20 +210,64 @@ std::optional<QByteArray> readStoreFile(const QString& path) {
         }
         if (got == 0)
             break;
-        content.append(buffer, got);
     }
     keepCopy(name, status, content);
     return content;
 }
 
-void writeStoreFileAtomically(const QString& path, const QByteArray& content) {
-    storeFileCopy().path.clear();
-    // A store kept as a link (a dotfile folder) stays a link: its target is what gets replaced.
-    QString target = path;
+namespace {
+
+// A store kept as a link (a dotfile folder) stays a link: its target is what gets replaced.
+QFileInfo replacedFile(const QString& path) {
     const QFileInfo info(path);
     if (info.isSymLink() && !info.symLinkTarget().isEmpty())
-        target = info.symLinkTarget();
-    const QFileInfo targetInfo(target);
+        return QFileInfo(info.symLinkTarget());
+    return info;
+}
+
+// mkstemp's pattern: a dot, the store's name, a dot and six letters or digits.
+bool isTemporaryOf(const QByteArray& entry, const QByteArray& storeName) {
+    const QByteArray prefix = '.' + storeName + '.';
+    if (entry.size() != prefix.size() + 6 || !entry.startsWith(prefix))
+        return false;
+    for (qsizetype i = prefix.size(); i < entry.size(); ++i) {
+        const char c = entry.at(i);
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+void removeLeftoverTemporaries(const QString& path) {
+    const QFileInfo target = replacedFile(path);
+    const QByteArray folder = QFile::encodeName(target.absolutePath());
+    const QByteArray storeName = QFile::encodeName(target.fileName());
+    DIR* listing = ::opendir(folder.constData());
+    if (!listing)
+        return;
+    const int folderFd = ::dirfd(listing);
+    const time_t now = ::time(nullptr);
+    constexpr time_t minute = 60;
+    while (const dirent* entry = ::readdir(listing)) {
+        const QByteArray name(entry->d_name);
+        if (!isTemporaryOf(name, storeName))
+            continue;
+        struct stat status {};
+        if (::fstatat(folderFd, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;
+        if (S_ISREG(status.st_mode) && status.st_uid == ::geteuid() &&
+            status.st_mtime + minute < now)
+            ::unlinkat(folderFd, entry->d_name, 0);
+    }
+    ::closedir(listing);
+}
+
+void writeStoreFileAtomically(const QString& path, const QByteArray& content) {
+    storeFileCopy().path.clear();
+    storeFileCopy().content = QByteArray();
+    const QFileInfo targetInfo = replacedFile(path);
     const QByteArray targetName = QFile::encodeName(targetInfo.absoluteFilePath());
     const QByteArray folder = QFile::encodeName(targetInfo.absolutePath());
 
@@ -232,15 +286,17 @@ void writeStoreFileAtomically(const QString& path, const QByteArray& content) {
     if (fd.get() < 0)
         throwErrno(errno);
     try {
-        // The key is private: a new store is readable by its owner only.
-        if (::fchmod(fd.get(), exists ? (existing.st_mode & 07777) : 0600) != 0)
+        // The key is private: the temporary file stays readable by its owner only (as mkostemp
+        // made it) for as long as it can be left behind by a save cut off half-way, and takes the
+        // store's own mode only once it is whole. A new store keeps the owner-only mode.
+        writeAll(fd.get(), content);
+        if (::fsync(fd.get()) != 0)
             throwErrno(errno);
         if (exists && existing.st_uid != ::geteuid() &&
             ::fchown(fd.get(), existing.st_uid, existing.st_gid) != 0) {
             // Only root can give the file back to its owner; anyone else keeps it as their own.
         }
-        writeAll(fd.get(), content);
-        if (::fsync(fd.get()) != 0)
+        if (::fchmod(fd.get(), exists ? (existing.st_mode & 07777) : 0600) != 0)
             throwErrno(errno);
         if (fd.close() != 0)
             throwErrno(errno);

@@ -95,6 +95,10 @@ std::optional<QByteArray> readStoreFile(const QString& path) {
     return content;
 }
 
+// The registry leaves no files behind, and the ini files here belong to tests that remove their
+// own folders.
+void removeLeftoverTemporaries(const QString&) {}
+
 void writeStoreFileAtomically(const QString& path, const QByteArray& content) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -17,6 +18,7 @@
 #include <grp.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 using namespace nimbrel;
@@ -27,7 +29,7 @@ namespace {
 const uid_t kNobody = 65534;
 
 // The test binary run as a second copy of the program:
-//   --child-save <file> <uid or -1> <file size limit or 0> <kill|wait|exit> key value ...
+//   --child-save <file> <uid or -1> <file size limit or 0> <kill|wait|exit|die> key value ...
 // It reports "saved <key>" after each save, or "error <description>" and exit code 3.
 int childSave(int argc, char** argv) {
     if (argc < 6)
@@ -37,7 +39,9 @@ int childSave(int argc, char** argv) {
     const long long sizeLimit = std::atoll(argv[4]);
     const QByteArray then = argv[5];
     if (sizeLimit > 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
+        // "die": the limit kills the copy half-way through its write, as a crash would.
+        if (then != "die")
+            std::signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{rlim_t(sizeLimit), rlim_t(sizeLimit)};
         if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
             return 4;
@@ -155,6 +159,8 @@ private slots:
     void writeFailsOnReadOnlyFile();
     void failedWriteLeavesOldFileAndNoDebris();
     void replacementKeepsPermissions();
+    void interruptedSaveLeavesOnlyAPrivateFileThatIsClearedLater();
+    void bigFileKeepsEveryByteAroundTheChanges();
     void platformLocationFollowsXdg();
 };
 
@@ -527,6 +533,129 @@ void TestSettings::replacementKeepsPermissions() {
     QCOMPARE(::stat(name.constData(), &status), 0);
     QCOMPARE(status.st_mode & 07777, mode_t(0640));
     QCOMPARE(GetSetting(QStringLiteral("APIKey"), "x"), QStringLiteral("changed"));
+}
+
+// A save killed half-way leaves its temporary file, which holds the key. It is the owner's alone
+// whatever the store's mode, and a later start clears away such files once they are a minute old.
+void TestSettings::interruptedSaveLeavesOnlyAPrivateFileThatIsClearedLater() {
+    TempSettings store;
+    const QString folder = QFileInfo(store.path()).absolutePath();
+    SaveSetting(QStringLiteral("APIKey"), QString(200, QLatin1Char('k')));
+    QVERIFY(::chmod(QFile::encodeName(store.path()).constData(), 0644) == 0);
+    const ChildRun run = runChild(store.path(), -1, 100, QStringLiteral("die"),
+                                  {"APIKey", QString(300, QLatin1Char('s'))});
+    QCOMPARE(run.status, QProcess::CrashExit);
+    QStringList listing = folderListing(folder);
+    QCOMPARE(listing.size(), 2);
+    QVERIFY(listing.removeAll(QStringLiteral("Corvane.ini")) == 1);
+    const QString leftover = listing.front();
+    QVERIFY2(QRegularExpression(QStringLiteral("^\\.Corvane\\.ini\\.[A-Za-z0-9]{6}$"))
+                 .match(leftover)
+                 .hasMatch(),
+             qPrintable(leftover));
+    struct stat status {};
+    QCOMPARE(::stat(QFile::encodeName(folder + QLatin1Char('/') + leftover).constData(), &status),
+             0);
+    QCOMPARE(status.st_mode & 07777, mode_t(0600));
+
+    // Beside it: one as fresh as a save going on in another copy, and names that are not ours.
+    const auto plant = [&folder](const QString& name, time_t age) {
+        const QString path = folder + QLatin1Char('/') + name;
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        const struct timeval times[2] = {{time(nullptr) - age, 0}, {time(nullptr) - age, 0}};
+        QVERIFY(::utimes(QFile::encodeName(path).constData(), times) == 0);
+    };
+    const struct timeval old[2] = {{time(nullptr) - 120, 0}, {time(nullptr) - 120, 0}};
+    QVERIFY(::utimes(QFile::encodeName(folder + QLatin1Char('/') + leftover).constData(), old) ==
+            0);
+    plant(QStringLiteral(".Corvane.ini.Fresh1"), 5);
+    plant(QStringLiteral(".Corvane.ini.bak"), 120);
+    plant(QStringLiteral(".Corvane.ini.Old123.keep"), 120);
+    plant(QStringLiteral(".Other.ini.Old123"), 120);
+    plant(QStringLiteral("Corvane.ini.Old123"), 120);
+
+    // The next copy of the program to use the store clears away the old leftover only.
+    const ChildRun next = runChild(store.path(), -1, 0, QStringLiteral("exit"), {"Check1", "1"});
+    QCOMPARE(next.code, 0);
+    QStringList kept = folderListing(folder);
+    kept.sort();
+    QCOMPARE(kept,
+             QStringList({".Corvane.ini.Fresh1", ".Corvane.ini.Old123.keep", ".Corvane.ini.bak",
+                          ".Other.ini.Old123", "Corvane.ini", "Corvane.ini.Old123"}));
+    QCOMPARE(GetSetting(QStringLiteral("APIKey"), "x"), QString(200, QLatin1Char('k')));
+}
+
+// A store that other programs share can grow huge. Every line around the changed ones stays as it
+// was, however many there are: groups of others, lines that cannot be read, repeated sections.
+void TestSettings::bigFileKeepsEveryByteAroundTheChanges() {
+    TempSettings store;
+    QRandomGenerator random(8);
+    const auto filler = [&random](int lines) {
+        QByteArray text;
+        for (int i = 0; i < lines; ++i) {
+            switch (random.bounded(6)) {
+            case 0:
+                text += "[Group" + QByteArray::number(i) + "]\n";
+                break;
+            case 1:
+                text += "Check1=not ours " + QByteArray::number(i) + "\r\n";
+                break;
+            case 2:
+                text += "\xFF\xFEText1=\xC0 broken " + QByteArray::number(i) + "\n";
+                break;
+            case 3:
+                text += "; comment [Nimbrel] Text1=" + QByteArray::number(i) + "\n";
+                break;
+            case 4:
+                text += "line without an equals sign " + QByteArray::number(i) + "\n";
+                break;
+            default:
+                text += "key" + QByteArray::number(i) + "=value " + QByteArray::number(i) + "\n";
+                break;
+            }
+        }
+        return text;
+    };
+    const QByteArray head = filler(60000) + "[Other]\n";
+    const QByteArray section = "[nimbrel]\r\n"
+                               "Text1=Oslo\r\n"
+                               "\xFF=broken\r\n"
+                               "FontStrikethru=False\r\n";
+    const QByteArray middle = "[Other]\n" + filler(60000) + "[Other]\n";
+    const QByteArray second = "[NIMBREL]\n"
+                              "fontstrikethru=True\n";
+    const QByteArray tail = "[Tail]\n" + filler(60000);
+    store.writeRaw(head + section + middle + second + tail);
+    QVERIFY(head.size() + middle.size() + tail.size() > 3'000'000);
+
+    QCOMPARE(GetSetting(QStringLiteral("FontStrikeThru"), "x"), QStringLiteral("True"));
+    QCOMPARE(GetSetting(QStringLiteral("Check1"), qint64(0)), QStringLiteral("0"));
+    QCOMPARE(GetSetting(QStringLiteral("key12"), "absent"), QStringLiteral("absent"));
+    SaveSetting(QStringLiteral("Text1"), QStringLiteral("Bergen"));
+    SaveSetting(QStringLiteral("FontStrikeThru"), QStringLiteral("False"));
+    SaveSetting(QStringLiteral("Check1"), QStringLiteral("1"));
+    SaveSetting(QStringLiteral("Text1"), QStringLiteral("Bergen"));
+
+    // The second spelling of the font key goes; a new key follows the section's last entry, with
+    // the line end the file starts with.
+    const QByteArray changedSection = "[nimbrel]\r\n"
+                                      "Text1=Bergen\r\n"
+                                      "\xFF=broken\r\n"
+                                      "FontStrikethru=False\r\n"
+                                      "Check1=1\n";
+    const QByteArray after = readAll(store.path());
+    const QByteArray expected = head + changedSection + middle + "[NIMBREL]\n" + tail;
+    qsizetype differsAt = 0;
+    while (differsAt < qMin(after.size(), expected.size()) &&
+           after.at(differsAt) == expected.at(differsAt))
+        ++differsAt;
+    QVERIFY2(
+        after == expected,
+        qPrintable(QStringLiteral("differs at byte %1 of %2").arg(differsAt).arg(expected.size())));
+    QCOMPARE(GetSetting(QStringLiteral("fontstrikethru"), "x"), QStringLiteral("False"));
+    QCOMPARE(GetSetting(QStringLiteral("TEXT1"), "x"), QStringLiteral("Bergen"));
 }
 
 void TestSettings::platformLocationFollowsXdg() {
