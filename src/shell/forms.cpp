@@ -6,6 +6,7 @@
 #include <QEvent>
 #include <QMap>
 #include <QMouseEvent>
+#include <QPixmapCache>
 #include <QPointer>
 #include <QScreen>
 
@@ -39,6 +40,10 @@ Form::~Form() {
     auto it = live.find(m_id);
     if (it != live.end() && (it->isNull() || it->data() == this))
         live.erase(it);
+    // The style keeps the pixmaps it drew the controls with, keyed by the window's palette, and
+    // every new window has a palette of its own: what it drew for a discarded window is never
+    // used again, yet would pile up (to the cache's 10 MB) as the display is opened and closed.
+    QPixmapCache::clear();
 }
 
 Form::HandlerScope::HandlerScope(Form* form) : m_form(form) {
@@ -161,6 +166,7 @@ void Form::closeEvent(QCloseEvent* event) {
 
 void Forms::discard(Form* form) {
     form->hide();
+    registry().dying.removeIf([](const QPointer<Form>& gone) { return gone.isNull(); });
     registry().dying.append(form);
     // Never while one of the window's own handlers is still on the stack: a handler that lets
     // events run (a fetch, a message box) would return into a deleted window. deleteLater alone
