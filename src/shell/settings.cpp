@@ -319,54 +319,59 @@ QByteArray IniIndex::endingFor(const LineSpan& line, const QByteArray& lineEnd) 
 
 // Only the lines of the key change: the first of them keeps its spelling and takes the value,
 // any other spelling of the same key goes (it would otherwise be a second entry for one setting),
-// and everything else stays byte for byte.
-std::optional<QByteArray> IniIndex::withValue(const QString& key, const QString& value) const {
+// and everything else stays byte for byte. The untouched stretches are not copied: the pieces
+// point into the index's content.
+std::optional<QList<QByteArray>> IniIndex::splice(const QString& key, const QString& value) const {
+    const auto untouched = [this](qsizetype from, qsizetype to) {
+        return QByteArray::fromRawData(m_content.constData() + from, to - from);
+    };
     const QByteArray encodedValue = iniEncodedValue(value);
     const auto it = m_byKey.constFind(key.toCaseFolded());
-    QByteArray result;
+    QList<QByteArray> pieces;
     if (it != m_byKey.constEnd()) {
         const Entry& first = m_entries[it->front()];
-        const qsizetype oldLength = first.line.textEnd - first.valueStart;
-        if (it->size() == 1 && oldLength == encodedValue.size() &&
-            std::memcmp(m_content.constData() + first.valueStart, encodedValue.constData(),
-                        size_t(oldLength)) == 0)
+        if (it->size() == 1 && untouched(first.valueStart, first.line.textEnd) == encodedValue)
             return std::nullopt;
-        result.reserve(m_content.size() + encodedValue.size());
-        result.append(m_content.constData(), first.valueStart);
-        result.append(encodedValue);
+        pieces << untouched(0, first.valueStart) << encodedValue;
         qsizetype copied = first.line.textEnd;
         for (std::size_t k = 1; k < it->size(); ++k) {
             const LineSpan& gone = m_entries[(*it)[k]].line;
-            result.append(m_content.constData() + copied, gone.start - copied);
+            pieces << untouched(copied, gone.start);
             copied = gone.next;
         }
-        result.append(m_content.constData() + copied, m_content.size() - copied);
-        return result;
+        pieces << untouched(copied, m_content.size());
+        return pieces;
     }
 
     const QByteArray end = lineEnd();
     const QByteArray entry = iniEncodedKey(key) + '=' + encodedValue + end;
     if (m_insertAfter) {
         const qsizetype at = m_insertAfter->next;
-        result.reserve(m_content.size() + entry.size() + 2);
-        result.append(m_content.constData(), at);
-        result.append(endingFor(*m_insertAfter, end));
-        result.append(entry);
-        result.append(m_content.constData() + at, m_content.size() - at);
-        return result;
+        pieces << untouched(0, at) << endingFor(*m_insertAfter, end) << entry
+               << untouched(at, m_content.size());
+        return pieces;
     }
-    result.reserve(m_content.size() + entry.size() + end.size() * 3 + m_section.size() * 6 + 2);
-    result.append(m_content);
+    pieces << m_content;
     if (!m_content.isEmpty()) {
-        result.append(endingFor(m_last, end));
-        if (!QByteArray::fromRawData(m_content.constData() + m_last.start,
-                                     m_last.textEnd - m_last.start)
-                 .trimmed()
-                 .isEmpty())
-            result.append(end);
+        pieces << endingFor(m_last, end);
+        if (!untouched(m_last.start, m_last.textEnd).trimmed().isEmpty())
+            pieces << end;
     }
-    result.append('[' + iniEncodedKey(m_section) + ']' + end);
-    result.append(entry);
+    pieces << '[' + iniEncodedKey(m_section) + ']' + end << entry;
+    return pieces;
+}
+
+std::optional<QByteArray> IniIndex::withValue(const QString& key, const QString& value) const {
+    const std::optional<QList<QByteArray>> pieces = splice(key, value);
+    if (!pieces)
+        return std::nullopt;
+    qsizetype size = 0;
+    for (const QByteArray& piece : *pieces)
+        size += piece.size();
+    QByteArray result;
+    result.reserve(size);
+    for (const QByteArray& piece : *pieces)
+        result.append(piece);
     return result;
 }
 
@@ -385,18 +390,27 @@ namespace {
 // The display reads the alignment for every line of every tick. The file is still read each
 // time, so every change is seen at once, but the same bytes are not gone through again: the index
 // is kept with the exact content it came from.
-const IniIndex& indexOf(const QByteArray& content) {
+std::unique_ptr<IniIndex>& cachedIndex() {
     static std::unique_ptr<IniIndex> cached;
+    return cached;
+}
+
+const IniIndex& indexOf(const QByteArray& content) {
+    std::unique_ptr<IniIndex>& cached = cachedIndex();
     const auto same = [&content](const QByteArray& known) {
         return known.size() == content.size() &&
                (known.constData() == content.constData() || content.isEmpty() ||
                 std::memcmp(known.constData(), content.constData(), size_t(content.size())) == 0);
     };
-    if (!cached || !same(cached->content())) {
-        // The old index goes first, so that two copies of a big file are not held at once.
-        cached.reset();
-        cached = std::make_unique<IniIndex>(content, kSection);
+    if (cached && same(cached->content())) {
+        // The bytes just read are the ones the reader holds on to; the index's equal copy goes,
+        // so that a big file is not held twice.
+        cached->adopt(content);
+        return *cached;
     }
+    // The old index goes first, for the same reason.
+    cached.reset();
+    cached = std::make_unique<IniIndex>(content, kSection);
     return *cached;
 }
 
@@ -426,14 +440,15 @@ public:
     }
 
     void write(const QString& key, const QString& value) override {
-        const std::optional<QByteArray> content = readStoreFile(m_path);
-        const std::optional<QByteArray> updated =
-            indexOf(content.value_or(QByteArray())).withValue(key, value);
+        const std::optional<QList<QByteArray>> pieces =
+            indexOf(readStoreFile(m_path).value_or(QByteArray())).splice(key, value);
         // Filling a window writes back every value it read; an unchanged file is already on disk.
-        if (!updated)
+        if (!pieces)
             return;
         QDir().mkpath(QFileInfo(m_path).absolutePath());
-        writeStoreFileAtomically(m_path, *updated);
+        writeStoreFileAtomically(m_path, *pieces);
+        // The next read indexes the new file; the old one's bytes need not be held meanwhile.
+        cachedIndex().reset();
     }
 
     QString location() const override { return m_path; }

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QList>
 #include <QString>
 #include <memory>
 #include <optional>
@@ -32,7 +33,9 @@ std::unique_ptr<SettingsBackend> iniFileSettingsBackend(const QString& path);
 std::optional<QByteArray> readStoreFile(const QString& path);
 // Replaces the file in one step (a temporary file in the same folder, flushed to the disk, then
 // renamed over it), so a crash leaves either the old or the new content. Throws AppError.
-void writeStoreFileAtomically(const QString& path, const QByteArray& content);
+// The content is given as pieces written one after the other, so a big file changed in one line
+// is written without first being copied whole.
+void writeStoreFileAtomically(const QString& path, const QList<QByteArray>& content);
 // Removes the temporary files that saves of this store left behind when they were cut off (a
 // kill, a power cut) more than a minute ago; a save in progress in another copy is younger.
 // Never throws.
@@ -54,9 +57,13 @@ public:
     IniIndex(QByteArray content, const QString& section);
 
     const QByteArray& content() const { return m_content; }
+    // Takes the same bytes from another buffer, so that only one copy of them is kept.
+    void adopt(const QByteArray& sameContent) { m_content = sameContent; }
     std::optional<QString> value(const QString& key) const;
     // The text with the key set to the value, or nothing when it already holds exactly that.
     std::optional<QByteArray> withValue(const QString& key, const QString& value) const;
+    // The same as pieces; the unchanged stretches point into this index's content.
+    std::optional<QList<QByteArray>> splice(const QString& key, const QString& value) const;
 
 private:
     struct Entry {

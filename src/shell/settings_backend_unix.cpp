@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
@@ -167,6 +168,36 @@ void keepCopy(const QByteArray& path, const struct stat& status, const QByteArra
 
 } // namespace
 
+namespace {
+
+ssize_t readSome(int fd, char* into, size_t size) {
+    for (;;) {
+        const ssize_t got = ::read(fd, into, size);
+        if (got >= 0 || errno != EINTR)
+            return got;
+    }
+}
+
+// Whether what is left to read from the file is exactly the copy's content. Comparing costs less
+// than reading a big store into a second buffer, and holds it in memory only once.
+bool fileHolds(int fd, const QByteArray& content) {
+    char buffer[65536];
+    qsizetype matched = 0;
+    for (;;) {
+        const ssize_t got = readSome(fd, buffer, sizeof buffer);
+        if (got < 0)
+            throwErrno(errno);
+        if (got == 0)
+            return matched == content.size();
+        if (got > content.size() - matched ||
+            std::memcmp(content.constData() + matched, buffer, size_t(got)) != 0)
+            return false;
+        matched += got;
+    }
+}
+
+} // namespace
+
 std::optional<QByteArray> readStoreFile(const QString& path) {
     const QByteArray name = QFile::encodeName(path);
     StoreFileCopy& copy = storeFileCopy();
@@ -175,11 +206,11 @@ std::optional<QByteArray> readStoreFile(const QString& path) {
         if (::stat(name.constData(), &now) == 0 && sameFile(copy, now))
             return copy.content;
     }
-    copy.path.clear();
 
     // Non-blocking, so that a pipe put in the file's place cannot hang the program.
     const FileDescriptor fd(::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (fd.get() < 0) {
+        copy.path.clear();
         if (errno == ENOENT || errno == ENOTDIR)
             return std::nullopt;
         throwErrno(errno);
@@ -190,9 +221,22 @@ std::optional<QByteArray> readStoreFile(const QString& path) {
     if (!S_ISREG(status.st_mode))
         throwErrno(EISDIR);
 
+    // A copy of the same file that was too fresh to be trusted is checked against it.
+    const QByteArray known =
+        copy.path == name && sameFile(copy, status) ? copy.content : QByteArray();
+    copy.path.clear();
+    copy.content = QByteArray();
+    if (!known.isNull()) {
+        if (fileHolds(fd.get(), known)) {
+            keepCopy(name, status, known);
+            return known;
+        }
+        if (::lseek(fd.get(), 0, SEEK_SET) != 0)
+            throwErrno(errno);
+    }
+
     // Read into one buffer of the size the file has, so a big store is held once, not in the
     // doubling steps of a growing buffer; a file that grows meanwhile is still read to its end.
-    copy.content = QByteArray();
     QByteArray content;
     content.reserve(qsizetype(status.st_size) + 1);
     for (;;) {
@@ -201,13 +245,10 @@ std::optional<QByteArray> readStoreFile(const QString& path) {
         const qsizetype before = content.size();
         content.resize(content.capacity());
         const ssize_t got =
-            ::read(fd.get(), content.data() + before, size_t(content.size() - before));
+            readSome(fd.get(), content.data() + before, size_t(content.size() - before));
         content.resize(before + qMax<ssize_t>(got, 0));
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
+        if (got < 0)
             throwErrno(errno);
-        }
         if (got == 0)
             break;
     }
@@ -264,7 +305,7 @@ void removeLeftoverTemporaries(const QString& path) {
     ::closedir(listing);
 }
 
-void writeStoreFileAtomically(const QString& path, const QByteArray& content) {
+void writeStoreFileAtomically(const QString& path, const QList<QByteArray>& content) {
     storeFileCopy().path.clear();
     storeFileCopy().content = QByteArray();
     const QFileInfo targetInfo = replacedFile(path);
@@ -289,7 +330,8 @@ void writeStoreFileAtomically(const QString& path, const QByteArray& content) {
         // The key is private: the temporary file stays readable by its owner only (as mkostemp
         // made it) for as long as it can be left behind by a save cut off half-way, and takes the
         // store's own mode only once it is whole. A new store keeps the owner-only mode.
-        writeAll(fd.get(), content);
+        for (const QByteArray& piece : content)
+            writeAll(fd.get(), piece);
         if (::fsync(fd.get()) != 0)
             throwErrno(errno);
         if (exists && existing.st_uid != ::geteuid() &&

@@ -99,11 +99,14 @@ std::optional<QByteArray> readStoreFile(const QString& path) {
 // own folders.
 void removeLeftoverTemporaries(const QString&) {}
 
-void writeStoreFileAtomically(const QString& path, const QByteArray& content) {
+void writeStoreFileAtomically(const QString& path, const QList<QByteArray>& content) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         throw fileError(file);
-    if (file.write(content) != content.size() || !file.flush()) {
+    bool written = true;
+    for (const QByteArray& piece : content)
+        written = written && file.write(piece) == piece.size();
+    if (!written || !file.flush()) {
         const AppError error = fileError(file);
         file.cancelWriting();
         throw error;
