@@ -98,7 +98,8 @@ FittedLine DrawingBand::fittedLine(const QString& text) const {
     };
     // Whole pixels are what shows: a line fits when its last partly covered pixel is on the band.
     const auto fits = [&](double lineWidth) { return std::ceil(lineWidth) <= width(); };
-    if (!fits(fitted.width)) {
+    // A band not laid out yet has no width to fit to.
+    if (width() > 0 && !fits(fitted.width)) {
         // Widths grow with the size; the largest size that fits is found by halving the range.
         // Even the smallest size is used when nothing fits, cut as any line was before.
         int fitting = 1;
