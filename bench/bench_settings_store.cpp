@@ -255,10 +255,11 @@ int main(int argc, char* argv[]) {
     print("big store", huge);
     print("store of a few lines", reference);
     std::printf("memory: %.1f MiB before the store was read; peak after the settings window "
-                "%.1f MiB, after the save %.1f MiB, after the display %.1f MiB; peak %.1f MiB "
-                "(%.2f x the file)\n",
-                startKib / 1024.0, huge.windowPeakKib / 1024.0, huge.savePeakKib / 1024.0,
-                huge.displayPeakKib / 1024.0, peakKib / 1024.0,
+                "%.1f MiB, after the save %.1f MiB",
+                startKib / 1024.0, huge.windowPeakKib / 1024.0, huge.savePeakKib / 1024.0);
+    if (huge.display >= 0)
+        std::printf(", after the display %.1f MiB", huge.displayPeakKib / 1024.0);
+    std::printf("; peak %.1f MiB (%.2f x the file)\n", peakKib / 1024.0,
                 peakKib * 1024.0 / double(before.bytes));
     std::printf("after: %lld bytes, %lld lines (%+lld bytes, %+lld lines); %d reports\n",
                 after.bytes, after.lines, after.bytes - before.bytes, after.lines - before.lines,
