@@ -18,6 +18,7 @@ NIMBREL_TEST_PACKAGES=(
     g++-mingw-w64-i686 binutils-mingw-w64-i686
     desktop-file-utils appstream dpkg-dev
     python3 dbus-daemon librsvg2-bin libbenchmark-dev locales
+    man-db groff-base
 )
 
 nimbrel_missing_packages() {
