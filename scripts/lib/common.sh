@@ -10,7 +10,7 @@ NIMBREL_RUN_PACKAGES=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libx11-dev libxtst-dev libxss-dev
-    fonts-liberation
+    fonts-liberation qt6-wayland
 )
 NIMBREL_TEST_PACKAGES=(
     xvfb xauth x11-utils
@@ -19,6 +19,7 @@ NIMBREL_TEST_PACKAGES=(
     desktop-file-utils appstream dpkg-dev
     python3 dbus-daemon librsvg2-bin libbenchmark-dev locales
     man-db groff-base
+    weston
 )
 
 nimbrel_missing_packages() {
