@@ -10,7 +10,7 @@ NIMBREL_RUN_PACKAGES=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libx11-dev libxtst-dev libxss-dev
-    fonts-liberation
+    fonts-liberation qt6-wayland
 )
 NIMBREL_TEST_PACKAGES=(
     xvfb xauth x11-utils
@@ -18,6 +18,8 @@ NIMBREL_TEST_PACKAGES=(
     g++-mingw-w64-i686 binutils-mingw-w64-i686
     desktop-file-utils appstream dpkg-dev
     python3 dbus-daemon librsvg2-bin libbenchmark-dev locales
+    man-db groff-base
+    weston
 )
 
 nimbrel_missing_packages() {

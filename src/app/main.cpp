@@ -1,30 +1,72 @@
 #include "application.h"
+#include "commandline.h"
 #include "form1.h"
 #include "form2.h"
 #include "form3.h"
 #include "form4.h"
 #include "forms.h"
 #include "styling.h"
+#include "weatherrequest.h"
 
 using namespace nimbrel;
 
+namespace {
+
+QStringList argumentsOf(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    return arguments;
+}
+
+// The start button of a freshly loaded settings window, pressed before anyone sees it. When it
+// refuses (no location), the settings window is what the user needs to see.
+void openDisplayAtStart() {
+    auto* settings = Forms::get<Form1>(FormId::Form1);
+    settings->PushButton1_Click();
+    if (Form* stillThere = Forms::loaded(FormId::Form1);
+        stillThere && !static_cast<Form1*>(stillThere)->mOpeningDisplay && !Forms::ending())
+        Forms::show(FormId::Form1);
+}
+
+} // namespace
+
 int main(int argc, char* argv[]) {
+    // Read before any window system is touched, so --help and --version work on a console.
+    CommandLineResult commandLine =
+        parseCommandLine(argumentsOf(argc, argv), CommandLineStage::BeforeApplication);
+    if (!commandLine.options && !commandLine.askAgainWithApplication)
+        return commandLine.exitCode;
+
     // Keeps a window alive while one of its handlers runs, so hand-overs can discard windows
     // from inside their own event procedures.
     Application app(argc, argv);
+    if (commandLine.askAgainWithApplication) {
+        commandLine =
+            parseCommandLine(QCoreApplication::arguments(), CommandLineStage::WithApplication);
+        if (!commandLine.options)
+            return commandLine.exitCode;
+    }
+    const StartOptions options = *commandLine.options;
     QCoreApplication::setOrganizationName(QStringLiteral("Corvane"));
     QCoreApplication::setApplicationName(QStringLiteral("Nimbrel"));
     QApplication::setWindowIcon(applicationIcon());
     // The program ends only when the settings window is closed (the registry then quits);
     // every window being hidden for a moment during a hand-over is no reason to stop.
     QApplication::setQuitOnLastWindowClosed(false);
+    if (!options.serviceUrl.isEmpty())
+        setServiceBaseUrl(options.serviceUrl);
 
     Forms::registerFactory(FormId::Form1, [] { return new Form1; });
     Forms::registerFactory(FormId::Form2, [] { return new Form2; });
     Forms::registerFactory(FormId::Form3, [] { return new Form3; });
     Forms::registerFactory(FormId::Form4, [] { return new Form4; });
 
-    Forms::show(FormId::Form1);
+    if (options.display)
+        // Once the event loop runs, as a click would come: the fetches wait in nested loops.
+        QMetaObject::invokeMethod(&app, &openDisplayAtStart, Qt::QueuedConnection);
+    else
+        Forms::show(FormId::Form1);
     const int result = Application::exec();
     Forms::reset();
     return result;

@@ -1,6 +1,7 @@
 #include "form2.h"
 
 #include "apperror.h"
+#include "comeback.h"
 #include "controls.h"
 #include "convert.h"
 #include "drawingband.h"
@@ -131,7 +132,8 @@ DetailChoices detailChoices() {
 
 Form2::Form2()
     : Form(FormId::Form2), m_label1(new QLabel(this)), m_lblData(new MeasuringLabel(this)),
-      m_picture1(new DrawingBand(this)), m_timer1(new QTimer(this)), m_timer2(new QTimer(this)) {
+      m_picture1(new DrawingBand(this)), m_timer1(new QTimer(this)), m_timer2(new QTimer(this)),
+      m_comeback(new ComebackWatcher(this)) {
     // An ordinary top-level window without a frame: a tool window would not get the keyboard.
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     // The window takes every key itself; its controls never hold the focus.
@@ -180,6 +182,8 @@ Form2::Form2()
     m_timer2->setInterval(59000);
     connect(m_timer2, &QTimer::timeout, this, &Form2::Timer2_Timer);
     m_timer1->start();
+    connect(m_comeback, &ComebackWatcher::freshReadingWanted, this, &Form2::refreshNow);
+    m_comeback->watchSystem();
 
     // Moves over the hint and the band leave the pointer alone; the window's own rule is the
     // base class's.
@@ -294,6 +298,12 @@ void Form2::setVisible(bool visible) {
                        Qt::WindowFullScreen);
     }
     Form::setVisible(visible);
+    if (m_idleInhibitor) {
+        if (visible)
+            m_idleInhibitor->hold();
+        else
+            m_idleInhibitor->release();
+    }
 }
 
 bool Form2::event(QEvent* event) {
@@ -395,6 +405,7 @@ bool Form2::Form_QueryUnload(CloseReason) {
 void Form2::Form_Unload() {
     m_timer1->stop();
     m_timer2->stop();
+    m_idleInhibitor.reset();
     // Our fetch must not keep waiting for a window that is gone. A transfer that someone else
     // started (the key test) is left to finish.
     if (m_ownFetches > 0)
@@ -593,6 +604,17 @@ void Form2::createKeepAwake() {
         return;
     const KeepAwakeFactory& factory = keepAwakeFactory();
     m_keepAwake = factory ? factory() : createPlatformKeepAwake();
+    if (!m_idleInhibitor) {
+        m_idleInhibitor = createPlatformIdleInhibitor();
+        if (isVisible())
+            m_idleInhibitor->hold();
+    }
+}
+
+void Form2::refreshNow() {
+    // A tick under way fetches as soon as it can; otherwise this is the tick that fetches.
+    mTickCount = kRefreshTicks - 1;
+    Timer1_Timer();
 }
 
 void Form2::Timer2_Timer() {

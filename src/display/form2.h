@@ -1,6 +1,7 @@
 #pragma once
 
 #include "forms.h"
+#include "idle_inhibitor.h"
 #include "keep_awake.h"
 
 #include <QPointer>
@@ -14,6 +15,7 @@ class QTimer;
 
 namespace nimbrel {
 
+class ComebackWatcher;
 class DrawingBand;
 class Guard;
 class MeasuringLabel;
@@ -83,6 +85,9 @@ public:
     void Form_KeyDown(int& keyCode, Qt::KeyboardModifiers shift);
     void Timer1_Timer();
     void Timer2_Timer();
+    // A fetch right now that counts as the timed one, so the ten minutes start again from here:
+    // after a resume from suspend or when the network comes back.
+    void refreshNow();
 
     using KeepAwakeFactory = std::function<std::unique_ptr<KeepAwake>()>;
     // Replaces the platform's keep-awake for windows whose first keep-awake tick comes later;
@@ -126,6 +131,9 @@ private:
     QString mWeatherText;
 
     std::unique_ptr<KeepAwake> m_keepAwake;
+    // Held while the window is shown, when keep-awake was on as it was created.
+    std::unique_ptr<IdleInhibitor> m_idleInhibitor;
+    ComebackWatcher* m_comeback;
     // A tick whose previous run is still waiting (fetch, report, pending events) returns at once.
     bool m_inTimer1 = false;
     bool m_inTimer2 = false;

@@ -1,10 +1,11 @@
 #include "keep_awake.h"
 
+#include "session_bus.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QFileInfo>
+#include <QGuiApplication>
 #include <QString>
-#include <QtGlobal>
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
@@ -16,13 +17,8 @@ namespace {
 // Desktops that keep their own idle time (Plasma, for one, on Wayland and X11) offer this call;
 // under Wayland it is the only way for a program to count as user activity.
 void tellSessionScreenSaver() {
-    // Without a running session bus, libdbus would try to auto-launch one (a blocking
-    // dbus-launch on X11); a nudge must never wait, so only a bus that is already up is used.
-    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) {
-        const QString runtimeDir = qEnvironmentVariable("XDG_RUNTIME_DIR");
-        if (runtimeDir.isEmpty() || !QFileInfo::exists(runtimeDir + QStringLiteral("/bus")))
-            return;
-    }
+    if (!sessionBusRunning())
+        return;
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return;
@@ -65,11 +61,14 @@ public:
 
 private:
     // Tried only once: without an X server (Wayland, offscreen) every nudge goes straight to
-    // the session bus.
+    // the session bus. Under Wayland a DISPLAY may still name Xwayland, whose idle time is not
+    // the session's: X is used only when the program itself runs on X.
     Display* connection() {
         if (m_tried)
             return m_display;
         m_tried = true;
+        if (QGuiApplication::platformName() != QLatin1String("xcb"))
+            return nullptr;
         m_display = XOpenDisplay(nullptr);
         if (!m_display)
             return nullptr;

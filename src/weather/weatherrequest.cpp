@@ -28,7 +28,7 @@ QString serviceBaseUrl() {
     return withoutTrailingSlash(QString::fromUtf8(builtInServiceUrl()));
 }
 
-void setServiceBaseUrlForTesting(const QString& base) {
+void setServiceBaseUrl(const QString& base) {
     baseOverride() = withoutTrailingSlash(base);
 }
 

@@ -4,10 +4,13 @@
 
 namespace nimbrel {
 
-// The service's base address chosen at build time (NIMBREL_SERVICE_URL), unless a test has
-// pointed the program at a server of its own.
+// The service's base address chosen at build time (NIMBREL_SERVICE_URL), unless this run was
+// pointed at another one (the command line, or a test's own server).
 QString serviceBaseUrl();
-void setServiceBaseUrlForTesting(const QString& base);
+void setServiceBaseUrl(const QString& base);
+inline void setServiceBaseUrlForTesting(const QString& base) {
+    setServiceBaseUrl(base);
+}
 
 // NIMBREL_SERVICE_URL as built. It sits alone in its own source file so that a build of the
 // program for end-to-end tests can link a definition of its own in its place.

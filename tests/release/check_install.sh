@@ -26,6 +26,21 @@ desktop-file-validate "$desktop" || fail "desktop-file-validate $desktop"
 appstreamcli validate --no-net "$metainfo" || fail "appstreamcli validate $metainfo"
 [ "$(sed -n 's/^Icon=//p' "$desktop")" = nimbrel ] || fail "desktop entry names another icon"
 [ "$(sed -n 's/^Exec=//p' "$desktop")" = nimbrel ] || fail "desktop entry runs another command"
+autostart=$prefix/share/nimbrel/nimbrel-autostart.desktop
+desktop-file-validate "$autostart" || fail "desktop-file-validate $autostart"
+[ "$(sed -n 's/^Exec=//p' "$autostart")" = "nimbrel --display" ] ||
+    fail "autostart entry does not open the display"
+manpage=$prefix/share/man/man1/nimbrel.1.gz
+if [ -f "$manpage" ]; then
+    # Warnings from groff (bad requests, unknown escapes) count as faults of the page.
+    rendered=$(LC_ALL=C.UTF-8 MANWIDTH=80 man -l --warnings=all "$manpage" 2>"$work/man.err")
+    [ -s "$work/man.err" ] && { cat "$work/man.err"; fail "man -l warns about the manual page"; }
+    for option in --display --service-url --help --version; do
+        grep -q -- "$option" <<<"$rendered" || fail "man page lacks $option"
+    done
+else
+    fail "man/man1/nimbrel.1.gz not installed"
+fi
 
 "$cpack" -G DEB --config "$build/CPackConfig.cmake" -B "$work/package" >"$work/cpack.log" ||
     { cat "$work/cpack.log"; echo "FAIL: cpack -G DEB"; exit 1; }
@@ -37,6 +52,8 @@ if [ -z "$deb" ]; then
 fi
 dpkg-deb -c "$deb" | awk '{print $NF}' >"$work/contents"
 for path in ./usr/bin/nimbrel \
+    ./usr/share/man/man1/nimbrel.1.gz \
+    ./usr/share/nimbrel/nimbrel-autostart.desktop \
     ./usr/share/applications/org.nimbrel.Nimbrel.desktop \
     ./usr/share/metainfo/org.nimbrel.Nimbrel.metainfo.xml \
     ./usr/share/icons/hicolor/32x32/apps/nimbrel.png \

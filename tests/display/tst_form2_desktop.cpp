@@ -1,0 +1,249 @@
+// The display as a citizen of a Linux desktop, against a private bus with recording stand-ins
+// for the desktop portal, the screen saver and logind.
+#include "comeback.h"
+#include "displayfixture.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTest>
+
+using namespace nimbrel;
+using namespace nimbrel::test;
+
+namespace {
+
+// How many inhibitions the desktop holds for us right now, the most it ever held at once, and
+// how many it was asked for.
+struct InhibitLog {
+    int held = 0;
+    int mostHeld = 0;
+    int asked = 0;
+    void take() {
+        ++asked;
+        mostHeld = std::max(mostHeld, ++held);
+    }
+};
+
+class PortalRequest : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Request")
+public:
+    explicit PortalRequest(InhibitLog& log) : m_log(log) {}
+public Q_SLOTS:
+    void Close() {
+        --m_log.held;
+        deleteLater();
+    }
+
+private:
+    InhibitLog& m_log;
+};
+
+class FakePortal : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Inhibit")
+public:
+    FakePortal(QDBusConnection bus, InhibitLog& log) : m_bus(std::move(bus)), m_log(log) {}
+    uint lastFlags = 0;
+public Q_SLOTS:
+    QDBusObjectPath Inhibit(const QString&, uint flags, const QVariantMap&) {
+        lastFlags = flags;
+        m_log.take();
+        const QString path =
+            QStringLiteral("/org/freedesktop/portal/desktop/request/t/%1").arg(m_log.asked);
+        m_bus.registerObject(path, new PortalRequest(m_log), QDBusConnection::ExportAllSlots);
+        return QDBusObjectPath(path);
+    }
+
+private:
+    QDBusConnection m_bus;
+    InhibitLog& m_log;
+};
+
+class FakeScreenSaver : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.ScreenSaver")
+public:
+    explicit FakeScreenSaver(InhibitLog& log) : m_log(log) {}
+public Q_SLOTS:
+    uint Inhibit(const QString&, const QString&) {
+        m_log.take();
+        m_cookies.append(uint(m_log.asked) + 100);
+        return m_cookies.constLast();
+    }
+    void UnInhibit(uint cookie) {
+        if (m_cookies.removeOne(cookie))
+            --m_log.held;
+    }
+    void SimulateUserActivity() {}
+
+private:
+    InhibitLog& m_log;
+    QList<uint> m_cookies;
+};
+
+} // namespace
+
+class TestForm2Desktop : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void cleanupTestCase();
+    void init() { fixture.setUp(); }
+    void cleanup() { fixture.tearDown(); }
+    void portalInhibitsWhileShown();
+    void screenSaverInhibitsWithoutPortal();
+    void nothingHeldWithoutKeepAwake();
+    void resumeFetchesAtOnce();
+    void reconnectFetchesAtMostOncePerMinute();
+
+private:
+    // Shows, hides with Escape, shows again and closes a display; checks the holds on the way.
+    void walkDisplay(const InhibitLog& log);
+
+    DisplayFixture fixture;
+    QProcess m_busDaemon;
+    QString m_address;
+};
+
+void TestForm2Desktop::initTestCase() {
+    const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
+    QVERIFY2(!daemon.isEmpty(), "needs dbus-daemon");
+    m_busDaemon.start(daemon, {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                               QStringLiteral("--print-address=1")});
+    QVERIFY(m_busDaemon.waitForStarted(5000));
+    QVERIFY(m_busDaemon.waitForReadyRead(5000));
+    m_address = QString::fromLatin1(m_busDaemon.readLine().trimmed());
+    QVERIFY(!m_address.isEmpty());
+    // The program's own connections are made on first use, after this.
+    qputenv("DBUS_SESSION_BUS_ADDRESS", m_address.toLatin1());
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", m_address.toLatin1());
+}
+
+void TestForm2Desktop::cleanupTestCase() {
+    m_busDaemon.kill();
+    m_busDaemon.waitForFinished();
+}
+
+void TestForm2Desktop::walkDisplay(const InhibitLog& log) {
+    Form2* display = DisplayFixture::openDisplay();
+    QTRY_COMPARE_WITH_TIMEOUT(log.held, 1, 5000);
+    int escape = Qt::Key_Escape;
+    display->Form_KeyDown(escape, Qt::NoModifier);
+    QTRY_COMPARE_WITH_TIMEOUT(log.held, 0, 5000);
+    Forms::show(FormId::Form2);
+    Forms::show(FormId::Form2);
+    QTRY_COMPARE_WITH_TIMEOUT(log.held, 1, 5000);
+    QVERIFY(Forms::unload(FormId::Form2));
+    QTRY_COMPARE_WITH_TIMEOUT(log.held, 0, 5000);
+    QCOMPARE(log.asked, 2);
+    QCOMPARE(log.mostHeld, 1);
+}
+
+void TestForm2Desktop::portalInhibitsWhileShown() {
+    QDBusConnection desktop = QDBusConnection::connectToBus(m_address, QStringLiteral("portal"));
+    InhibitLog log;
+    FakePortal portal(desktop, log);
+    QVERIFY(desktop.registerObject(QStringLiteral("/org/freedesktop/portal/desktop"), &portal,
+                                   QDBusConnection::ExportAllSlots));
+    QVERIFY(desktop.registerService(QStringLiteral("org.freedesktop.portal.Desktop")));
+    SaveSetting(QStringLiteral("Check4"), QStringLiteral("1"));
+    walkDisplay(log);
+    QCOMPARE(portal.lastFlags, 8u); // idle
+    desktop.unregisterService(QStringLiteral("org.freedesktop.portal.Desktop"));
+    QDBusConnection::disconnectFromBus(QStringLiteral("portal"));
+}
+
+void TestForm2Desktop::screenSaverInhibitsWithoutPortal() {
+    QDBusConnection desktop = QDBusConnection::connectToBus(m_address, QStringLiteral("saver"));
+    InhibitLog log;
+    FakeScreenSaver saver(log);
+    QVERIFY(desktop.registerObject(QStringLiteral("/org/freedesktop/ScreenSaver"), &saver,
+                                   QDBusConnection::ExportAllSlots));
+    QVERIFY(desktop.registerService(QStringLiteral("org.freedesktop.ScreenSaver")));
+    SaveSetting(QStringLiteral("Check4"), QStringLiteral("1"));
+    walkDisplay(log);
+    desktop.unregisterService(QStringLiteral("org.freedesktop.ScreenSaver"));
+    QDBusConnection::disconnectFromBus(QStringLiteral("saver"));
+}
+
+void TestForm2Desktop::nothingHeldWithoutKeepAwake() {
+    QDBusConnection desktop = QDBusConnection::connectToBus(m_address, QStringLiteral("saver0"));
+    InhibitLog log;
+    FakeScreenSaver saver(log);
+    QVERIFY(desktop.registerObject(QStringLiteral("/org/freedesktop/ScreenSaver"), &saver,
+                                   QDBusConnection::ExportAllSlots));
+    QVERIFY(desktop.registerService(QStringLiteral("org.freedesktop.ScreenSaver")));
+    SaveSetting(QStringLiteral("Check4"), QStringLiteral("0"));
+    DisplayFixture::openDisplay();
+    // A round trip on the bus: anything the display had sent would have arrived before it.
+    QDBusConnection::sessionBus().call(QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus.Peer"), QStringLiteral("Ping")));
+    QCoreApplication::processEvents();
+    QCOMPARE(log.asked, 0);
+    desktop.unregisterService(QStringLiteral("org.freedesktop.ScreenSaver"));
+    QDBusConnection::disconnectFromBus(QStringLiteral("saver0"));
+}
+
+// logind's wake-up signal fetches at once, and that fetch is the timed one: the count of ticks
+// to the next fetch starts again.
+void TestForm2Desktop::resumeFetchesAtOnce() {
+    QDBusConnection logind = QDBusConnection::connectToBus(m_address, QStringLiteral("logind"));
+    QVERIFY(logind.registerService(QStringLiteral("org.freedesktop.login1")));
+    Form2* display = DisplayFixture::openDisplay();
+    display->setTickCountForTesting(250);
+    const int before = fixture.service->requestCount();
+    const auto announce = [&logind](bool sleeping) {
+        QDBusMessage signal = QDBusMessage::createSignal(
+            QStringLiteral("/org/freedesktop/login1"),
+            QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"));
+        signal << sleeping;
+        QVERIFY(logind.send(signal));
+    };
+    announce(true);
+    announce(false);
+    QTRY_COMPARE_WITH_TIMEOUT(fixture.service->requestCount(), before + 1, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(display->tickCount(), 0, 5000);
+    QVERIFY(display->weatherText().contains(QLatin1String("San Diego")));
+    logind.unregisterService(QStringLiteral("org.freedesktop.login1"));
+    QDBusConnection::disconnectFromBus(QStringLiteral("logind"));
+}
+
+namespace {
+qint64 g_nowMs = 0;
+qint64 testClock() {
+    return g_nowMs;
+}
+} // namespace
+
+void TestForm2Desktop::reconnectFetchesAtMostOncePerMinute() {
+    using R = QNetworkInformation::Reachability;
+    ComebackWatcher watcher;
+    watcher.setElapsedForTesting(&testClock);
+    QSignalSpy wanted(&watcher, &ComebackWatcher::freshReadingWanted);
+    g_nowMs = 1'000'000;
+    watcher.reachabilityChanged(R::Online); // from "unknown": nothing came back
+    QCOMPARE(wanted.size(), 0);
+    watcher.reachabilityChanged(R::Disconnected);
+    watcher.reachabilityChanged(R::Online);
+    QCOMPARE(wanted.size(), 1);
+    g_nowMs += 30'000;
+    watcher.reachabilityChanged(R::Local);
+    watcher.reachabilityChanged(R::Online);
+    QCOMPARE(wanted.size(), 1);
+    g_nowMs += 31'000;
+    watcher.reachabilityChanged(R::Disconnected);
+    watcher.reachabilityChanged(R::Online);
+    QCOMPARE(wanted.size(), 2);
+    watcher.reachabilityChanged(R::Online); // no change
+    QCOMPARE(wanted.size(), 2);
+}
+
+QTEST_MAIN(TestForm2Desktop)
+#include "tst_form2_desktop.moc"

@@ -1,0 +1,80 @@
+// The display on a real Wayland compositor (weston, headless): it must cover the output it opens
+// on through the shell's full-screen state, since a Wayland client cannot place or size itself.
+#include "displayfixture.h"
+
+#include <QGuiApplication>
+#include <QProcess>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWindow>
+
+using namespace nimbrel;
+using namespace nimbrel::test;
+
+class TestForm2Wayland : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { fixture.setUp(); }
+    void cleanup() { fixture.tearDown(); }
+    void displayCoversTheOutput();
+    void programRunsNatively();
+
+private:
+    DisplayFixture fixture;
+};
+
+void TestForm2Wayland::displayCoversTheOutput() {
+    QCOMPARE(QGuiApplication::platformName(), QStringLiteral("wayland"));
+    const QStringList size = qEnvironmentVariable("NIMBREL_OUTPUT_SIZE").split(QLatin1Char('x'));
+    QCOMPARE(size.size(), 2);
+    const QSize output(size.at(0).toInt(), size.at(1).toInt());
+    QTRY_COMPARE_WITH_TIMEOUT(QGuiApplication::primaryScreen()->geometry().size(), output, 5000);
+
+    SaveSetting(QStringLiteral("Check4"), QStringLiteral("1"));
+    Form2* display = DisplayFixture::openDisplay();
+    QVERIFY(QTest::qWaitForWindowExposed(display, 5000));
+    QTRY_COMPARE_WITH_TIMEOUT(display->windowHandle()->geometry().size(), output, 5000);
+    QVERIFY(display->windowState() & Qt::WindowFullScreen);
+    // The band spans the width, the text was fetched and drawn.
+    QCOMPARE(DisplayFixture::band(display)->width(), output.width());
+    QVERIFY(display->weatherText().contains(QLatin1String("San Diego")));
+    // The keep-awake tick on Wayland: no X connection, nothing to fail.
+    display->Timer2_Timer();
+    QVERIFY(fixture.messages->messages.isEmpty());
+}
+
+// The real program, straight into the display: it runs on Wayland itself (no X fallback), asks
+// the service as the start button does, and says nothing on standard error about missing X
+// pieces.
+void TestForm2Wayland::programRunsNatively() {
+    QTemporaryDir config;
+    QFile ini(config.filePath(QStringLiteral("Corvane.ini")));
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write("[Nimbrel]\nAPIKey=demo-key\nText1=San Diego CA\nCheck4=1\n");
+    ini.close();
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+    program.setProcessEnvironment(env);
+    program.start(
+        QStringLiteral(NIMBREL_BINARY),
+        {QStringLiteral("--display"), QStringLiteral("--service-url"), fixture.service->baseUrl()});
+    QVERIFY(program.waitForStarted());
+    QTRY_COMPARE_WITH_TIMEOUT(fixture.service->requestCount(), 3, 20000);
+    QCOMPARE(program.state(), QProcess::Running);
+    program.terminate();
+    QVERIFY(program.waitForFinished(5000));
+    const QString errors = QString::fromLocal8Bit(program.readAllStandardError());
+    for (const QString& line : errors.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        QVERIFY2(!line.contains(QLatin1String("X11"), Qt::CaseInsensitive) &&
+                     !line.contains(QLatin1String("xcb")) &&
+                     !line.contains(QLatin1String("XOpenDisplay")),
+                 qPrintable(line));
+}
+
+QTEST_MAIN(TestForm2Wayland)
+#include "tst_form2_wayland.moc"
