@@ -25,6 +25,7 @@
 #include <QTimer>
 
 #include <initializer_list>
+#include <limits>
 
 namespace nimbrel {
 
@@ -110,6 +111,9 @@ Form3::Form3() : Form(FormId::Form3) {
     // store holds none yet (as the empty text).
     Text1 = new QLineEdit(QStringLiteral("Text1"), Frame2);
     Text1->setObjectName(QStringLiteral("Text1"));
+    // A line edit cuts its text at 32,767 characters by default, and the cut text would be
+    // stored straight back: a key is shown as stored, however long.
+    Text1->setMaxLength(std::numeric_limits<int>::max());
     Text1->setGeometry(twips(240, 300, 7335, 345));
 
     PushButton3 = new PushButton(QStringLiteral("Test API Key"), this);
