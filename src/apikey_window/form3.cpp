@@ -15,6 +15,8 @@
 #include <QEvent>
 #include <QFocusEvent>
 #include <QGroupBox>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScreen>
@@ -23,6 +25,7 @@
 #include <QTimer>
 
 #include <initializer_list>
+#include <limits>
 
 namespace nimbrel {
 
@@ -45,6 +48,29 @@ QString settingsWindowLocation() {
 // a timer, the user) instead of spinning; the transfer's own time limit guarantees one does.
 void letEventsRun() {
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+// The service's own explanation in an error reply ({"cod":429,"message":"..."}), if any.
+QString serviceMessage(const QString& body) {
+    const QJsonObject reply = QJsonDocument::fromJson(body.toUtf8()).object();
+    return reply.value(QLatin1String("message")).toString().trimmed();
+}
+
+// Only two answers say the key was accepted: a reading, and an unknown place (the service looks
+// the place up only for a key it accepts). A page from something in between (a captive portal,
+// a proxy's error page) or any other refusal says nothing about the key.
+bool keyAccepted(const Transfer::Answer& answer) {
+    if (serviceMessage(answer.body).contains(QLatin1String("city not found"), Qt::CaseInsensitive))
+        return true;
+    if (answer.status != 200)
+        return false;
+    const QJsonObject reading = QJsonDocument::fromJson(answer.body.toUtf8()).object();
+    return reading.value(QLatin1String("main")).toObject().value(QLatin1String("temp")).isDouble();
+}
+
+QString whatTheServiceSaid(const Transfer::Answer& answer) {
+    const QString message = serviceMessage(answer.body);
+    return message.isEmpty() ? answer.statusLine() : message;
 }
 
 void waitUntilIdle() {
@@ -85,6 +111,9 @@ Form3::Form3() : Form(FormId::Form3) {
     // store holds none yet (as the empty text).
     Text1 = new QLineEdit(QStringLiteral("Text1"), Frame2);
     Text1->setObjectName(QStringLiteral("Text1"));
+    // A line edit cuts its text at 32,767 characters by default, and the cut text would be
+    // stored straight back: a key is shown as stored, however long.
+    Text1->setMaxLength(std::numeric_limits<int>::max());
     Text1->setGeometry(twips(240, 300, 7335, 345));
 
     PushButton3 = new PushButton(QStringLiteral("Test API Key"), this);
@@ -175,7 +204,7 @@ void Form3::PushButton3_Click() {
     Guard g(QStringLiteral("Form3.PushButton3_Click"));
     // When the program ends during a wait there is nobody left to tell.
     g.silenceWhen([] { return Forms::ending(); });
-    QString reply;
+    Transfer::Answer reply;
     bool answered = false;
 
     // The display (or an earlier click) may be fetching through the same transfer. Its reply
@@ -186,7 +215,7 @@ void Form3::PushButton3_Click() {
     g(102, [&] {
         const QString url =
             weatherRequestUrl(serviceBaseUrl(), settingsWindowLocation(), storedKey());
-        reply = sharedTransfer().OpenURL(url);
+        reply = sharedTransfer().fetch(url);
         answered = true;
     });
     while (g(104, [] { return sharedTransfer().StillExecuting(); }).value_or(false) &&
@@ -199,14 +228,16 @@ void Form3::PushButton3_Click() {
     // one. A store that cannot be read counts as no key.
     const QString key = g(108, [] { return storedKey(); }).value_or(QString());
     // No key is wrong whatever the service says. With a key, a request that got no answer
-    // proves nothing either way; only a reply can say the key works (an unknown place means
-    // the key was accepted).
-    if (key.isEmpty() || reply.contains(QLatin1String("Invalid API key"), Qt::CaseInsensitive))
+    // proves nothing either way, and neither does a reply that neither refuses nor accepts it:
+    // the user is told what came back instead of being told the key works.
+    if (key.isEmpty() || reply.body.contains(QLatin1String("Invalid API key"), Qt::CaseInsensitive))
         g(110, [] { showPlainMessage(kKeyNotCorrect); });
     else if (!answered)
         g(114, [] { showPlainMessage(kKeyNotTested); });
-    else
+    else if (keyAccepted(reply))
         g(112, [] { showPlainMessage(kKeyCorrect); });
+    else
+        g(116, [&reply] { showPlainMessage(kKeyNotJudged + whatTheServiceSaid(reply)); });
 }
 
 void Form3::PushButton6_Click() {

@@ -25,6 +25,9 @@ public:
     static inline const QString kKeyNotCorrect = QStringLiteral("Your API Key is not correct.");
     static inline const QString kKeyNotTested = QStringLiteral(
         "Your API Key could not be tested because the weather service did not answer.");
+    // Followed by the service's own message, or the reply's status line when it has none.
+    static inline const QString kKeyNotJudged =
+        QStringLiteral("Your API Key could not be tested because the weather service answered: ");
 
     Form3();
 

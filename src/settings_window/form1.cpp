@@ -114,6 +114,7 @@ void Form1::buildControls() {
     Frame2 = frame("Frame2", QStringLiteral("What's your location?"), twips(120, 1110, 7800, 825));
     Text1 = new QLineEdit(QStringLiteral("Text1"), Frame2);
     Text1->setObjectName(QStringLiteral("Text1"));
+    Text1->setMaxLength(std::numeric_limits<int>::max()); // a stored location is never cut
     Text1->setGeometry(twips(240, 300, 6735, 345));
     PushButton4 = button(Frame2, "PushButton4", QStringLiteral("?"), twips(7080, 300, 495, 345));
 

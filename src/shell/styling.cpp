@@ -118,7 +118,11 @@ void SetAppTitle() {
         cut = title.lastIndexOf(QLatin1Char(' '));
         title.truncate(cut >= 0 ? cut : 40);
     }
-    QGuiApplication::setApplicationDisplayName(title);
+    // Qt appends an application display name, once one is set, to every window title on every
+    // platform ("Key Options — Nimbrel"); the program's titles are its own texts. Without one,
+    // Qt's display name is the application's name, so the title is kept there: the name the
+    // platform knows the program by, and what untitled message boxes show.
+    QCoreApplication::setApplicationName(title);
 }
 
 QString applicationTitle() {

@@ -16,7 +16,13 @@ namespace nimbrel {
 
 namespace {
 
-enum class Outcome { Running, Complete, TimedOut, TooLarge, Cancelled };
+enum class Outcome { Running, Complete, TimedOut, TooLarge, Cancelled, Unpacking };
+
+// What Qt may hold of a reply that the caller has not taken yet. Once it is full, Qt's network
+// thread stops reading the socket until the caller takes some, so a reply that streams in
+// faster than this thread gets round to it piles up in the kernel's socket buffers (which are
+// bounded) rather than in ours, whatever the framing.
+constexpr qint64 kReadBuffer = 64 * 1024;
 
 // The caller hands over an address whose query is already percent-encoded. Strict parsing keeps
 // every escape exactly as given, so what reaches the wire is what the caller built; anything
@@ -43,6 +49,13 @@ bool isConnectionFailure(QNetworkReply::NetworkError error) {
             code <= QNetworkReply::UnknownProxyError);
 }
 
+// Qt turns a status of 400 or more into an error of its own; any other error on a reply that has
+// a status arose while its body was read.
+bool isStatusError(const QNetworkReply& reply) {
+    return reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() >= 400 &&
+           reply.error() != QNetworkReply::ProtocolFailure;
+}
+
 QString secondsText(std::chrono::milliseconds limit) {
     return QString::number(static_cast<double>(limit.count()) / 1000.0);
 }
@@ -58,6 +71,9 @@ QString describeFailure(Outcome outcome, const QNetworkReply& reply,
             .arg(secondsText(timeLimit));
     case Outcome::TooLarge:
         return QStringLiteral("The reply is too large (more than %1 bytes)").arg(sizeLimit);
+    case Outcome::Unpacking:
+        return QStringLiteral("The reply is too large or damaged: it does not unpack into %1 bytes")
+            .arg(sizeLimit);
     case Outcome::Running:
     case Outcome::Complete:
         break;
@@ -66,11 +82,12 @@ QString describeFailure(Outcome outcome, const QNetworkReply& reply,
     if (isConnectionFailure(error))
         return QStringLiteral("Cannot connect to the weather service: %1").arg(reply.errorString());
     // Any HTTP status comes back as its body: the service explains refused keys and unknown
-    // places in the body of its error replies.
-    if (error != QNetworkReply::NoError &&
-        !reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid())
-        return QStringLiteral("The transfer failed: %1").arg(reply.errorString());
-    return {};
+    // places in the body of its error replies. Qt reports such a status as an error of its
+    // own; a failure while reading the body (a compressed body that does not unpack) is no
+    // answer, whatever the status.
+    if (error == QNetworkReply::NoError || isStatusError(reply))
+        return {};
+    return QStringLiteral("The transfer failed: %1").arg(reply.errorString());
 }
 
 } // namespace
@@ -122,7 +139,16 @@ void Transfer::abort() {
     call.loop.quit();
 }
 
+QString Transfer::Answer::statusLine() const {
+    const QString code = QString::number(status);
+    return reasonPhrase.isEmpty() ? code : code + QLatin1Char(' ') + reasonPhrase;
+}
+
 QString Transfer::OpenURL(const QString& url) {
+    return fetch(url).body;
+}
+
+Transfer::Answer Transfer::fetch(const QString& url) {
     if (StillExecuting())
         throw AppError(QStringLiteral("Still executing last request"));
 
@@ -132,7 +158,12 @@ QString Transfer::OpenURL(const QString& url) {
 
     Call call;
     const qint64 sizeLimit = m_sizeLimit;
+    // Qt unpacks a compressed body before we see any of it; past this many unpacked bytes it
+    // gives up on a body that shrank suspiciously well, so a small bomb cannot fill the memory
+    // before the count below gets a say.
+    request.setDecompressedSafetyCheckThreshold(sizeLimit);
     QNetworkReply* const reply = m_manager->get(request);
+    reply->setReadBufferSize(kReadBuffer);
     call.reply = reply;
     m_call = &call;
 
@@ -143,6 +174,18 @@ QString Transfer::OpenURL(const QString& url) {
         call.body.clear();
         reply->abort();
     };
+    // A compressed body that Qt gives up unpacking (past the threshold above, or damaged) is
+    // not always finished by Qt afterwards when the read buffer is bounded, so it is over now.
+    // Qt counts this as the reply's one error and complains at a second (an abort); deleting
+    // the reply, below, stops its transfer all the same.
+    QObject::connect(reply, &QNetworkReply::errorOccurred, &context, [&call, reply] {
+        if (call.outcome != Outcome::Running || isStatusError(*reply) ||
+            reply->rawHeader("Content-Encoding").isEmpty())
+            return;
+        call.outcome = Outcome::Unpacking;
+        call.body.clear();
+        call.loop.quit();
+    });
     // The announced length lets an oversized reply be refused before its body is sent.
     QObject::connect(reply, &QNetworkReply::metaDataChanged, &context, [reply, sizeLimit, refuse] {
         const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
@@ -200,12 +243,17 @@ QString Transfer::OpenURL(const QString& url) {
         m_call = nullptr;
 
     const QString failure = describeFailure(call.outcome, *reply, m_timeLimit, sizeLimit);
+    Answer answer;
+    answer.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    answer.reasonPhrase = QString::fromLatin1(
+        reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toByteArray());
     reply->deleteLater();
     // A receiver may delete this Transfer: nothing below touches a member.
     Q_EMIT finished();
     if (!failure.isEmpty())
         throw AppError(failure);
-    return QString::fromUtf8(call.body);
+    answer.body = QString::fromUtf8(call.body);
+    return answer;
 }
 
 } // namespace nimbrel

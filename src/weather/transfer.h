@@ -16,6 +16,15 @@ namespace nimbrel {
 class Transfer : public QObject {
     Q_OBJECT
 public:
+    // What came back from a server: the body and the reply's status.
+    struct Answer {
+        QString body;
+        int status = 0;
+        QString reasonPhrase; // as the server wrote it; may be empty
+        // "500 Internal Server Error", or the bare code when the server gave no phrase.
+        QString statusLine() const;
+    };
+
     explicit Transfer(QObject* parent = nullptr);
     ~Transfer() override;
 
@@ -23,6 +32,8 @@ public:
     // failed or was abandoned); OpenURL returns as soon as its wait ends.
     bool StillExecuting() const;
     QString OpenURL(const QString& url);
+    // OpenURL that also tells the caller how the server answered; same waits and failures.
+    Answer fetch(const QString& url);
 
     // The limit for the whole transfer (not an idle limit); 60 seconds unless a test says less.
     void setTimeLimit(std::chrono::milliseconds limit);

@@ -33,6 +33,8 @@ const QString kCorrect = QStringLiteral("Your API Key is correct and ready to wo
 const QString kNotCorrect = QStringLiteral("Your API Key is not correct.");
 const QString kNotTested =
     QStringLiteral("Your API Key could not be tested because the weather service did not answer.");
+const QString kNotJudged =
+    QStringLiteral("Your API Key could not be tested because the weather service answered: ");
 
 // Stands in for the settings window: the key window only needs its location box.
 class SettingsWindowDouble : public Form {
@@ -365,6 +367,26 @@ void TestForm3::keyTest_data() {
     QTest::newRow("no key, service says nothing bad")
         << std::optional<QString>() << "San Diego CA" << 200 << QByteArray("{}")
         << "APPID= HTTP/1.1" << kNotCorrect;
+    // Replies that neither accept nor refuse the key: the user is told what came back, in the
+    // service's words when it gave some, else by the reply's status line.
+    QTest::newRow("account blocked")
+        << key("demo-key") << "San Diego CA" << 429
+        << QByteArray(R"({"cod":429, "message": "Your account is temporary blocked."})")
+        << "APPID=demo-key" << kNotJudged + "Your account is temporary blocked.";
+    QTest::newRow("no place to look up")
+        << key("demo-key") << "" << 0 << QByteArray() << "q=&APPID=demo-key"
+        << kNotJudged + "Nothing to geocode";
+    QTest::newRow("server error page")
+        << key("demo-key") << "San Diego CA" << 500
+        << QByteArray("<html><body><h1>Something went wrong</h1></body></html>") << "APPID=demo-key"
+        << kNotJudged + "500 Internal Server Error";
+    QTest::newRow("captive portal")
+        << key("demo-key") << "San Diego CA" << 200
+        << QByteArray("<html><body>Sign in to use the guest network</body></html>")
+        << "APPID=demo-key" << kNotJudged + "200 OK";
+    QTest::newRow("200 without a reading")
+        << key("demo-key") << "San Diego CA" << 200 << QByteArray(R"({"cod":200,"list":[]})")
+        << "APPID=demo-key" << kNotJudged + "200 OK";
 }
 
 void TestForm3::keyTest() {

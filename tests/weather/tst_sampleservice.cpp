@@ -93,6 +93,8 @@ private Q_SLOTS:
     void stallNeverAnswers();
     void oversizedBody();
     void notUtf8Body();
+    void floodFramings_data();
+    void floodFramings();
 
     void keepAliveAndPipelining();
     void partialRequestReads();
@@ -365,6 +367,46 @@ void TestSampleService::notUtf8Body() {
     cleaned.replace("\xFF\xFE", "");
     QCOMPARE(cleaned, kSanDiegoBody);
     QVERIFY(text.contains(QStringLiteral("\"temp_max\":295.93,")));
+}
+
+void TestSampleService::floodFramings_data() {
+    QTest::addColumn<SampleWeatherService::Framing>("framing");
+    QTest::addColumn<bool>("gzip");
+    using Framing = SampleWeatherService::Framing;
+    QTest::newRow("length") << Framing::Length << false;
+    QTest::newRow("no length") << Framing::NoLength << false;
+    QTest::newRow("false length") << Framing::FalseLength << false;
+    QTest::newRow("chunked") << Framing::Chunked << false;
+    QTest::newRow("gzip, length") << Framing::Length << true;
+    QTest::newRow("gzip, no length") << Framing::NoLength << true;
+    QTest::newRow("gzip, chunked") << Framing::Chunked << true;
+}
+
+// What the client makes of each framing; gzip bodies go through Qt's own decompression, which
+// checks every bit and the checksum.
+void TestSampleService::floodFramings() {
+    QFETCH(SampleWeatherService::Framing, framing);
+    QFETCH(bool, gzip);
+    const qint64 bytes = 3 * 1024 * 1024 + 7;
+    m_service->setFlood({bytes, framing, gzip});
+
+    const Answer answer = get(QStringLiteral("/anything"));
+    QCOMPARE(answer.error, QNetworkReply::NoError);
+    QCOMPARE(answer.status, 200);
+    const bool cut = framing == SampleWeatherService::Framing::FalseLength;
+    QCOMPARE(answer.body.size(), cut ? SampleWeatherService::kFalseLength : bytes);
+    QVERIFY(answer.body.startsWith(R"({"cod":200,"padding":"xxx)"));
+    if (!cut)
+        QVERIFY(answer.body.endsWith(R"(xxx"})"));
+    const qsizetype first = answer.body.indexOf('x');
+    const QByteArray run = answer.body.mid(first, answer.body.size() - first - (cut ? 0 : 2));
+    QCOMPARE(run.count('x'), run.size());
+    // A bomb: the wire carries a small fraction of the body.
+    if (gzip)
+        QVERIFY2(m_service->floodBytesSent() < bytes / 100,
+                 QByteArray::number(m_service->floodBytesSent()).constData());
+    else if (!cut)
+        QVERIFY(m_service->floodBytesSent() >= bytes);
 }
 
 void TestSampleService::keepAliveAndPipelining() {

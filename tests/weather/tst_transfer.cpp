@@ -48,24 +48,33 @@ private Q_SLOTS:
         m_service = nullptr;
     }
 
+    // The body whatever the status, and the status line beside it.
     void bodyForEveryStatus_data() {
         QTest::addColumn<int>("status");
         QTest::addColumn<QByteArray>("body");
-        QTest::newRow("200") << 200 << QByteArray(R"({"name":"Here","cod":200})");
-        QTest::newRow("401") << 401 << QByteArray(R"({"cod":401, "message": "Invalid API key"})");
-        QTest::newRow("404") << 404 << QByteArray(R"({"cod":"404","message":"city not found"})");
-        QTest::newRow("429") << 429 << QByteArray(R"({"cod":429})");
-        QTest::newRow("500 empty") << 500 << QByteArray();
+        QTest::addColumn<QString>("statusLine");
+        QTest::newRow("200") << 200 << QByteArray(R"({"name":"Here","cod":200})") << "200 OK";
+        QTest::newRow("401") << 401 << QByteArray(R"({"cod":401, "message": "Invalid API key"})")
+                             << "401 Unauthorized";
+        QTest::newRow("404") << 404 << QByteArray(R"({"cod":"404","message":"city not found"})")
+                             << "404 Not Found";
+        QTest::newRow("429") << 429 << QByteArray(R"({"cod":429})") << "429 Too Many Requests";
+        QTest::newRow("500 empty") << 500 << QByteArray() << "500 Internal Server Error";
     }
     void bodyForEveryStatus() {
         QFETCH(int, status);
         QFETCH(QByteArray, body);
+        QFETCH(QString, statusLine);
         m_service->setFixedReply(status, body);
         Transfer transfer;
         QString text;
         QCOMPARE(failureOf(transfer, weatherUrl(), &text), QString());
         QCOMPARE(text, QString::fromUtf8(body));
         QVERIFY(!transfer.StillExecuting());
+        const Transfer::Answer answer = transfer.fetch(weatherUrl());
+        QCOMPARE(answer.body, QString::fromUtf8(body));
+        QCOMPARE(answer.status, status);
+        QCOMPARE(answer.statusLine(), statusLine);
     }
 
     void unreachableHost() {
@@ -120,6 +129,65 @@ private Q_SLOTS:
         QVERIFY2(failure.startsWith(QLatin1String("The reply is too large")), qPrintable(failure));
         QVERIFY(text.isEmpty());
         QVERIFY(!transfer.StillExecuting());
+    }
+
+    // However the body is framed, and however well it was compressed, the transfer refuses it
+    // once it passes the limit and stops reading it there.
+    void floodsRefused_data() {
+        using Framing = sample::SampleWeatherService::Framing;
+        QTest::addColumn<Framing>("framing");
+        QTest::addColumn<bool>("gzip");
+        QTest::newRow("no length") << Framing::NoLength << false;
+        QTest::newRow("chunked") << Framing::Chunked << false;
+        QTest::newRow("announced length") << Framing::Length << false;
+        QTest::newRow("gzip, chunked") << Framing::Chunked << true;
+        QTest::newRow("gzip, no length") << Framing::NoLength << true;
+        // The announced length is the compressed one, well under the limit.
+        QTest::newRow("gzip, length") << Framing::Length << true;
+    }
+    void floodsRefused() {
+        QFETCH(sample::SampleWeatherService::Framing, framing);
+        QFETCH(bool, gzip);
+        const qint64 bytes = 64 * 1024 * 1024;
+        m_service->setFlood({bytes, framing, gzip});
+        Transfer transfer;
+        QString text;
+        const QString failure = failureOf(transfer, weatherUrl(), &text);
+        QVERIFY2(failure.startsWith(QLatin1String("The reply is too large")), qPrintable(failure));
+        QVERIFY(text.isEmpty());
+        QVERIFY(!transfer.StillExecuting());
+        // Compressed, the whole bomb is smaller than what the socket buffers hold.
+        if (!gzip)
+            QVERIFY2(m_service->floodBytesSent() < bytes / 2,
+                     QByteArray::number(m_service->floodBytesSent()).constData());
+    }
+
+    // Bodies up to the limit arrive whole, however framed or compressed; with a length smaller
+    // than the body, the body ends where the server said it does.
+    void floodsWithinTheLimit_data() {
+        using Framing = sample::SampleWeatherService::Framing;
+        QTest::addColumn<Framing>("framing");
+        QTest::addColumn<bool>("gzip");
+        QTest::addColumn<qint64>("bytes");
+        QTest::addColumn<qint64>("received");
+        const qint64 limit = 1024 * 1024;
+        QTest::newRow("chunked, at the limit") << Framing::Chunked << false << limit << limit;
+        QTest::newRow("gzip, chunked, at the limit") << Framing::Chunked << true << limit << limit;
+        QTest::newRow("gzip, length") << Framing::Length << true << limit / 2 << limit / 2;
+        QTest::newRow("false length") << Framing::FalseLength << false << 8 * limit
+                                      << sample::SampleWeatherService::kFalseLength;
+    }
+    void floodsWithinTheLimit() {
+        QFETCH(sample::SampleWeatherService::Framing, framing);
+        QFETCH(bool, gzip);
+        QFETCH(qint64, bytes);
+        QFETCH(qint64, received);
+        m_service->setFlood({bytes, framing, gzip});
+        Transfer transfer;
+        const Transfer::Answer answer = transfer.fetch(weatherUrl());
+        QCOMPARE(answer.body.size(), received);
+        QVERIFY(answer.body.startsWith(QLatin1String(R"({"cod":200,)")));
+        QCOMPARE(answer.statusLine(), QStringLiteral("200 OK"));
     }
 
     void sizeLimitBoundary() {

@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QHash>
 #include <QTimer>
 
 #include <csignal>
@@ -37,7 +38,19 @@ int main(int argc, char* argv[]) {
         QStringLiteral("A key whose account is blocked (repeatable)."), QStringLiteral("K"));
     const QCommandLineOption olderOption(
         QStringLiteral("older"), QStringLiteral("Write temp_max as the last member of \"main\"."));
-    parser.addOptions({portOption, keyOption, blockedOption, olderOption});
+    const QCommandLineOption floodOption(
+        QStringLiteral("flood"),
+        QStringLiteral("Answer every request with a body of N bytes, produced as it is read."),
+        QStringLiteral("N"));
+    const QCommandLineOption framingOption(
+        QStringLiteral("framing"),
+        QStringLiteral("How a flood is delimited: length, none, false-length or chunked "
+                       "(default)."),
+        QStringLiteral("F"), QStringLiteral("chunked"));
+    const QCommandLineOption gzipOption(QStringLiteral("gzip"),
+                                        QStringLiteral("Send a flood gzip-compressed."));
+    parser.addOptions({portOption, keyOption, blockedOption, olderOption, floodOption,
+                       framingOption, gzipOption});
     parser.process(app);
 
     bool portOk = false;
@@ -54,6 +67,27 @@ int main(int argc, char* argv[]) {
     service.setBlockedKeys(parser.values(blockedOption));
     if (parser.isSet(olderOption))
         service.setMemberOrder(nimbrel::sample::SampleWeatherService::MemberOrder::Older);
+    if (parser.isSet(floodOption)) {
+        using Service = nimbrel::sample::SampleWeatherService;
+        static const QHash<QString, Service::Framing> framings{
+            {QStringLiteral("length"), Service::Framing::Length},
+            {QStringLiteral("none"), Service::Framing::NoLength},
+            {QStringLiteral("false-length"), Service::Framing::FalseLength},
+            {QStringLiteral("chunked"), Service::Framing::Chunked}};
+        Service::Flood flood;
+        bool sizeOk = false;
+        flood.bytes = parser.value(floodOption).toLongLong(&sizeOk);
+        const auto framing = framings.constFind(parser.value(framingOption));
+        if (!sizeOk || flood.bytes < 0 || framing == framings.constEnd()) {
+            std::fprintf(stderr, "sample-weather-service: bad flood \"%s\" or framing \"%s\"\n",
+                         qPrintable(parser.value(floodOption)),
+                         qPrintable(parser.value(framingOption)));
+            return 2;
+        }
+        flood.framing = *framing;
+        flood.gzip = parser.isSet(gzipOption);
+        service.setFlood(flood);
+    }
     if (!service.listen(static_cast<quint16>(port))) {
         std::fprintf(stderr, "sample-weather-service: cannot listen on 127.0.0.1:%u\n", port);
         return 1;

@@ -5,7 +5,9 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <array>
 #include <cmath>
+#include <utility>
 
 namespace nimbrel::sample {
 
@@ -16,6 +18,10 @@ constexpr qsizetype kMaxHeadSize = 64 * 1024;
 // Bytes a client may queue behind a held-back answer before it is cut off.
 constexpr qsizetype kMaxQueued = 4 * kMaxHeadSize;
 constexpr qsizetype kOversizedBody = 2 * 1024 * 1024;
+// A flood is produced in blocks of this size, and only while the socket holds less than
+// kFloodBacklog unsent bytes.
+constexpr qint64 kFloodBlock = 1024 * 1024;
+constexpr qint64 kFloodBacklog = 4 * 1024 * 1024;
 
 const QByteArray kWeatherPath = QByteArrayLiteral("/data/2.5/weather");
 
@@ -211,6 +217,118 @@ QByteArray response(int status, const QByteArray& body, bool close) {
            "\r\n\r\n" + body;
 }
 
+// A gzip member written by hand, so the service needs no compression library: deflate with the
+// fixed codes, every byte a literal except repeats of the previous byte, which become copies of
+// 258 bytes from one byte back. A run of one letter shrinks about 150 times.
+class GzipRuns {
+public:
+    QByteArray header() const { return QByteArray::fromHex("1f8b0800000000000003"); }
+
+    QByteArray encode(const QByteArray& input) {
+        for (const char c : input) {
+            const auto byte = static_cast<uchar>(c);
+            m_crc = crcTable()[(m_crc ^ byte) & 0xFF] ^ (m_crc >> 8);
+            ++m_size;
+            if (!m_started) {
+                m_started = true;
+                bits(0, 1); // not the last block
+                bits(1, 2); // fixed codes
+            }
+            if (m_havePrevious && byte == m_previous) {
+                if (++m_run == 258) {
+                    code(0xC5, 8); // length 258
+                    code(0, 5);    // distance 1
+                    m_run = 0;
+                }
+                continue;
+            }
+            flushRun();
+            literal(byte);
+            m_previous = byte;
+            m_havePrevious = true;
+        }
+        return takeBytes();
+    }
+
+    QByteArray finish() {
+        if (!m_started) {
+            bits(0, 1);
+            bits(1, 2);
+        }
+        flushRun();
+        code(0, 7); // end of block
+        bits(1, 1); // the last block, empty
+        bits(1, 2);
+        code(0, 7);
+        if (m_bitCount > 0)
+            bits(0, 8 - m_bitCount);
+        QByteArray out = takeBytes();
+        const quint32 crc = m_crc ^ 0xFFFFFFFFu;
+        for (const quint32 value : {crc, m_size})
+            for (int shift = 0; shift < 32; shift += 8)
+                out += char((value >> shift) & 0xFF);
+        return out;
+    }
+
+private:
+    static const std::array<quint32, 256>& crcTable() {
+        static const std::array<quint32, 256> table = [] {
+            std::array<quint32, 256> t{};
+            for (quint32 n = 0; n < 256; ++n) {
+                quint32 c = n;
+                for (int k = 0; k < 8; ++k)
+                    c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+                t[n] = c;
+            }
+            return t;
+        }();
+        return table;
+    }
+
+    // Deflate packs from the lowest bit up; Huffman codes go in from their highest bit.
+    void bits(quint32 value, int count) {
+        for (int i = 0; i < count; ++i)
+            pushBit((value >> i) & 1);
+    }
+    void code(quint32 value, int length) {
+        for (int i = length - 1; i >= 0; --i)
+            pushBit((value >> i) & 1);
+    }
+    void pushBit(quint32 bit) {
+        m_byte |= uchar(bit << m_bitCount);
+        if (++m_bitCount == 8) {
+            m_bytes += char(m_byte);
+            m_byte = 0;
+            m_bitCount = 0;
+        }
+    }
+    void literal(uchar byte) {
+        if (byte < 144)
+            code(0x30 + byte, 8);
+        else
+            code(0x190 + (byte - 144), 9);
+    }
+    void flushRun() {
+        for (; m_run > 0; --m_run)
+            literal(m_previous);
+    }
+    QByteArray takeBytes() { return std::exchange(m_bytes, QByteArray()); }
+
+    QByteArray m_bytes;
+    uchar m_byte = 0;
+    int m_bitCount = 0;
+    bool m_started = false;
+    bool m_havePrevious = false;
+    uchar m_previous = 0;
+    int m_run = 0;
+    quint32 m_crc = 0xFFFFFFFFu;
+    quint32 m_size = 0; // modulo 2^32, as gzip keeps it
+};
+
+QByteArray chunk(const QByteArray& data) {
+    return QByteArray::number(data.size(), 16) + "\r\n" + data + "\r\n";
+}
+
 QString queryKey(const QString& text) {
     return text.trimmed().toCaseFolded();
 }
@@ -276,6 +394,103 @@ RequestHead parseHead(const QByteArray& head) {
 }
 
 } // namespace
+
+// Produces one flood's body piece by piece, as it goes on the wire.
+class SampleWeatherService::FloodWriter {
+public:
+    explicit FloodWriter(const Flood& flood) : m_flood(flood) {}
+
+    // What a Length framing announces: the body as sent, so compressed when gzip. A gzip flood
+    // is compressed once for nothing to learn it.
+    static qint64 wireSize(const Flood& flood) {
+        if (!flood.gzip)
+            return flood.bytes;
+        Flood plain = flood;
+        plain.framing = Framing::NoLength;
+        FloodWriter counter(plain);
+        qint64 size = 0;
+        for (QByteArray piece = counter.next(); !piece.isEmpty(); piece = counter.next())
+            size += piece.size();
+        return size;
+    }
+
+    QByteArray head() const {
+        QByteArray head = "HTTP/1.1 200 OK\r\nServer: sample-weather-service\r\n"
+                          "Content-Type: application/json; charset=utf-8\r\n";
+        if (m_flood.gzip)
+            head += "Content-Encoding: gzip\r\n";
+        switch (m_flood.framing) {
+        case Framing::Length:
+            head += "Content-Length: " + QByteArray::number(wireSize(m_flood)) + "\r\n";
+            break;
+        case Framing::FalseLength:
+            head += "Content-Length: " + QByteArray::number(kFalseLength) + "\r\n";
+            break;
+        case Framing::Chunked:
+            head += "Transfer-Encoding: chunked\r\n";
+            break;
+        case Framing::NoLength:
+            break;
+        }
+        return head + "Connection: close\r\n\r\n";
+    }
+
+    // The next piece for the wire; empty once everything has been handed out.
+    QByteArray next() {
+        if (m_finished)
+            return {};
+        const QByteArray piece = m_flood.gzip ? nextCompressed() : nextPlain();
+        const bool chunked = m_flood.framing == Framing::Chunked;
+        if (piece.isEmpty()) {
+            m_finished = true;
+            return chunked ? QByteArray("0\r\n\r\n") : QByteArray();
+        }
+        return chunked ? chunk(piece) : piece;
+    }
+
+private:
+    // The plain body: an object opened, one letter repeated, the object closed. Empty at the end.
+    QByteArray nextPlain() {
+        static const QByteArray open = R"({"cod":200,"padding":")";
+        static const QByteArray close = R"("})";
+        const qint64 left = m_flood.bytes - m_produced;
+        if (left <= 0)
+            return {};
+        QByteArray block(qMin(left, kFloodBlock), 'x');
+        if (m_produced == 0)
+            block.replace(0, qMin<qsizetype>(open.size(), block.size()), open.left(block.size()));
+        const qint64 end = m_produced + block.size();
+        if (end == m_flood.bytes && m_flood.bytes >= open.size() + close.size())
+            block.replace(block.size() - close.size(), close.size(), close);
+        m_produced = end;
+        return block;
+    }
+
+    QByteArray nextCompressed() {
+        if (!m_zipStarted) {
+            m_zipStarted = true;
+            return m_zip.header();
+        }
+        QByteArray out;
+        while (out.isEmpty() && !m_zipDone) {
+            const QByteArray input = nextPlain();
+            if (input.isEmpty()) {
+                out = m_zip.finish();
+                m_zipDone = true;
+            } else {
+                out = m_zip.encode(input);
+            }
+        }
+        return out;
+    }
+
+    Flood m_flood;
+    qint64 m_produced = 0;
+    GzipRuns m_zip;
+    bool m_zipStarted = false;
+    bool m_zipDone = false;
+    bool m_finished = false;
+};
 
 SampleWeatherService::SampleWeatherService(QObject* parent)
     : QObject(parent), m_server(new QTcpServer(this)), m_validKeys{QStringLiteral("demo-key")} {
@@ -348,6 +563,15 @@ void SampleWeatherService::setFixedReply(int status, const QByteArray& body) {
 void SampleWeatherService::clearFixedReply() {
     m_hasFixedReply = false;
     m_fixedBody.clear();
+}
+
+void SampleWeatherService::setFlood(const Flood& flood) {
+    m_flood = flood;
+    m_fault = Fault::Flood;
+}
+
+qint64 SampleWeatherService::floodBytesSent() const {
+    return m_floodBytesSent;
 }
 
 QStringList SampleWeatherService::requestLines() const {
@@ -442,6 +666,12 @@ void SampleWeatherService::serve(QTcpSocket* socket) {
         if (it == m_connections.end())
             return;
         connection = &*it;
+        if (m_fault == Fault::Flood) {
+            connection->busy = true;
+            connection->closing = true;
+            startFlood(socket);
+            return;
+        }
 
         int status = 200;
         QByteArray body;
@@ -497,6 +727,32 @@ void SampleWeatherService::sendHeldAnswer(QTcpSocket* socket, const QByteArray& 
         return;
     }
     serve(socket);
+}
+
+void SampleWeatherService::startFlood(QTcpSocket* socket) {
+    const auto it = m_connections.find(socket);
+    if (it == m_connections.end())
+        return;
+    it->flood = std::make_shared<FloodWriter>(m_flood);
+    socket->write(it->flood->head());
+    connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] { pumpFlood(socket); });
+    pumpFlood(socket);
+}
+
+void SampleWeatherService::pumpFlood(QTcpSocket* socket) {
+    const auto it = m_connections.find(socket);
+    if (it == m_connections.end() || !it->flood)
+        return;
+    while (socket->bytesToWrite() < kFloodBacklog) {
+        const QByteArray piece = it->flood->next();
+        if (piece.isEmpty()) {
+            it->flood.reset();
+            socket->disconnectFromHost();
+            return;
+        }
+        socket->write(piece);
+        m_floodBytesSent += piece.size();
+    }
 }
 
 QByteArray SampleWeatherService::replyBody(const QByteArray& target, int& status) const {

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <chrono>
+#include <memory>
 
 class QTcpServer;
 class QTcpSocket;
@@ -19,9 +20,24 @@ public:
     // Delay: answers after the given time. Stall: never answers, keeps the connection open.
     // Reset: drops the connection without a word. Oversized: the body is padded to exactly
     // 2 MiB and stays valid JSON. NotUtf8: the place name of a weather body ends with the bytes
-    // 0xFF 0xFE, which no UTF-8 text holds (other bodies are left as they are).
-    enum class Fault { None, Delay, Stall, Reset, Oversized, NotUtf8 };
+    // 0xFF 0xFE, which no UTF-8 text holds (other bodies are left as they are). Flood: the
+    // answer set by setFlood(), whatever was asked.
+    enum class Fault { None, Delay, Stall, Reset, Oversized, NotUtf8, Flood };
     enum class MemberOrder { Current, Older }; // Older: temp_max is the last member of "main"
+
+    // How a flood's body is delimited on the wire. FalseLength announces kFalseLength bytes and
+    // sends the whole body all the same.
+    enum class Framing { Length, NoLength, FalseLength, Chunked };
+    static constexpr qint64 kFalseLength = 1000;
+    // A 200 answer whose body is `bytes` long before compression: the start of a JSON object
+    // followed by a run of one letter, so that gzip turns it into a small bomb. It is produced
+    // only as fast as the client takes it, so even gigabytes cost the service next to nothing,
+    // and the connection closes after it.
+    struct Flood {
+        qint64 bytes = 0;
+        Framing framing = Framing::Chunked;
+        bool gzip = false;
+    };
 
     struct City {
         QString name;         // as the service spells it, e.g. "San Diego"
@@ -52,6 +68,10 @@ public:
     // Answers every following request with this status and body, whatever was asked.
     void setFixedReply(int status, const QByteArray& body);
     void clearFixedReply();
+    // Sets the flood and the fault Fault::Flood.
+    void setFlood(const Flood& flood);
+    // Body bytes (as sent, so compressed when gzip) that went out in floods so far.
+    qint64 floodBytesSent() const;
 
     // Request lines as received ("GET /data/2.5/weather?q=...&APPID=... HTTP/1.1"), read as UTF-8.
     QStringList requestLines() const;
@@ -64,11 +84,13 @@ Q_SIGNALS:
     void requestReceived(const QString& requestLine);
 
 private:
+    class FloodWriter;
     struct Connection {
-        QByteArray buffer;     // received bytes not yet taken as a request
-        qint64 bodyToSkip = 0; // request body bytes still to be thrown away
-        bool busy = false;     // an answer is held back (delay, stall)
-        bool closing = false;  // the last answer said "Connection: close"
+        QByteArray buffer;                  // received bytes not yet taken as a request
+        qint64 bodyToSkip = 0;              // request body bytes still to be thrown away
+        bool busy = false;                  // an answer is held back (delay, stall)
+        bool closing = false;               // the last answer said "Connection: close"
+        std::shared_ptr<FloodWriter> flood; // the flood still being written
     };
 
     void acceptConnections();
@@ -76,6 +98,8 @@ private:
     void forget(QTcpSocket* socket);
     void serve(QTcpSocket* socket);
     void sendHeldAnswer(QTcpSocket* socket, const QByteArray& answer, bool close);
+    void startFlood(QTcpSocket* socket);
+    void pumpFlood(QTcpSocket* socket);
     QByteArray replyBody(const QByteArray& target, int& status) const;
 
     QTcpServer* m_server = nullptr;
@@ -89,6 +113,8 @@ private:
     bool m_hasFixedReply = false;
     int m_fixedStatus = 200;
     QByteArray m_fixedBody;
+    Flood m_flood;
+    qint64 m_floodBytesSent = 0;
     QStringList m_requestLines;
 };
 
