@@ -7,6 +7,7 @@
 #include "drawingband.h"
 #include "guard.h"
 #include "measuringlabel.h"
+#include "refreshschedule.h"
 #include "settings.h"
 #include "styling.h"
 #include "transfer.h"
@@ -22,6 +23,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <algorithm>
 #include <iterator>
 #include <limits>
 
@@ -29,7 +31,6 @@ namespace nimbrel {
 
 namespace {
 
-constexpr int kRefreshTicks = 600;
 // Far beyond any screen; the font command stops at 250 anyway.
 constexpr qint16 kLargestFontSize = 2048;
 
@@ -133,7 +134,7 @@ DetailChoices detailChoices() {
 Form2::Form2()
     : Form(FormId::Form2), m_label1(new QLabel(this)), m_lblData(new MeasuringLabel(this)),
       m_picture1(new DrawingBand(this)), m_timer1(new QTimer(this)), m_timer2(new QTimer(this)),
-      m_comeback(new ComebackWatcher(this)) {
+      m_comeback(new ComebackWatcher(this)), m_refreshTicks(refreshSchedule().regularTicks) {
     // An ordinary top-level window without a frame: a tool window would not get the keyboard.
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     // The window takes every key itself; its controls never hold the focus.
@@ -413,12 +414,33 @@ void Form2::Form_Unload() {
 }
 
 QString Form2::getWeather() {
+    return fetchWeather(false, nullptr);
+}
+
+void Form2::beginOpening() {
+    ++m_openings;
+}
+
+void Form2::endOpening() {
+    if (--m_openings > 0)
+        return;
+    m_openings = 0;
+    // A display opened while the service cannot be reached (a wall display starting before its
+    // network) tries again after the first short wait instead of showing "--" for ten minutes.
+    if (m_openingGotNoAnswer)
+        planNextFetch(FetchOutcome::NoAnswer);
+    m_openingGotNoAnswer = false;
+}
+
+QString Form2::fetchWeather(bool scheduled, FetchOutcome* outcome) {
     const HandlerScope scope(this);
     const QPointer<Form2> self(this);
     if (gone(self))
         return {};
     Guard g(QStringLiteral("Form2.getWeather"));
     silenceWhenGone(g);
+    if (scheduled)
+        g.setReportMode(ReportMode::Modeless);
     WeatherQuery query;
     query.baseUrl = serviceBaseUrl();
     query.location = mLocation;
@@ -427,16 +449,46 @@ QString Form2::getWeather() {
     // Loading the settings window for its boxes lets events run.
     if (gone(self))
         return {};
+    const auto readKey = [] { return GetSetting(QStringLiteral("APIKey"), QStringLiteral("")); };
+    const bool ofOpening = m_openings > 0 && !scheduled;
+    if (ofOpening && m_openingGotNoAnswer) {
+        // What the failed fetch would have been built from: no reply.
+        QString key;
+        g(108, [&] { key = readKey(); });
+        if (outcome)
+            *outcome = FetchOutcome::NoAnswer;
+        return weatherTextFromReply(g, QString(), key, query.tempType, query.details);
+    }
     Transfer& transfer = Inet1();
     const bool own = !transfer.StillExecuting();
     if (own)
         ++m_ownFetches;
-    const QString text = buildWeatherText(g, transfer, query, [] {
-        return GetSetting(QStringLiteral("APIKey"), QStringLiteral(""));
-    });
-    if (own && self)
+    FetchOutcome result = FetchOutcome::Busy;
+    const QString text = buildWeatherText(g, transfer, query, readKey, &result);
+    if (own)
         --m_ownFetches;
+    if (ofOpening && m_openings > 0 && result == FetchOutcome::NoAnswer)
+        m_openingGotNoAnswer = true;
+    // The service answers again: a report of a failed fetch still up tells nothing true now.
+    if (result == FetchOutcome::Reading || result == FetchOutcome::Answer)
+        closeReports(g.reportName(), 102);
+    if (outcome)
+        *outcome = result;
     return text;
+}
+
+void Form2::planNextFetch(FetchOutcome outcome) {
+    const RefreshSchedule schedule = refreshSchedule();
+    if (outcome == FetchOutcome::Reading || outcome == FetchOutcome::Answer) {
+        m_failedFetches = 0;
+        m_refreshTicks = schedule.regularTicks;
+        return;
+    }
+    m_failedFetches = std::min(m_failedFetches + 1, 31);
+    qint64 wait = schedule.firstRetryTicks;
+    for (int i = 1; i < m_failedFetches && wait < schedule.regularTicks; ++i)
+        wait *= 2;
+    m_refreshTicks = int(std::min<qint64>(wait, schedule.regularTicks));
 }
 
 void Form2::applyFontSettings(Guard& g, int line, QWidget* target) {
@@ -534,6 +586,8 @@ void Form2::Timer1_Timer() {
     m_inTimer1 = true;
     Guard g(QStringLiteral("Form2.Timer1_Timer"));
     silenceWhenGone(g);
+    // Nobody may be there to press OK; the display goes on refreshing meanwhile.
+    g.setReportMode(ReportMode::Modeless);
     drawTick(g, self);
     if (self)
         self->m_inTimer1 = false;
@@ -545,12 +599,13 @@ void Form2::drawTick(Guard& g, const QPointer<Form2>& self) {
             throw AppError::overflow();
         ++mTickCount;
     });
-    if (mTickCount >= kRefreshTicks) {
+    if (mTickCount >= m_refreshTicks) {
         g(102, [] { processPendingEvents(); });
         if (gone(self))
             return;
+        FetchOutcome outcome = FetchOutcome::Reading;
         g(102, [&] {
-            const QString text = getWeather();
+            const QString text = fetchWeather(true, &outcome);
             if (!gone(self))
                 mWeatherText = text;
         });
@@ -560,6 +615,7 @@ void Form2::drawTick(Guard& g, const QPointer<Form2>& self) {
         if (gone(self))
             return;
         g(102, [&] { mTickCount = 0; });
+        planNextFetch(outcome);
     }
     g(104, [] { processPendingEvents(); });
     if (gone(self))
@@ -613,7 +669,7 @@ void Form2::createKeepAwake() {
 
 void Form2::refreshNow() {
     // A tick under way fetches as soon as it can; otherwise this is the tick that fetches.
-    mTickCount = kRefreshTicks - 1;
+    mTickCount = m_refreshTicks - 1;
     Timer1_Timer();
 }
 
@@ -627,6 +683,7 @@ void Form2::Timer2_Timer() {
     m_inTimer2 = true;
     Guard g(QStringLiteral("Form2.Timer2_Timer"));
     silenceWhenGone(g);
+    g.setReportMode(ReportMode::Modeless);
     g(100, [&] { createKeepAwake(); });
     g(102, [&] {
         if (m_keepAwake)

@@ -17,6 +17,7 @@ namespace nimbrel {
 
 class ComebackWatcher;
 class DrawingBand;
+enum class FetchOutcome;
 class Guard;
 class MeasuringLabel;
 class Transfer;
@@ -51,7 +52,8 @@ class Transfer;
 //                             116 process events, 118 second fetch into the drawn text,
 //                             120 process events, 122 band size, 124 lblData colours again,
 //                             126 Label1 colours, 128 hide sequence back to idle
-//   "Form2.Timer1_Timer"      100 count the tick, 102 every 600th tick fetch anew, 104 process
+//   "Form2.Timer1_Timer"      100 count the tick, 102 fetch anew when the count reaches the
+//                             refresh period (600 ticks, sooner after a failed fetch), 104 process
 //                             events, 106 Picture1 visible, 108 clear the band, 110 split the
 //                             text into lines, 112 each line ("Combo1" read, x worked out,
 //                             line drawn), 114 process events
@@ -71,6 +73,11 @@ public:
 
     void ReLoadStyle();
     QString getWeather();
+    // The start command's fetches (the layout's as the window is created, then the restyle's
+    // two) make one opening. Once one of them got no answer, the others take that result at
+    // once: a dead service costs the person who clicked one wait and one report, not three.
+    void beginOpening();
+    void endOpening();
     // The display's transfer is the program's one transfer.
     Transfer& Inet1();
 
@@ -118,6 +125,12 @@ private:
     void applyFontSettings(Guard& guard, int line, QWidget* target);
     void placeBand();
     void drawTick(Guard& guard, const QPointer<Form2>& self);
+    // The fetch behind getWeather. A scheduled one (the refresh tick's) reports without holding
+    // the tick and does not belong to an opening.
+    QString fetchWeather(bool scheduled, FetchOutcome* outcome);
+    // Sooner after a failed scheduled fetch, doubling up to the regular period; regular again
+    // after an answer.
+    void planNextFetch(FetchOutcome outcome);
 
     QLabel* m_label1;
     MeasuringLabel* m_lblData;
@@ -141,6 +154,11 @@ private:
     int m_ownFetches = 0;
     // The window size the last layout was made for.
     QSize m_layoutSize;
+    // Ticks from one scheduled fetch to the next, and the failed scheduled fetches in a row.
+    int m_refreshTicks;
+    int m_failedFetches = 0;
+    int m_openings = 0;
+    bool m_openingGotNoAnswer = false;
 };
 
 } // namespace nimbrel

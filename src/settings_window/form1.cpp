@@ -301,42 +301,80 @@ bool Form1::Form_QueryUnload(CloseReason) {
     return true;
 }
 
+namespace {
+
+// Ends the display's opening however the start command returns.
+class OpeningOf {
+public:
+    OpeningOf() = default;
+    ~OpeningOf() { end(); }
+    OpeningOf(const OpeningOf&) = delete;
+    OpeningOf& operator=(const OpeningOf&) = delete;
+
+    void begin(Form2* display) {
+        if (display == m_display)
+            return;
+        end();
+        m_display = display;
+        display->beginOpening();
+    }
+
+private:
+    void end() {
+        if (m_display)
+            m_display->endOpening();
+        m_display = nullptr;
+    }
+    QPointer<Form2> m_display;
+};
+
+} // namespace
+
 void Form1::PushButton1_Click() {
     Guard g(QStringLiteral("Form1.PushButton1_Click"));
     if (g(100, [this] { return Text1->text().isEmpty(); }).value_or(false)) {
         g(114, [] { showPlainMessage(QStringLiteral("Please enter a location below.")); });
         return;
     }
-    // Loading and styling the display fetches the weather and waits for it; this window may be
-    // discarded meanwhile (the program ending), and must not be touched after that.
+    // Loading and styling the display fetches the weather and waits for it. Meanwhile this
+    // window may be closed: with the flag up that close goes through, and the command carries on
+    // without the window, so the display still comes. Only the program ending stops it.
     const QPointer<Form1> self(this);
-    auto gone = [&self] { return !self || self->isUnloading(); };
-    g.silenceWhen(gone);
+    const auto closed = [&self] { return !self || self->isUnloading(); };
+    g.silenceWhen([] { return Forms::ending(); });
     g(102, [this] { mOpeningDisplay = true; });
-    g(104, [this] {
+    QString unit = Option1->isChecked() ? QStringLiteral("Fahrenheit") : QStringLiteral("Celsius");
+    OpeningOf opening;
+    g(104, [&] {
         // A display created here fetches once as it loads; it is handed the place and unit
         // first, so that fetch asks for the place instead of sending an empty query.
         const QString location = Text1->text();
-        const QString unit =
-            Option1->isChecked() ? QStringLiteral("Fahrenheit") : QStringLiteral("Celsius");
-        Forms::get<Form2>(FormId::Form2, [&](Form2* display) {
-            display->mLocation = location;
-            display->mTempType = unit;
-        })->mLocation = location;
+        Form2* display = Forms::get<Form2>(FormId::Form2, [&](Form2* created) {
+            created->mLocation = location;
+            created->mTempType = unit;
+            opening.begin(created);
+        });
+        opening.begin(display);
+        display->mLocation = location;
     });
-    if (gone())
+    if (Forms::ending())
         return;
-    g(106, [this] {
-        Forms::get<Form2>(FormId::Form2)->mTempType =
-            Option1->isChecked() ? QStringLiteral("Fahrenheit") : QStringLiteral("Celsius");
+    g(106, [&] {
+        if (!closed())
+            unit = Option1->isChecked() ? QStringLiteral("Fahrenheit") : QStringLiteral("Celsius");
+        Form2* display = Forms::get<Form2>(FormId::Form2);
+        opening.begin(display);
+        display->mTempType = unit;
     });
-    if (gone())
+    if (Forms::ending())
         return;
     g(108, [] { Forms::get<Form2>(FormId::Form2)->ReLoadStyle(); });
-    if (gone())
+    if (Forms::ending())
         return;
     g(110, [] { Forms::show(FormId::Form2); });
-    if (gone())
+    // A settings window loaded since (the display reads its boxes) stays hidden in the
+    // background; unloading it would end the program.
+    if (Forms::ending() || closed())
         return;
     g(112, [] { Forms::unload(FormId::Form1); });
 }

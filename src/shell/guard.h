@@ -14,11 +14,21 @@ namespace nimbrel {
 // The report text for a failed step, exactly as the user sees it.
 QString errorReportText(const QString& description, const QString& reportName, int line);
 
-// Shows the "Application Error" report and returns once it is dismissed. While a report with the
-// same name and line is still on screen, the same failure is not shown again: an unattended
-// display would otherwise stack one modal box (and one nested event loop) per failed refresh.
-// Returns false when the report was suppressed for that reason.
-bool reportFailure(const QString& description, const QString& reportName, int line);
+// Modal reports hold the procedure until OK is pressed, as a person who just clicked expects.
+// Modeless ones are for the display's own timers: an unattended display must go on refreshing
+// while the report waits for somebody to come by.
+enum class ReportMode { Modal, Modeless };
+
+// Shows the "Application Error" report; a modal one returns once it is dismissed, a modeless one
+// at once. While a report with the same name and line is still on screen, the same failure is
+// not shown again, so a display with the network down does not stack boxes. Returns false when
+// the report was suppressed for that reason.
+bool reportFailure(const QString& description, const QString& reportName, int line,
+                   ReportMode mode = ReportMode::Modal);
+
+// Takes off the screen any modeless report of that name and line that is still up: a later
+// success has made it stale.
+void closeReports(const QString& reportName, int line);
 
 // Describes whatever a step threw, for the report.
 QString describeCurrentException();
@@ -40,6 +50,7 @@ public:
     // Failures stay silent while this answers true: a window being discarded (or the program
     // ending) cancels its own fetch, and that is no failure to show the user.
     void silenceWhen(std::function<bool()> quiet) { m_quiet = std::move(quiet); }
+    void setReportMode(ReportMode mode) { m_mode = mode; }
 
     // Runs one step; returns true when it completed.
     template <class F>
@@ -72,6 +83,7 @@ private:
     void fail(int line) noexcept;
     QString m_reportName;
     std::function<bool()> m_quiet;
+    ReportMode m_mode = ReportMode::Modal;
 };
 
 } // namespace nimbrel

@@ -17,14 +17,30 @@ QString screenText(QString text) {
     return text;
 }
 
-void showMessageBox(const Message& message) {
-    QMessageBox box(message.icon == MessageIcon::Exclamation ? QMessageBox::Warning
-                                                             : QMessageBox::NoIcon,
-                    message.title, screenText(message.text), QMessageBox::Ok);
+void setUpBox(QMessageBox& box, const Message& message) {
+    box.setIcon(message.icon == MessageIcon::Exclamation ? QMessageBox::Warning
+                                                         : QMessageBox::NoIcon);
+    box.setWindowTitle(message.title);
     // Locations and descriptions come from the user and the network: never read them as markup.
     box.setTextFormat(Qt::PlainText);
+    box.setText(screenText(message.text));
+    box.setStandardButtons(QMessageBox::Ok);
     box.setDefaultButton(QMessageBox::Ok);
+}
+
+void showMessageBox(const Message& message) {
+    QMessageBox box;
+    setUpBox(box, message);
     box.exec();
+}
+
+QObject* showModelessBox(const Message& message) {
+    auto* box = new QMessageBox;
+    setUpBox(*box, message);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    box->show();
+    return box;
 }
 
 } // namespace
@@ -39,6 +55,21 @@ void showMessage(const Message& message) {
         return;
     }
     showMessageBox(message);
+}
+
+QObject* showModelessMessage(const Message& message) {
+    if (g_sink != nullptr)
+        return g_sink->showModeless(message);
+    return showModelessBox(message);
+}
+
+void closeModelessMessage(QObject* box) {
+    if (box == nullptr)
+        return;
+    // Later, not now: the box may be somewhere further down the stack, in one of its own events.
+    if (auto* window = qobject_cast<QWidget*>(box))
+        window->hide();
+    box->deleteLater();
 }
 
 void showPlainMessage(const QString& text) {

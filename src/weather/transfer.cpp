@@ -113,7 +113,9 @@ Transfer::~Transfer() {
 }
 
 bool Transfer::StillExecuting() const {
-    return m_call != nullptr && m_call->outcome == Outcome::Running;
+    // Once the program ends (QCoreApplication::exit stops every event loop, this call's too) the
+    // transfer is over: whoever waits for it stops waiting, and the call aborts as it returns.
+    return m_call != nullptr && m_call->outcome == Outcome::Running && m_call->loop.isRunning();
 }
 
 void Transfer::setTimeLimit(std::chrono::milliseconds limit) {

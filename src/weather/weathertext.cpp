@@ -178,6 +178,18 @@ std::optional<Unit> unitOf(const QString& tempType) {
     return std::nullopt;
 }
 
+FetchOutcome judgeReply(const QString& reply) {
+    if (reply.contains(invalidKeyMarker, Qt::CaseInsensitive) ||
+        reply.contains(cityNotFoundMarker, Qt::CaseInsensitive))
+        return FetchOutcome::Answer;
+    try {
+        if (readKelvin(reply, QLatin1String("\"temp\":")))
+            return FetchOutcome::Reading;
+    } catch (...) {
+    }
+    return FetchOutcome::NoReading;
+}
+
 } // namespace
 
 QString weatherTextFromReply(Guard& guard, const QString& reply, const QString& apiKey,
@@ -244,14 +256,15 @@ QString weatherTextFromReply(Guard& guard, const QString& reply, const QString& 
 }
 
 QString buildWeatherText(Guard& guard, Transfer& transfer, const WeatherQuery& query,
-                         const std::function<QString()>& readKey) {
+                         const std::function<QString()>& readKey, FetchOutcome* outcome) {
     // The transfer's owner may go away while events run below; then there is nothing to wait for.
     const QPointer<Transfer> inet(&transfer);
     QString reply;
     bool busy = true;
     guard(100, [&] { busy = !inet || inet->StillExecuting(); });
+    bool fetched = false;
     if (!busy)
-        guard(102, [&] {
+        fetched = guard(102, [&] {
             reply = inet->OpenURL(weatherRequestUrl(query.baseUrl, query.location, readKey()));
         });
     // Another fetch started earlier is still under way further down the stack: let it finish.
@@ -264,6 +277,10 @@ QString buildWeatherText(Guard& guard, Transfer& transfer, const WeatherQuery& q
             QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
         });
     }
+    if (outcome)
+        *outcome = busy       ? FetchOutcome::Busy
+                   : !fetched ? FetchOutcome::NoAnswer
+                              : judgeReply(reply);
     QString apiKey;
     guard(108, [&] { apiKey = readKey(); });
     return weatherTextFromReply(guard, reply, apiKey, query.tempType, query.details);

@@ -25,6 +25,16 @@ struct WeatherQuery {
     DetailChoices details;
 };
 
+// What became of one fetch, for a caller that plans the next one. "Invalid API key" and "city
+// not found" are answers: asking again sooner would not change them.
+enum class FetchOutcome {
+    Reading,   // the reply holds a current temperature
+    Answer,    // the service refused the key or does not know the place
+    NoReading, // a reply, but nothing to show (an error page, an empty body)
+    NoAnswer,  // the fetch failed: refused, reset, timed out, too large
+    Busy,      // another transfer was under way, so no request was sent
+};
+
 // Fetches the current weather through the transfer and returns the five display lines joined
 // by CR LF, or the service's or the program's message in their place. Failing steps are
 // reported through the guard (the caller's "Form2.getWeather") and the text is still built.
@@ -43,8 +53,9 @@ struct WeatherQuery {
 //        more than 12 decimals or beyond the range of an exact reading with "Overflow")
 //   120  location line    122  summary line    124  current temperature line
 //   126  "Low: " line     128  "High: " line
+// When outcome is given, it is set to what became of the fetch.
 QString buildWeatherText(Guard& guard, Transfer& transfer, const WeatherQuery& query,
-                         const std::function<QString()>& readKey);
+                         const std::function<QString()>& readKey, FetchOutcome* outcome = nullptr);
 
 // The reading half on its own (no network): what the text builder makes of one reply, lines 110
 // to 128 above. Failures of single values are reported through the guard, and a temperature

@@ -47,6 +47,17 @@ qint64 residentBytes() {
     return fields.size() > 1 ? fields.at(1).toLongLong() * sysconf(_SC_PAGESIZE) : -1;
 }
 
+// Ticks the display second by second until it sends its next request; how many ticks that took.
+int ticksToNextRequest(Form2* display, const sample::SampleWeatherService& service) {
+    const int before = service.requestCount();
+    for (int ticks = 1; ticks <= 1000; ++ticks) {
+        display->Timer1_Timer();
+        if (service.requestCount() != before)
+            return ticks;
+    }
+    return -1;
+}
+
 int liveReplies() {
     return int(sharedTransfer().findChildren<QNetworkReply*>().size());
 }
@@ -64,6 +75,9 @@ private Q_SLOTS:
     void closingWhileFetchWaits_data();
     void closingWhileFetchWaits();
     void sameFailureNotStacked();
+    void failedRefreshDoesNotHoldTheDisplay();
+    void backOffAfterFailedRefresh_data();
+    void backOffAfterFailedRefresh();
     void unreachableServiceStaysFlat();
 
 private:
@@ -161,28 +175,101 @@ void TestForm2Reliability::closingWhileFetchWaits() {
 void TestForm2Reliability::sameFailureNotStacked() {
     Form2* display = DisplayFixture::openDisplay();
     setServiceBaseUrlForTesting(closedServiceBase());
-    int countInside = -1;
-    bool inside = false;
-    fixture.messages->whileShown = [&](const Message&) {
-        if (inside)
-            return;
-        inside = true;
-        // While the first report waits for OK: the next tick and another fetch that fails
-        // the same way.
-        display->Timer1_Timer();
-        countInside = display->tickCount();
-        display->getWeather();
-        inside = false;
-    };
     display->setTickCountForTesting(599);
     display->Timer1_Timer();
-    QCOMPARE(countInside, 600);
-    QCOMPARE(fixture.reportLines(QStringLiteral("Form2.getWeather")).size(), 1);
+    QCOMPARE(fixture.reportLines(QStringLiteral("Form2.getWeather")), QList<int>{102});
+    QCOMPARE(fixture.messages->modelessOnScreen(), 1);
+    // While that report is up, the next fetches fail the same way (the tick's and one of a
+    // person's own) and are not reported again.
+    display->setTickCountForTesting(599);
+    display->Timer1_Timer();
+    QCOMPARE(display->tickCount(), 0);
+    display->getWeather();
+    QCOMPARE(fixture.messages->messages.size(), 1);
 
     // Once dismissed, the next failure is reported again.
+    fixture.messages->dismissModeless();
     display->setTickCountForTesting(599);
     display->Timer1_Timer();
     QCOMPARE(fixture.reportLines(QStringLiteral("Form2.getWeather")).size(), 2);
+}
+
+void TestForm2Reliability::failedRefreshDoesNotHoldTheDisplay() {
+    Form2* display = DisplayFixture::openDisplay();
+    QVERIFY(fixture.messages->messages.isEmpty());
+    const quint16 port = fixture.service->port();
+    fixture.service.reset();
+
+    display->setTickCountForTesting(599);
+    display->Timer1_Timer();
+    QCOMPARE(fixture.reportLines(QStringLiteral("Form2.getWeather")), QList<int>{102});
+    QCOMPARE(fixture.messages->modelessShown, 1);
+    QCOMPARE(fixture.messages->modelessOnScreen(), 1);
+    QVERIFY(display->weatherText().contains(QLatin1String("Current Temperature: -- ")));
+    // The report is up and nobody presses OK; the ticks go on as before.
+    display->Timer1_Timer();
+    QCOMPARE(display->tickCount(), 1);
+
+    // The service is back: the next attempt brings the reading, and the stale report goes.
+    fixture.service = std::make_unique<sample::SampleWeatherService>();
+    QVERIFY(fixture.service->listen(port));
+    QVERIFY(ticksToNextRequest(display, *fixture.service) > 0);
+    QVERIFY(display->weatherText().startsWith(QLatin1String("San Diego\r\n")));
+    QTRY_COMPARE(fixture.messages->modelessOnScreen(), 0);
+    QCOMPARE(fixture.messages->messages.size(), 1);
+
+    // A person's own action still reports modal, as before.
+    setServiceBaseUrlForTesting(closedServiceBase());
+    display->ReLoadStyle();
+    QCOMPARE(fixture.reportLines(QStringLiteral("Form2.getWeather")), QList<int>(3, 102));
+    QCOMPARE(fixture.messages->modelessShown, 1);
+}
+
+void TestForm2Reliability::backOffAfterFailedRefresh_data() {
+    QTest::addColumn<QString>("failure");
+    QTest::addColumn<QList<int>>("gaps");
+    QTest::newRow("no answer") << "reset" << QList<int>{30, 60, 120, 240, 480, 600, 600};
+    QTest::newRow("reply with no reading") << "error page" << QList<int>{30, 60, 120};
+    QTest::newRow("city not found") << "unknown place" << QList<int>{600};
+    QTest::newRow("invalid key") << "wrong key" << QList<int>{600};
+}
+
+void TestForm2Reliability::backOffAfterFailedRefresh() {
+    QFETCH(QString, failure);
+    QFETCH(QList<int>, gaps);
+    Form2* display = DisplayFixture::openDisplay();
+    sample::SampleWeatherService& service = *fixture.service;
+    const auto fail = [&](bool on) {
+        service.setFault(on && failure == QLatin1String("reset") ? Fault::Reset : Fault::None);
+        if (on && failure == QLatin1String("error page"))
+            service.setFixedReply(500, "<html><body>Internal Server Error</body></html>");
+        else
+            service.clearFixedReply();
+        display->mLocation = on && failure == QLatin1String("unknown place")
+                                 ? QStringLiteral("Atlantis")
+                                 : QStringLiteral("San Diego CA");
+        SaveSetting(QStringLiteral("APIKey"), on && failure == QLatin1String("wrong key")
+                                                  ? QStringLiteral("not-a-key")
+                                                  : QStringLiteral("demo-key"));
+    };
+
+    fail(true);
+    display->setTickCountForTesting(599);
+    const int before = service.requestCount();
+    display->Timer1_Timer();
+    QVERIFY(service.requestCount() > before);
+    QList<int> seen;
+    for (qsizetype i = 0; i < gaps.size(); ++i)
+        seen.append(ticksToNextRequest(display, service));
+    QCOMPARE(seen, gaps);
+
+    // A reading brings the regular schedule back, and the next failure starts over.
+    fail(false);
+    QVERIFY(ticksToNextRequest(display, service) > 0);
+    QVERIFY(display->weatherText().startsWith(QLatin1String("San Diego\r\n")));
+    fail(true);
+    QCOMPARE(ticksToNextRequest(display, service), 600);
+    QCOMPARE(ticksToNextRequest(display, service), gaps.first());
 }
 
 void TestForm2Reliability::unreachableServiceStaysFlat() {
@@ -200,6 +287,8 @@ void TestForm2Reliability::unreachableServiceStaysFlat() {
             display->Timer1_Timer();
             reports += int(fixture.messages->messages.size());
             fixture.messages->messages.clear();
+            // Somebody presses OK each time, so each failure is shown.
+            fixture.messages->dismissModeless();
             if (++done == cycles)
                 loop.quit();
         });

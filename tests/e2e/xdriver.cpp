@@ -105,6 +105,18 @@ QRect XDriver::screen() const {
                  DisplayHeight(m_display, DefaultScreen(m_display)));
 }
 
+QByteArray XDriver::pixels(const QRect& area) const {
+    if (!m_display)
+        return {};
+    XImage* image = XGetImage(m_display, DefaultRootWindow(m_display), area.x(), area.y(),
+                              unsigned(area.width()), unsigned(area.height()), AllPlanes, ZPixmap);
+    if (!image)
+        return {};
+    QByteArray bytes(image->data, qsizetype(image->bytes_per_line) * image->height);
+    XDestroyImage(image);
+    return bytes;
+}
+
 void XDriver::click(int x, int y) {
     XTestFakeMotionEvent(m_display, -1, x, y, 0);
     XTestFakeButtonEvent(m_display, 1, True, 0);

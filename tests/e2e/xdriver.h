@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QRect>
 #include <QString>
@@ -26,6 +27,8 @@ public:
     // The first viewable top-level whose title starts with the text.
     Window findViewable(const QString& titlePrefix) const;
     QRect screen() const;
+    // What the screen shows in the area, as raw pixels: equal bytes mean an equal picture.
+    QByteArray pixels(const QRect& area) const;
 
     void click(int x, int y);
     void key(const char* keysym);

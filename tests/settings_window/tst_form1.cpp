@@ -1,5 +1,6 @@
 #include "drawingband.h"
 #include "form2.h"
+#include "form3.h"
 #include "pushbutton.h"
 #include "sampleweatherservice.h"
 #include "settings.h"
@@ -21,6 +22,7 @@
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <memory>
 
 using namespace nimbrel;
@@ -71,6 +73,9 @@ private Q_SLOTS:
     void apiKeyWindowHidesAndKeepsTheWindow();
     void closeEndsTheProgram();
     void closeDuringHandOverGoesAhead();
+    void closeDuringStartCommand();
+    void openingWaitsForADeadServiceOnce();
+    void endWhileDisplayWaitsBehindKeyTest();
     void hoverRules();
     void skin_data();
     void skin();
@@ -95,6 +100,12 @@ void Form1Test::init() {
 }
 
 void Form1Test::cleanup() {
+    // After the program ended, new event loops return at once until the application loop has
+    // run again; the next test needs them.
+    if (Forms::ending()) {
+        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        QCoreApplication::exec();
+    }
     Forms::reset();
     qApp->setStyleSheet(QString());
     setProgramFolderForTesting(QString());
@@ -517,6 +528,119 @@ void Form1Test::closeDuringHandOverGoesAhead() {
     QVERIFY(Forms::unload(FormId::Form1));
     QVERIFY(!Forms::ending());
     QCOMPARE(Forms::loaded(FormId::Form1), nullptr);
+}
+
+// What a person does: click the start command, and close the settings window while the display
+// is still waiting for the service.
+void Form1Test::closeDuringStartCommand() {
+    useSampleService();
+    m_service->setFault(sample::SampleWeatherService::Fault::Delay, 200ms);
+    Form1* form = loadForm1();
+    Forms::show(FormId::Form1);
+    const QPointer<Form1> first(form);
+    int closes = 0;
+    connect(m_service.get(), &sample::SampleWeatherService::requestReceived, form, [&] {
+        if (closes++ == 0)
+            QTimer::singleShot(0, form, [form] { form->close(); });
+    });
+
+    control<PushButton>(form, "PushButton1")->click();
+    QVERIFY(!Forms::ending());
+    QCOMPARE(m_service->requestCount(), 3);
+    QTRY_VERIFY_WITH_TIMEOUT(first.isNull(), 2000);
+    auto* display = qobject_cast<Form2*>(Forms::loaded(FormId::Form2));
+    QVERIFY(display);
+    QVERIFY(display->isVisible());
+    QVERIFY(display->weatherText().startsWith(QLatin1String("San Diego\r\n")));
+    QVERIFY(m_messages->messages.isEmpty());
+
+    // Escape brings a settings window loaded afresh; closing that one ends the program.
+    QTest::keyClick(display, Qt::Key_Escape);
+    auto* fresh = qobject_cast<Form1*>(Forms::loaded(FormId::Form1));
+    QVERIFY(fresh);
+    QVERIFY(fresh->isVisible());
+    QVERIFY(!fresh->mOpeningDisplay);
+    fresh->close();
+    QVERIFY(Forms::ending());
+}
+
+void Form1Test::openingWaitsForADeadServiceOnce() {
+    useSampleService();
+    sharedTransfer().setTimeLimit(300ms);
+    m_service->setFault(sample::SampleWeatherService::Fault::Stall);
+    Form1* form = loadForm1();
+    Forms::show(FormId::Form1);
+
+    control<PushButton>(form, "PushButton1")->click();
+    // The display's load asked once; the restyle took that failure as it was.
+    QCOMPARE(m_service->requestCount(), 1);
+    QCOMPARE(m_messages->messages.size(), 1);
+    QVERIFY(m_messages->messages.first().text.contains(reportLine("Form2.getWeather", 102)));
+    auto* display = qobject_cast<Form2*>(Forms::loaded(FormId::Form2));
+    QVERIFY(display);
+    QVERIFY(display->isVisible());
+    QVERIFY(display->weatherText().contains(QLatin1String("Current Temperature: -- ")));
+
+    // The next opening asks afresh, and with a service that answers, as often as ever.
+    QTest::keyClick(display, Qt::Key_Escape);
+    m_service->setFault(sample::SampleWeatherService::Fault::None);
+    m_service->clearRequests();
+    control<PushButton>(qobject_cast<Form1*>(Forms::loaded(FormId::Form1)), "PushButton1")->click();
+    QCOMPARE(m_service->requestCount(), 2);
+    QVERIFY(display->weatherText().startsWith(QLatin1String("San Diego\r\n")));
+}
+
+// The key test has the transfer and its request stalls; the display's refresh waits behind it.
+// Closing the settings window then ends everything at once, not when the transfer gives up.
+void Form1Test::endWhileDisplayWaitsBehindKeyTest() {
+    useSampleService();
+    Forms::registerFactory(FormId::Form3, [] { return new Form3; });
+    Form1* form = loadForm1();
+    Forms::show(FormId::Form1);
+    control<PushButton>(form, "PushButton1")->click();
+    auto* display = qobject_cast<Form2*>(Forms::loaded(FormId::Form2));
+    QVERIFY(display);
+    QTest::keyClick(display, Qt::Key_Escape);
+    form = qobject_cast<Form1*>(Forms::loaded(FormId::Form1));
+    QVERIFY(form && form->isVisible());
+
+    sharedTransfer().setTimeLimit(30s);
+    m_service->setFault(sample::SampleWeatherService::Fault::Stall);
+    auto* keys = Forms::get<Form3>(FormId::Form3);
+    bool keyTestOver = false;
+    bool tickOver = false;
+    bool tickWaited = false;
+    connect(m_service.get(), &sample::SampleWeatherService::requestReceived, display, [&] {
+        QTimer::singleShot(0, display, [&] {
+            display->setTickCountForTesting(599);
+            display->Timer1_Timer();
+            tickOver = true;
+        });
+        QTimer::singleShot(0, form, [&] {
+            tickWaited = sharedTransfer().StillExecuting() && !tickOver;
+            form->close();
+        });
+    });
+    // Should anything still wait after two seconds, end the transfer so the test can tell.
+    bool stillWaiting = false;
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    connect(&watchdog, &QTimer::timeout, [&] {
+        stillWaiting = true;
+        sharedTransfer().abort();
+    });
+    watchdog.start(2s);
+    QTimer::singleShot(0, keys, [&] {
+        keys->PushButton3_Click();
+        keyTestOver = true;
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(keyTestOver && tickOver, 5000);
+    watchdog.stop();
+    QVERIFY(tickWaited);
+    QVERIFY(Forms::ending());
+    QVERIFY(!stillWaiting);
+    QVERIFY(!sharedTransfer().StillExecuting());
+    QVERIFY(m_messages->messages.isEmpty());
 }
 
 void Form1Test::hoverRules() {

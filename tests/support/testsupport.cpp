@@ -8,6 +8,8 @@
 #include <QSettings>
 #include <QWidget>
 
+#include <algorithm>
+
 namespace nimbrel::test {
 
 MessageRecorder::MessageRecorder() {
@@ -16,12 +18,32 @@ MessageRecorder::MessageRecorder() {
 
 MessageRecorder::~MessageRecorder() {
     setMessageSink(nullptr);
+    dismissModeless();
 }
 
 void MessageRecorder::show(const Message& message) {
     messages.append(message);
     if (whileShown)
         whileShown(message);
+}
+
+QObject* MessageRecorder::showModeless(const Message& message) {
+    messages.append(message);
+    ++modelessShown;
+    auto* box = new QObject;
+    m_modeless.append(box);
+    return box;
+}
+
+int MessageRecorder::modelessOnScreen() const {
+    return int(std::count_if(m_modeless.cbegin(), m_modeless.cend(),
+                             [](const QPointer<QObject>& box) { return !box.isNull(); }));
+}
+
+void MessageRecorder::dismissModeless() {
+    for (const QPointer<QObject>& box : std::as_const(m_modeless))
+        delete box.data();
+    m_modeless.clear();
 }
 
 TempSettings::TempSettings() {

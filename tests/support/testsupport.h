@@ -7,23 +7,37 @@ class QWidget;
 #include <QList>
 #include <QMap>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QTemporaryDir>
 #include <functional>
 
 namespace nimbrel::test {
 
-// Captures every message box instead of showing it, and answers at once.
+// Captures every message box instead of showing it, and answers at once. A modeless box stays
+// "on screen" until the test dismisses it or the program closes it.
 class MessageRecorder : public MessageSink {
 public:
     MessageRecorder();
     ~MessageRecorder() override;
     void show(const Message& message) override;
+    QObject* showModeless(const Message& message) override;
 
+    // Modeless boxes still up, oldest first.
+    int modelessOnScreen() const;
+    // The user presses OK on every modeless box still up.
+    void dismissModeless();
+
+    // Every box shown, modal and modeless, in order.
     QList<Message> messages;
+    // How many of them were modeless.
+    int modelessShown = 0;
     // Runs while the "box" is on screen, before show() returns (to simulate events that
     // arrive while a modal report waits).
     std::function<void(const Message&)> whileShown;
+
+private:
+    QList<QPointer<QObject>> m_modeless;
 };
 
 // Points the settings store at a fresh file in a temporary folder for the life of the object.

@@ -12,6 +12,8 @@ using namespace nimbrel;
 using namespace std::chrono_literals;
 using Fault = sample::SampleWeatherService::Fault;
 
+Q_DECLARE_METATYPE(nimbrel::FetchOutcome)
+
 namespace {
 
 const QString kReportName = QStringLiteral("Form2.getWeather");
@@ -51,10 +53,13 @@ private:
                            const QString& tempType = "Fahrenheit") {
         Guard guard(kReportName);
         const WeatherQuery query{base, location, tempType, {}};
-        return buildWeatherText(guard, *m_transfer, query, [this] {
-            ++m_keyReads;
-            return m_key;
-        });
+        return buildWeatherText(
+            guard, *m_transfer, query,
+            [this] {
+                ++m_keyReads;
+                return m_key;
+            },
+            &m_outcome);
     }
 
     sample::SampleWeatherService* m_service = nullptr;
@@ -62,6 +67,7 @@ private:
     QPointer<Transfer> m_transfer;
     QString m_key;
     int m_keyReads = 0;
+    FetchOutcome m_outcome = FetchOutcome::Busy;
 
 private Q_SLOTS:
     void init() {
@@ -71,6 +77,7 @@ private Q_SLOTS:
         m_transfer = new Transfer;
         m_key = QStringLiteral("demo-key");
         m_keyReads = 0;
+        m_outcome = FetchOutcome::Busy;
     }
     void cleanup() {
         delete m_transfer.data();
@@ -84,32 +91,38 @@ private Q_SLOTS:
                  QStringList{"GET /data/2.5/weather?q=San%20Diego&APPID=demo-key HTTP/1.1"});
         QCOMPARE(m_keyReads, 2);
         QVERIFY(m_recorder->messages.isEmpty());
+        QCOMPARE(m_outcome, FetchOutcome::Reading);
     }
 
+    // Refused keys and unknown places are answers; a reply without a reading is not.
     void serviceAnswers_data() {
         QTest::addColumn<QString>("location");
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("expected");
+        QTest::addColumn<FetchOutcome>("outcome");
         QTest::newRow("key refused") << "San Diego"
-                                     << "wrong" << kRefusedKey;
+                                     << "wrong" << kRefusedKey << FetchOutcome::Answer;
         QTest::newRow("no key: still asked, refused") << "San Diego"
-                                                      << "" << kRefusedKey;
+                                                      << "" << kRefusedKey << FetchOutcome::Answer;
         QTest::newRow("unknown place") << "Atlantis"
-                                       << "demo-key" << kCityMessage;
-        QTest::newRow("a location cannot add a parameter") << "San Diego&units=metric"
-                                                           << "demo-key" << kCityMessage;
+                                       << "demo-key" << kCityMessage << FetchOutcome::Answer;
+        QTest::newRow("a location cannot add a parameter")
+            << "San Diego&units=metric"
+            << "demo-key" << kCityMessage << FetchOutcome::Answer;
         QTest::newRow("blocked account") << "San Diego"
-                                         << "blocked" << kNoValues;
+                                         << "blocked" << kNoValues << FetchOutcome::NoReading;
     }
     void serviceAnswers() {
         QFETCH(QString, location);
         QFETCH(QString, key);
         QFETCH(QString, expected);
+        QFETCH(FetchOutcome, outcome);
         m_service->setBlockedKeys({QStringLiteral("blocked")});
         m_key = key;
         QCOMPARE(getWeather(location), expected);
         QCOMPARE(m_service->requestCount(), 1);
         QVERIFY(m_recorder->messages.isEmpty());
+        QCOMPARE(m_outcome, outcome);
     }
 
     void maximumAsLastMember() {
@@ -138,6 +151,7 @@ private Q_SLOTS:
         QVERIFY2(
             report.contains(QLatin1String("in Nimbrel2021/08/31.Form2.getWeather at line 102")),
             qPrintable(report));
+        QCOMPARE(m_outcome, FetchOutcome::NoAnswer);
     }
 
     void timeLimitReported() {
@@ -149,6 +163,7 @@ private Q_SLOTS:
         QVERIFY2(report.startsWith(QLatin1String("The weather service did not answer within")),
                  qPrintable(report));
         QVERIFY(report.endsWith(errorReportText(QString(), kReportName, 102)));
+        QCOMPARE(m_outcome, FetchOutcome::NoAnswer);
     }
 
     // A fetch that starts while another is under way sends nothing and waits for the other to
@@ -157,11 +172,15 @@ private Q_SLOTS:
         m_service->setFault(Fault::Delay, 200ms);
         QString inner;
         bool innerSawBusy = false;
+        FetchOutcome innerOutcome = FetchOutcome::Reading;
         QTimer::singleShot(20, m_service, [&] {
             innerSawBusy = m_transfer->StillExecuting();
             inner = getWeather("London, UK");
+            innerOutcome = m_outcome;
         });
         const QString outer = getWeather("San Diego");
+        QCOMPARE(innerOutcome, FetchOutcome::Busy);
+        QCOMPARE(m_outcome, FetchOutcome::Reading);
         QVERIFY(innerSawBusy);
         QCOMPARE(m_service->requestLines(),
                  QStringList{"GET /data/2.5/weather?q=San%20Diego&APPID=demo-key HTTP/1.1"});
