@@ -4,7 +4,6 @@
 //   bench_weathertext [--benchmark_* options]
 #include "apperror.h"
 #include "guard.h"
-#include "messages.h"
 #include "sampleweatherservice.h"
 #include "transfer.h"
 #include "weatherrequest.h"
@@ -23,12 +22,15 @@ namespace {
 QString g_reply;
 
 // A report during a run would mean the reply was not read as intended.
-class AbortOnReport : public nimbrel::MessageSink {
+class AbortOnReport : public nimbrel::FailureReporter {
 public:
-    void show(const nimbrel::Message& message) override {
-        std::fprintf(stderr, "unexpected report: %s\n", qPrintable(message.text));
+    bool report(const QString& description, const QString& reportName, int line,
+                nimbrel::ReportMode) override {
+        std::fprintf(stderr, "unexpected report: %s\n",
+                     qPrintable(nimbrel::errorReportText(description, reportName, line)));
         std::abort();
     }
+    void closeReports(const QString&, int) override {}
 };
 
 void markerReadingAndText(benchmark::State& state) {
@@ -94,10 +96,10 @@ int main(int argc, char** argv) {
     }
     std::printf("reply: %lld characters\n", static_cast<long long>(g_reply.size()));
 
-    AbortOnReport sink;
-    nimbrel::setMessageSink(&sink);
+    AbortOnReport reports;
+    nimbrel::setFailureReporter(&reports);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    nimbrel::setMessageSink(nullptr);
+    nimbrel::setFailureReporter(nullptr);
     return 0;
 }

@@ -1,10 +1,13 @@
 #include "application.h"
 
+#include "failurereports.h"
 #include "forms.h"
 
 namespace nimbrel {
 
-Application::Application(int& argc, char** argv) : QApplication(argc, argv) {}
+Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
+    installFailureReports();
+}
 
 bool Application::notify(QObject* receiver, QEvent* event) {
     Form* form = nullptr;

@@ -1,11 +1,10 @@
-#include "guard.h"
+#include "failurereports.h"
 
 #include "messages.h"
 
 #include <QList>
 #include <QPointer>
 #include <algorithm>
-#include <new>
 
 namespace nimbrel {
 
@@ -56,17 +55,17 @@ private:
     int m_line;
 };
 
+class MessageBoxReporter final : public FailureReporter {
+public:
+    bool report(const QString& description, const QString& reportName, int line,
+                ReportMode mode) override;
+    void closeReports(const QString& reportName, int line) override;
+};
+
 } // namespace
 
-QString errorReportText(const QString& description, const QString& reportName, int line) {
-    return description + QLatin1String("\r\n") + QLatin1String("in Nimbrel2021/08/31.") +
-           reportName + QLatin1Char(' ') + QLatin1String("at line ") + QString::number(line) +
-           QLatin1String("\r\r") + QLatin1String("Please email screenshot of this message to ") +
-           QLatin1String(NIMBREL_SUPPORT_EMAIL);
-}
-
-bool reportFailure(const QString& description, const QString& reportName, int line,
-                   ReportMode mode) {
+bool MessageBoxReporter::report(const QString& description, const QString& reportName, int line,
+                                ReportMode mode) {
     if (isOnScreen(reportName, line))
         return false;
     const Message report{QStringLiteral("Application Error"),
@@ -82,7 +81,7 @@ bool reportFailure(const QString& description, const QString& reportName, int li
     return true;
 }
 
-void closeReports(const QString& reportName, int line) {
+void MessageBoxReporter::closeReports(const QString& reportName, int line) {
     auto& shown = reportsOnScreen();
     for (qsizetype i = shown.size() - 1; i >= 0; --i) {
         const OnScreenReport& r = shown[i];
@@ -94,31 +93,9 @@ void closeReports(const QString& reportName, int line) {
     }
 }
 
-QString describeCurrentException() {
-    const std::exception_ptr current = std::current_exception();
-    if (!current)
-        return QStringLiteral("Unexpected error");
-    try {
-        std::rethrow_exception(current);
-    } catch (const AppError& error) {
-        return error.description();
-    } catch (const std::bad_alloc&) {
-        return QStringLiteral("Out of memory");
-    } catch (const std::exception& error) {
-        const QString text = QString::fromUtf8(error.what()).trimmed();
-        return text.isEmpty() ? QStringLiteral("Unexpected error") : text;
-    } catch (...) {
-        return QStringLiteral("Unexpected error");
-    }
-}
-
-void Guard::fail(int line) noexcept {
-    // The guard is the last stop: whatever goes wrong while reporting must not escape into the
-    // event loop, so a report that cannot be shown is dropped.
-    try {
-        reportFailure(describeCurrentException(), m_reportName, line, m_mode);
-    } catch (...) {
-    }
+void installFailureReports() {
+    static MessageBoxReporter reporter;
+    setFailureReporter(&reporter);
 }
 
 } // namespace nimbrel

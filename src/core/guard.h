@@ -19,6 +19,17 @@ QString errorReportText(const QString& description, const QString& reportName, i
 // while the report waits for somebody to come by.
 enum class ReportMode { Modal, Modeless };
 
+// Where the guard's reports go. The core only words them; the user interface installs the
+// reporter that shows them (nothing is shown until one is installed).
+class FailureReporter {
+public:
+    virtual ~FailureReporter() = default;
+    virtual bool report(const QString& description, const QString& reportName, int line,
+                        ReportMode mode) = 0;
+    virtual void closeReports(const QString& reportName, int line) = 0;
+};
+void setFailureReporter(FailureReporter* reporter);
+
 // Shows the "Application Error" report; a modal one returns once it is dismissed, a modeless one
 // at once. While a report with the same name and line is still on screen, the same failure is
 // not shown again, so a display with the network down does not stack boxes. Returns false when
