@@ -2,12 +2,14 @@
 
 #include "session_bus.h"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QObject>
+#include <QPointer>
 #include <QVariantMap>
 
 namespace nimbrel {
@@ -19,11 +21,53 @@ const QString reason = QStringLiteral("Showing the weather full screen");
 // The portal's flag for "the session must not go idle".
 constexpr uint portalIdleFlag = 8;
 
+// A granted inhibition as the desktop answered it: the portal's request object, or the screen
+// saver's cookie. None when the desktop refused.
+QVariant grantedToken(const QDBusPendingCall& answer) {
+    const QDBusMessage reply = answer.reply();
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        return {};
+    return reply.arguments().constFirst();
+}
+
+void endInhibition(bool portal, const QVariant& token) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected() || !token.isValid())
+        return;
+    if (portal) {
+        const QString request = qvariant_cast<QDBusObjectPath>(token).path();
+        if (!request.isEmpty())
+            bus.send(QDBusMessage::createMethodCall(
+                portalService, request, QStringLiteral("org.freedesktop.portal.Request"),
+                QStringLiteral("Close")));
+        return;
+    }
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        screenSaverService, QStringLiteral("/org/freedesktop/ScreenSaver"), screenSaverService,
+        QStringLiteral("UnInhibit"));
+    call << token.toUInt();
+    bus.send(call);
+}
+
 // The desktop portal first (sandboxes and GNOME offer it), else the screen saver's own
 // interface (KDE and most others). Each answers with a token that ends the inhibition.
 class DBusIdleInhibitor final : public QObject, public IdleInhibitor {
 public:
-    ~DBusIdleInhibitor() override { release(); }
+    ~DBusIdleInhibitor() override {
+        release();
+        // The display went while the desktop was still answering: whatever it grants then is
+        // ended as it arrives, or it would stay held for as long as the program runs.
+        if (m_state == State::Asking && m_pending && QCoreApplication::instance()) {
+            QDBusPendingCallWatcher* pending = m_pending;
+            pending->setParent(QCoreApplication::instance());
+            const bool portal = m_route == Route::Portal;
+            connect(pending, &QDBusPendingCallWatcher::finished, pending,
+                    [portal](QDBusPendingCallWatcher* answer) {
+                        answer->deleteLater();
+                        endInhibition(portal, grantedToken(*answer));
+                    });
+        }
+    }
 
     void hold() override {
         m_wanted = true;
@@ -66,7 +110,9 @@ private:
             call.setAutoStartService(false);
         }
         m_state = State::Asking;
+        m_route = route;
         auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
+        m_pending = watcher;
         connect(watcher, &QDBusPendingCallWatcher::finished, this,
                 [this, route](QDBusPendingCallWatcher* answer) {
                     answer->deleteLater();
@@ -75,8 +121,8 @@ private:
     }
 
     void answered(Route route, const QDBusPendingCall& answer) {
-        const QDBusMessage reply = answer.reply();
-        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
+        m_token = grantedToken(answer);
+        if (!m_token.isValid()) {
             // Not offered here (or refused): the next route, then nothing, and no error shown.
             // A release asked for meanwhile still stops the next route before it is tried.
             m_state = State::Released;
@@ -85,10 +131,6 @@ private:
                 ask(m_route);
             return;
         }
-        if (route == Route::Portal)
-            m_portalRequest = qvariant_cast<QDBusObjectPath>(reply.arguments().constFirst()).path();
-        else
-            m_cookie = reply.arguments().constFirst().toUInt();
         m_state = State::Held;
         // Released while the desktop was still answering.
         if (!m_wanted)
@@ -97,29 +139,15 @@ private:
 
     void drop() {
         m_state = State::Released;
-        QDBusConnection bus = QDBusConnection::sessionBus();
-        if (!bus.isConnected())
-            return;
-        if (m_route == Route::Portal) {
-            if (m_portalRequest.isEmpty())
-                return;
-            bus.send(QDBusMessage::createMethodCall(
-                portalService, m_portalRequest, QStringLiteral("org.freedesktop.portal.Request"),
-                QStringLiteral("Close")));
-        } else {
-            QDBusMessage call = QDBusMessage::createMethodCall(
-                screenSaverService, QStringLiteral("/org/freedesktop/ScreenSaver"),
-                screenSaverService, QStringLiteral("UnInhibit"));
-            call << m_cookie;
-            bus.send(call);
-        }
+        endInhibition(m_route == Route::Portal, m_token);
+        m_token.clear();
     }
 
     State m_state = State::Released;
     Route m_route = Route::Portal;
     bool m_wanted = false;
-    QString m_portalRequest;
-    uint m_cookie = 0;
+    QVariant m_token;
+    QPointer<QDBusPendingCallWatcher> m_pending;
 };
 
 } // namespace

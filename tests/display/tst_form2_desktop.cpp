@@ -4,6 +4,7 @@
 #include "displayfixture.h"
 
 #include <QDBusConnection>
+#include <QDBusContext>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QProcess>
@@ -43,15 +44,34 @@ private:
     InhibitLog& m_log;
 };
 
-class FakePortal : public QObject {
+class FakePortal : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Inhibit")
 public:
     FakePortal(QDBusConnection bus, InhibitLog& log) : m_bus(std::move(bus)), m_log(log) {}
     uint lastFlags = 0;
+    // While set, requests wait for answerWaiting(): a desktop slow to answer.
+    bool holdAnswers = false;
+
+    void answerWaiting() {
+        for (const QDBusMessage& request : std::as_const(m_waiting))
+            m_bus.send(request.createReply(QVariant::fromValue(grant())));
+        m_waiting.clear();
+    }
+
 public Q_SLOTS:
     QDBusObjectPath Inhibit(const QString&, uint flags, const QVariantMap&) {
         lastFlags = flags;
+        if (holdAnswers) {
+            setDelayedReply(true);
+            m_waiting.append(message());
+            return {};
+        }
+        return grant();
+    }
+
+private:
+    QDBusObjectPath grant() {
         m_log.take();
         const QString path =
             QStringLiteral("/org/freedesktop/portal/desktop/request/t/%1").arg(m_log.asked);
@@ -59,9 +79,9 @@ public Q_SLOTS:
         return QDBusObjectPath(path);
     }
 
-private:
     QDBusConnection m_bus;
     InhibitLog& m_log;
+    QList<QDBusMessage> m_waiting;
 };
 
 class FakeScreenSaver : public QObject {
@@ -98,6 +118,7 @@ private Q_SLOTS:
     void cleanup() { fixture.tearDown(); }
     void portalInhibitsWhileShown();
     void screenSaverInhibitsWithoutPortal();
+    void closedBeforeTheDesktopAnswers();
     void nothingHeldWithoutKeepAwake();
     void resumeFetchesAtOnce();
     void reconnectFetchesAtMostOncePerMinute();
@@ -170,6 +191,27 @@ void TestForm2Desktop::screenSaverInhibitsWithoutPortal() {
     walkDisplay(log);
     desktop.unregisterService(QStringLiteral("org.freedesktop.ScreenSaver"));
     QDBusConnection::disconnectFromBus(QStringLiteral("saver"));
+}
+
+// The display goes before the desktop has answered: what the desktop grants afterwards is ended
+// as it arrives, not held for as long as the program runs.
+void TestForm2Desktop::closedBeforeTheDesktopAnswers() {
+    QDBusConnection desktop = QDBusConnection::connectToBus(m_address, QStringLiteral("portal1"));
+    InhibitLog log;
+    FakePortal portal(desktop, log);
+    QVERIFY(desktop.registerObject(QStringLiteral("/org/freedesktop/portal/desktop"), &portal,
+                                   QDBusConnection::ExportAllSlots));
+    QVERIFY(desktop.registerService(QStringLiteral("org.freedesktop.portal.Desktop")));
+    SaveSetting(QStringLiteral("Check4"), QStringLiteral("1"));
+    portal.holdAnswers = true;
+    DisplayFixture::openDisplay();
+    QVERIFY(Forms::unload(FormId::Form2));
+    QCOMPARE(log.asked, 0);
+    portal.answerWaiting();
+    QCOMPARE(log.asked, 1);
+    QTRY_COMPARE_WITH_TIMEOUT(log.held, 0, 5000);
+    desktop.unregisterService(QStringLiteral("org.freedesktop.portal.Desktop"));
+    QDBusConnection::disconnectFromBus(QStringLiteral("portal1"));
 }
 
 void TestForm2Desktop::nothingHeldWithoutKeepAwake() {
