@@ -623,6 +623,15 @@ void Form1Test::endWhileDisplayWaitsBehindKeyTest() {
     bool keyTestOver = false;
     bool tickOver = false;
     bool tickWaited = false;
+    // Should anything still wait two seconds after the close, end the transfer so the test can
+    // tell.
+    bool stillWaiting = false;
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    connect(&watchdog, &QTimer::timeout, [&] {
+        stillWaiting = true;
+        sharedTransfer().abort();
+    });
     connect(m_service.get(), &sample::SampleWeatherService::requestReceived, display, [&] {
         QTimer::singleShot(0, display, [&] {
             display->setTickCountForTesting(599);
@@ -631,18 +640,10 @@ void Form1Test::endWhileDisplayWaitsBehindKeyTest() {
         });
         QTimer::singleShot(0, form, [&] {
             tickWaited = sharedTransfer().StillExecuting() && !tickOver;
+            watchdog.start(2s);
             form->close();
         });
     });
-    // Should anything still wait after two seconds, end the transfer so the test can tell.
-    bool stillWaiting = false;
-    QTimer watchdog;
-    watchdog.setSingleShot(true);
-    connect(&watchdog, &QTimer::timeout, [&] {
-        stillWaiting = true;
-        sharedTransfer().abort();
-    });
-    watchdog.start(2s);
     QTimer::singleShot(0, keys, [&] {
         keys->PushButton3_Click();
         keyTestOver = true;
