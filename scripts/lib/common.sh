@@ -19,6 +19,12 @@ NIMBREL_TEST_PACKAGES=(
     desktop-file-utils appstream dpkg-dev
     python3 dbus-daemon librsvg2-bin libbenchmark-dev locales
 )
+# Only scripts/windows installs these: the 64-bit MinGW toolchain that Qt for Windows and the
+# program are built with, Wine to run and test the result, NSIS for the installer.
+NIMBREL_WINDOWS_PACKAGES=(
+    g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+    wine wine64 nsis zip xvfb xauth x11-utils fonts-liberation dpkg-dev
+)
 
 nimbrel_missing_packages() {
     local p
