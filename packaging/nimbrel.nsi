@@ -2,7 +2,9 @@
 ; Installs for all users into Program Files, adds a Start-menu shortcut and registers the
 ; uninstaller with Apps & features. The user's settings under HKCU\Software\Corvane\Nimbrel are
 ; theirs: uninstalling leaves them.
-Unicode true
+; A 64-bit installer for a 64-bit program: it runs where the program can, and sees the 64-bit
+; Program Files and registry without redirection.
+Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 ManifestDPIAware true

@@ -6,7 +6,6 @@
 nimbrel_win_measure_under_xvfb() {
     local work=$1 seconds=$2 service_pid program_pid wid pid before after w_before w_after
     nimbrel_win_new_prefix "$work"
-    wineserver -p
     wine reg add 'HKCU\Software\Corvane\Nimbrel' /v APIKey /t REG_SZ /d demo-key /f >/dev/null
     "$NIMBREL_WIN_HOST_BUILD/tools/sample-weather-service/sample-weather-service" --port 18473 \
         >"$work/service.out" &

@@ -193,6 +193,8 @@ nimbrel_win_new_prefix() {
     nimbrel_win_runtime_env
     wine wineboot --init >/dev/null 2>&1
     wineserver -w
+    # One server for the whole run instead of one per program started.
+    wineserver -p
     cp /usr/share/fonts/truetype/liberation/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
     local substitutes='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes'
     wine reg add "$substitutes" /v Arial /t REG_SZ /d "Liberation Sans" /f >/dev/null
@@ -214,8 +216,8 @@ nimbrel_win_check_installer() {
     local dir="$WINEPREFIX/drive_c/Program Files/Nimbrel"
     local uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Nimbrel'
     local status=0 pid
+    # wine returns when the program it started has ended.
     wine "$setup" /S
-    wineserver -w
     [ -f "$dir/nimbrel.exe" ] || { echo "FAIL: installer: no nimbrel.exe in Program Files"; status=1; }
     [ -f "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Nimbrel.lnk" ] ||
         { echo "FAIL: installer: no Start-menu shortcut"; status=1; }
@@ -237,8 +239,13 @@ nimbrel_win_check_installer() {
     kill "$pid" 2>/dev/null || true
     wine taskkill /f /im nimbrel.exe >/dev/null 2>&1 || true
     wait "$pid" 2>/dev/null || true
-    wine "$dir/uninstall.exe" /S "_?=C:\\Program Files\\Nimbrel"
-    wineserver -w
+    # The uninstaller hands over to a copy of itself in the temporary folder and returns at once;
+    # its registration goes last.
+    wine "$dir/uninstall.exe" /S
+    for _ in $(seq 150); do
+        wine reg query "$uninstall" >/dev/null 2>&1 || break
+        sleep 0.2
+    done
     [ ! -f "$dir/nimbrel.exe" ] || { echo "FAIL: uninstaller left nimbrel.exe"; status=1; }
     ! wine reg query "$uninstall" >/dev/null 2>&1 ||
         { echo "FAIL: uninstaller left its registration"; status=1; }
@@ -253,7 +260,6 @@ nimbrel_win_check_installer() {
 nimbrel_win_test_under_xvfb() {
     local work=$1 status=0
     nimbrel_win_new_prefix "$work"
-    wineserver -p
     echo "== Windows test suite under Wine"
     NIMBREL_THROWAWAY_REGISTRY=1 ctest --test-dir "$NIMBREL_WIN_BUILD" --output-on-failure \
         -E "$NIMBREL_WIN_NOT_UNDER_WINE" || status=1
