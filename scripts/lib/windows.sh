@@ -274,4 +274,4 @@ nimbrel_win_test_under_xvfb() {
 }
 
 # Tests of the Windows build that cannot run under Wine (see the README for why).
-NIMBREL_WIN_NOT_UNDER_WINE='^$'
+NIMBREL_WIN_NOT_UNDER_WINE='^(tst_sampleservice|tst_fontcommands)$'

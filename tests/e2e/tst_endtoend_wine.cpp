@@ -164,7 +164,7 @@ void EndToEndWine::fullRoundTrip() {
     QTRY_VERIFY_WITH_TIMEOUT(displayUp(), 20000);
     QTRY_VERIFY_WITH_TIMEOUT(settingsWindow().id == 0, 10000);
     // White text on black: the place, the temperature, the summary, low and high.
-    QTRY_COMPARE_WITH_TIMEOUT(textBands(screen, 0xffffff), 5, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(textBands(screen, 0xffffff), 5, 30000);
     // The display's load ticks the keep-awake box, which stores it.
     QCOMPARE(registry().value(QStringLiteral("Check4")), QStringLiteral("1"));
 
