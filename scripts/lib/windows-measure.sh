@@ -12,6 +12,9 @@ nimbrel_win_measure_under_xvfb() {
     service_pid=$!
     wine "$NIMBREL_WIN_BUILD/tests/e2e/nimbrel-e2e.exe" &
     program_pid=$!
+    # This runs in a process of its own (scripts/windows __measure-under-xvfb): whatever ends it
+    # takes the service and Wine with it.
+    trap 'kill "$program_pid" "$service_pid" 2>/dev/null; wineserver -k 2>/dev/null' EXIT
     wid=$(timeout 120 xdotool search --sync --onlyvisible --name '^Nimbrel$' | head -n 1)
     # The start button's centre in the client area; Wine's own frame, if any, comes first.
     local geometry width height side title
