@@ -15,11 +15,17 @@ NIMBREL_RUN_PACKAGES=(
 NIMBREL_TEST_PACKAGES=(
     xvfb xauth x11-utils
     clang clang-format libclang-rt-14-dev
-    g++-mingw-w64-i686 binutils-mingw-w64-i686
+    g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
     desktop-file-utils appstream dpkg-dev
     python3 dbus-daemon librsvg2-bin libbenchmark-dev locales
     man-db groff-base
     weston
+)
+# Only scripts/windows installs these: the 64-bit MinGW toolchain that Qt for Windows and the
+# program are built with, Wine to run and test the result, NSIS for the installer.
+NIMBREL_WINDOWS_PACKAGES=(
+    g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+    wine wine64 nsis zip xvfb xauth x11-utils fonts-liberation dpkg-dev
 )
 
 nimbrel_missing_packages() {

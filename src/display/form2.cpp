@@ -6,6 +6,7 @@
 #include "convert.h"
 #include "drawingband.h"
 #include "guard.h"
+#include "hidekey.h"
 #include "measuringlabel.h"
 #include "refreshschedule.h"
 #include "settings.h"
@@ -311,7 +312,7 @@ bool Form2::event(QEvent* event) {
     switch (event->type()) {
     case QEvent::KeyPress: {
         auto* key = static_cast<QKeyEvent*>(event);
-        int keyCode = key->key();
+        int keyCode = displayKeyCode(*key);
         Form_KeyDown(keyCode, key->modifiers());
         if (keyCode == 0) {
             event->accept();

@@ -5,7 +5,7 @@
 set -u
 windres=$1 rc=$2 work=$3
 if ! command -v "$windres" >/dev/null; then
-    echo "SKIP: $windres is not installed (Debian: binutils-mingw-w64-i686)"
+    echo "SKIP: $windres is not installed (Debian: binutils-mingw-w64-x86-64)"
     exit 77
 fi
 mkdir -p "$work"

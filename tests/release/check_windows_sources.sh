@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# Compiles the Windows-only sources for a 32-bit Windows target, syntax only, against the Qt
-# headers of the host: they cannot be built here, but they must keep compiling.
+# Compiles the Windows-only sources for 64-bit Windows, syntax only, against the Qt headers of
+# the host, so they keep compiling on machines without Qt for Windows (scripts/windows builds it).
 # usage: check_windows_sources.sh <compiler> <Qt headers folder> <flags file> <source>...
 set -u
 compiler=$1 qt=$2 flags=$3
 shift 3
 if ! command -v "$compiler" >/dev/null; then
-    echo "SKIP: $compiler is not installed (Debian: g++-mingw-w64-i686)"
+    echo "SKIP: $compiler is not installed (Debian: g++-mingw-w64-x86-64-posix)"
     exit 77
 fi
 status=0
