@@ -19,7 +19,7 @@ for source in "$@"; do
     # Qt's own headers trip -Wattributes on dllimport redeclarations under MinGW, hence
     # -isystem; our sources get the full warning set as errors.
     if "$compiler" -std=c++20 -fsyntax-only -Wall -Wextra -Wpedantic -Werror \
-        -isystem "$qt" -isystem "$qt/QtCore" -isystem "$qt/QtGui" -isystem "$qt/QtWidgets" \
+        -isystem "$qt" -isystem "$qt/QtCore" -isystem "$qt/QtGui" -isystem "$qt/QtWidgets" -isystem "$qt/QtNetwork" \
         "@$flags" "$source"; then
         echo "ok: $source"
     else
