@@ -6,7 +6,7 @@
 #include "messages.h"
 #include "open_url.h"
 #include "pushbutton.h"
-#include "settings.h"
+#include "settingsschema.h"
 #include "styling.h"
 #include "transfer.h"
 #include "weatherrequest.h"
@@ -32,7 +32,7 @@ namespace nimbrel {
 namespace {
 
 QString storedKey() {
-    return GetSetting(QStringLiteral("APIKey"), "");
+    return settings::text(settings::Key::APIKey, settings::User::KeyWindow);
 }
 
 // The key test asks for the place the user has typed on the settings window, which need not
@@ -173,7 +173,7 @@ void Form3::Form_Unload() {
 }
 
 void Form3::Text1_Change() {
-    SaveSetting(QStringLiteral("APIKey"), Text1->text());
+    settings::save(settings::Key::APIKey, settings::User::KeyWindow, Text1->text());
 }
 
 void Form3::Text1_GotFocus(Qt::FocusReason reason) {

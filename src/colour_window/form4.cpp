@@ -2,11 +2,10 @@
 
 #include "apperror.h"
 #include "controls.h"
-#include "convert.h"
 #include "dialogs.h"
 #include "guard.h"
 #include "pushbutton.h"
-#include "settings.h"
+#include "settingsschema.h"
 #include "styling.h"
 
 #include <QGroupBox>
@@ -21,9 +20,6 @@
 namespace nimbrel {
 
 namespace {
-
-const QString kFontColor = QStringLiteral("Font Color");
-const QString kBackgroundColor = QStringLiteral("Background Color");
 
 QColor swatchColour(const QLabel* swatch) {
     return swatch->palette().color(QPalette::Window);
@@ -98,12 +94,14 @@ void Form4::Form_Load() {
     g(104, [this] { setWindowTitle(productName()); });
     if (g(106, [] { return handPointerPresent(); }).value_or(false))
         g(108, [this] { loadHandPointer(this); });
+    using settings::Key;
+    constexpr auto user = settings::User::ColourWindow;
     // A stored colour that is no colour leaves its swatch with the button face of step 100.
     g(110, [this] {
-        setSwatchColour(Label1, colourFromNumber(toLong(GetSetting(kFontColor, qint64(16777215)))));
+        setSwatchColour(Label1, colourFromNumber(settings::colour(Key::FontColor, user)));
     });
     g(112, [this] {
-        setSwatchColour(Label2, colourFromNumber(toLong(GetSetting(kBackgroundColor, qint64(0)))));
+        setSwatchColour(Label2, colourFromNumber(settings::colour(Key::BackgroundColor, user)));
     });
 }
 
@@ -115,15 +113,15 @@ void Form4::Form_Unload() {
 // escaping into the event loop.
 void Form4::Label1_Click() {
     Guard g(QStringLiteral("Form4.Label1_Click"));
-    g(100, [this] { pickColour(Label1, kFontColor); });
+    g(100, [this] { pickColour(Label1, settings::Key::FontColor); });
 }
 
 void Form4::Label2_Click() {
     Guard g(QStringLiteral("Form4.Label2_Click"));
-    g(100, [this] { pickColour(Label2, kBackgroundColor); });
+    g(100, [this] { pickColour(Label2, settings::Key::BackgroundColor); });
 }
 
-void Form4::pickColour(QLabel* swatch, const QString& key) {
+void Form4::pickColour(QLabel* swatch, settings::Key key) {
     QColor colour = swatchColour(swatch);
     const QPointer<QLabel> alive(swatch);
     colourPicker().pick(this, colour);
@@ -132,7 +130,8 @@ void Form4::pickColour(QLabel* swatch, const QString& key) {
     setSwatchColour(swatch, colour);
     // Written after Cancel too: the swatch's colour then goes to the store unchanged, so a key
     // that was absent becomes present.
-    SaveSetting(key, QString::number(numberFromColour(swatchColour(swatch))));
+    settings::save(key, settings::User::ColourWindow,
+                   QString::number(numberFromColour(swatchColour(swatch))));
 }
 
 void Form4::PushButton1_Click() {

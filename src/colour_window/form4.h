@@ -11,6 +11,9 @@ class QLineEdit;
 namespace nimbrel {
 
 class PushButton;
+namespace settings {
+enum class Key;
+}
 
 // Stored colours are the decimal text of 0x00BBGGRR: red sits in the low byte ("255" is red).
 // Numbers outside 0..0xFFFFFF are no colour and throw "Invalid property value".
@@ -35,7 +38,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void pickColour(QLabel* swatch, const QString& key);
+    void pickColour(QLabel* swatch, settings::Key key);
 
     QLineEdit* Text1;
     QGroupBox* Frame2;

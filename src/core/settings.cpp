@@ -387,16 +387,26 @@ QByteArray iniWithValue(const QByteArray& content, const QString& section, const
 
 namespace {
 
-// The display reads the alignment for every line of every tick. The file is still read each
-// time, so every change is seen at once, but the same bytes are not gone through again: the index
-// is kept with the exact content it came from.
-std::unique_ptr<IniIndex>& cachedIndex() {
-    static std::unique_ptr<IniIndex> cached;
-    return cached;
+// What the store keeps between calls, in one place. Nothing kept stands in for a read: each
+// piece is checked against what it came from, so every read still sees the last write.
+struct StoreState {
+    // Where the tests put the store; empty for the platform's own place.
+    QString testFile;
+    // The display reads the alignment for every line of every tick. The file is still read each
+    // time, so every change is seen at once, but the same bytes are not gone through again: the
+    // index is kept with the exact content it came from.
+    std::unique_ptr<IniIndex> index;
+    // Stores whose leftovers of cut-off saves have been cleared away in this process.
+    QSet<QString> tidied;
+};
+
+StoreState& state() {
+    static StoreState kept;
+    return kept;
 }
 
 const IniIndex& indexOf(const QByteArray& content) {
-    std::unique_ptr<IniIndex>& cached = cachedIndex();
+    std::unique_ptr<IniIndex>& cached = state().index;
     const auto same = [&content](const QByteArray& known) {
         return known.size() == content.size() &&
                (known.constData() == content.constData() || content.isEmpty() ||
@@ -417,7 +427,7 @@ const IniIndex& indexOf(const QByteArray& content) {
 // An interrupted save of an earlier run may have left its temporary file behind; the first use
 // of a store in this process clears them away.
 void tidyOnFirstUse(const QString& path) {
-    static QSet<QString> tidied;
+    QSet<QString>& tidied = state().tidied;
     if (tidied.contains(path))
         return;
     tidied.insert(path);
@@ -448,7 +458,7 @@ public:
         QDir().mkpath(QFileInfo(m_path).absolutePath());
         writeStoreFileAtomically(m_path, *pieces);
         // The next read indexes the new file; the old one's bytes need not be held meanwhile.
-        cachedIndex().reset();
+        state().index.reset();
     }
 
     QString location() const override { return m_path; }
@@ -467,15 +477,11 @@ std::unique_ptr<SettingsBackend> iniFileSettingsBackend(const QString& path) {
 
 namespace {
 
-QString& testFile() {
-    static QString path;
-    return path;
-}
-
-// Made afresh for every call: the store holds no state, so nothing can go stale.
+// Made afresh for every call, so a new test file or a changed configuration folder counts at once.
 std::unique_ptr<detail::SettingsBackend> store() {
-    if (!testFile().isEmpty())
-        return detail::iniFileSettingsBackend(testFile());
+    const QString& testFile = detail::state().testFile;
+    if (!testFile.isEmpty())
+        return detail::iniFileSettingsBackend(testFile);
     return detail::platformSettingsBackend();
 }
 
@@ -506,7 +512,7 @@ QString settingsLocation() {
 }
 
 void setSettingsFileForTesting(const QString& path) {
-    testFile() = path;
+    detail::state().testFile = path;
 }
 
 } // namespace nimbrel

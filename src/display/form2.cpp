@@ -3,13 +3,12 @@
 #include "apperror.h"
 #include "comeback.h"
 #include "controls.h"
-#include "convert.h"
 #include "drawingband.h"
 #include "guard.h"
 #include "hidekey.h"
 #include "measuringlabel.h"
 #include "refreshschedule.h"
-#include "settings.h"
+#include "settingsschema.h"
 #include "styling.h"
 #include "transfer.h"
 #include "weatherrequest.h"
@@ -86,8 +85,8 @@ QColor colourFromStored(qint32 value) {
     return QGuiApplication::palette().color(systemRoles[index]);
 }
 
-QColor storedColour(const QString& key, qint64 defaultValue) {
-    return colourFromStored(toLong(GetSetting(key, defaultValue)));
+QColor storedColour(settings::Key key, settings::User user) {
+    return colourFromStored(settings::colour(key, user));
 }
 
 void setRole(QWidget* widget, QPalette::ColorRole role, const QColor& colour) {
@@ -227,14 +226,14 @@ void Form2::Form_Load() {
     g(102, [&] { setWindowIcon(applicationIcon()); });
     g(104, [&] {
         setCheckValue(settingsBox(QStringLiteral("Check1")),
-                      toInteger(GetSetting(QStringLiteral("Check1"), qint64(0))));
+                      settings::whole(settings::Key::Check1, settings::User::Display));
     });
     if (gone(self))
         return;
     g(106, [&] { m_label1->setVisible(!isTicked(settingsBox(QStringLiteral("Check1")))); });
     g(108, [&] {
         setCheckValue(settingsBox(QStringLiteral("Check4")),
-                      toInteger(GetSetting(QStringLiteral("Check4"), qint64(1))));
+                      settings::whole(settings::Key::Check4, settings::User::Display));
     });
     if (gone(self))
         return;
@@ -450,7 +449,9 @@ QString Form2::fetchWeather(bool scheduled, FetchOutcome* outcome) {
     // Loading the settings window for its boxes lets events run.
     if (gone(self))
         return {};
-    const auto readKey = [] { return GetSetting(QStringLiteral("APIKey"), QStringLiteral("")); };
+    const auto readKey = [] {
+        return settings::text(settings::Key::APIKey, settings::User::Display);
+    };
     const bool ofOpening = m_openings > 0 && !scheduled;
     if (ofOpening && m_openingGotNoAnswer) {
         // What the failed fetch would have been built from: no reply.
@@ -501,22 +502,19 @@ void Form2::applyFontSettings(Guard& g, int line, QWidget* target) {
             target->setFont(font);
         });
     };
-    change([](QFont& f) { f.setFamily(GetSetting(QStringLiteral("FontName"), "Arial")); });
-    change([](QFont& f) { f.setBold(isTrue(GetSetting(QStringLiteral("FontBold"), "True"))); });
-    change(
-        [](QFont& f) { f.setItalic(isTrue(GetSetting(QStringLiteral("FontItalic"), "False"))); });
+    using settings::Key;
+    constexpr auto user = settings::User::Display;
+    change([](QFont& f) { f.setFamily(settings::text(Key::FontName, user)); });
+    change([](QFont& f) { f.setBold(settings::boolean(Key::FontBold, user)); });
+    change([](QFont& f) { f.setItalic(settings::boolean(Key::FontItalic, user)); });
     change([](QFont& f) {
-        const qint16 size = toInteger(GetSetting(QStringLiteral("FontSize"), "72"));
+        const qint16 size = settings::whole(Key::FontSize, user);
         if (size <= 0 || size > kLargestFontSize)
             throw AppError::invalidPropertyValue();
         f.setPointSize(size);
     });
-    change([](QFont& f) {
-        f.setStrikeOut(isTrue(GetSetting(QStringLiteral("FontStrikeThru"), "False")));
-    });
-    change([](QFont& f) {
-        f.setUnderline(isTrue(GetSetting(QStringLiteral("FontUnderLine"), "False")));
-    });
+    change([](QFont& f) { f.setStrikeOut(settings::boolean(Key::FontStrikeThru, user)); });
+    change([](QFont& f) { f.setUnderline(settings::boolean(Key::FontUnderLine, user)); });
 }
 
 void Form2::ReLoadStyle() {
@@ -526,12 +524,10 @@ void Form2::ReLoadStyle() {
         return;
     Guard g(QStringLiteral("Form2.ReLoadStyle"));
     silenceWhenGone(g);
-    const auto fontColour = [](qint64 defaultValue) {
-        return storedColour(QStringLiteral("Font Color"), defaultValue);
-    };
-    const auto backgroundColour = [] {
-        return storedColour(QStringLiteral("Background Color"), qint64(0));
-    };
+    using settings::Key;
+    using settings::User;
+    const auto fontColour = [](User user) { return storedColour(Key::FontColor, user); };
+    const auto backgroundColour = [] { return storedColour(Key::BackgroundColor, User::Display); };
 
     g(100, [&] {
         m_lblData->hide();
@@ -545,16 +541,16 @@ void Form2::ReLoadStyle() {
     if (gone(self))
         return;
     applyFontSettings(g, 104, m_lblData);
-    g(106, [&] { setRole(m_lblData, QPalette::WindowText, fontColour(0xFFFFFF)); });
+    g(106, [&] { setRole(m_lblData, QPalette::WindowText, fontColour(User::Display)); });
     g(106, [&] { setRole(m_lblData, QPalette::Window, backgroundColour()); });
     g(108, [&] {
-        const bool centred = toInteger(GetSetting(QStringLiteral("Combo1"), qint64(1))) == 1;
+        const bool centred = settings::whole(Key::Combo1, User::Display) == 1;
         m_lblData->setAlignment((centred ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop);
     });
     g(110, [&] { setRole(this, QPalette::Window, backgroundColour()); });
     applyFontSettings(g, 112, m_picture1);
     g(114, [&] { setRole(this, QPalette::Window, backgroundColour()); });
-    g(114, [&] { setRole(m_picture1, QPalette::WindowText, fontColour(0xFFFFFF)); });
+    g(114, [&] { setRole(m_picture1, QPalette::WindowText, fontColour(User::Display)); });
     g(114, [&] { setRole(m_picture1, QPalette::Window, backgroundOf(this)); });
     g(116, [] { processPendingEvents(); });
     if (gone(self))
@@ -571,8 +567,8 @@ void Form2::ReLoadStyle() {
         return;
     g(122, [&] { placeBand(); });
     g(124, [&] { setRole(m_lblData, QPalette::Window, backgroundOf(this)); });
-    g(124, [&] { setRole(m_lblData, QPalette::WindowText, fontColour(0xFFFFFF)); });
-    g(126, [&] { setRole(m_label1, QPalette::WindowText, fontColour(0x00FF00)); });
+    g(124, [&] { setRole(m_lblData, QPalette::WindowText, fontColour(User::Display)); });
+    g(126, [&] { setRole(m_label1, QPalette::WindowText, fontColour(User::ExitHint)); });
     g(126, [&] { setRole(m_label1, QPalette::Window, backgroundColour()); });
     g(128, [&] { setHideIdle(); });
 }
@@ -641,7 +637,7 @@ void Form2::drawTick(Guard& g, const QPointer<Form2>& self) {
         // Read for every line, so a change of alignment shows from the next line on. A value
         // that cannot be read is reported and the line drawn from the left edge.
         g(112, [&] {
-            if (toInteger(GetSetting(QStringLiteral("Combo1"), qint64(1))) == 1)
+            if (settings::whole(settings::Key::Combo1, settings::User::Display) == 1)
                 x = centredLineX(drawing.size.width(), fitted.width);
         });
         // An empty line only moves the drawing position down.

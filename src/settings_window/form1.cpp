@@ -2,12 +2,11 @@
 
 #include "apperror.h"
 #include "controls.h"
-#include "convert.h"
 #include "form2.h"
 #include "guard.h"
 #include "messages.h"
 #include "pushbutton.h"
-#include "settings.h"
+#include "settingsschema.h"
 #include "styling.h"
 
 #include <QCheckBox>
@@ -44,6 +43,10 @@ QString boolText(bool value) {
 // The decimal text of a point size: "72" for 72, "10.5" for 10.5, never an exponent.
 QString sizeText(double size) {
     return QString::number(size, 'g', 15);
+}
+
+void storeValue(settings::Key key, const QString& value) {
+    settings::save(key, settings::User::SettingsWindow, value);
 }
 
 // The change handlers of the boxes, buttons, list and location have no guard of their own and
@@ -175,8 +178,13 @@ void Form1::buildControls() {
 }
 
 void Form1::connectHandlers() {
-    for (QCheckBox* box : {Check1, Check2, Check3, Check4, Check5, Check6, Check7})
-        connect(box, &QCheckBox::stateChanged, this, [box] { Check_Click(box); });
+    using settings::Key;
+    const std::pair<QCheckBox*, Key> boxes[] = {
+        {Check1, Key::Check1}, {Check2, Key::Check2}, {Check3, Key::Check3}, {Check4, Key::Check4},
+        {Check5, Key::Check5}, {Check6, Key::Check6}, {Check7, Key::Check7}};
+    for (const auto& [box, key] : boxes)
+        connect(box, &QCheckBox::stateChanged, this,
+                [box = box, key = key] { Check_Click(box, key); });
     // Only the button that becomes selected runs the handler; the one losing the selection
     // has nothing to add, since both handlers store both buttons.
     for (QRadioButton* option : {Option1, Option2})
@@ -185,11 +193,10 @@ void Form1::connectHandlers() {
                 Option_Click();
         });
     connect(Combo1, &QComboBox::currentIndexChanged, this, [this](int index) {
-        storeQuietly([index] { SaveSetting(QStringLiteral("Combo1"), QString::number(index)); });
+        storeQuietly([index] { storeValue(Key::Combo1, QString::number(index)); });
     });
-    connect(Text1, &QLineEdit::textChanged, this, [](const QString& text) {
-        storeQuietly([&text] { SaveSetting(QStringLiteral("Text1"), text); });
-    });
+    connect(Text1, &QLineEdit::textChanged, this,
+            [](const QString& text) { storeQuietly([&text] { storeValue(Key::Text1, text); }); });
 
     connect(PushButton1, &PushButton::clicked, this, &Form1::PushButton1_Click);
     connect(PushButton2, &PushButton::clicked, this, &Form1::PushButton2_Click);
@@ -200,7 +207,7 @@ void Form1::connectHandlers() {
     connect(PushButton7, &PushButton::clicked, this, &Form1::PushButton7_Click);
 }
 
-void Form1::Check_Click(QCheckBox* box) {
+void Form1::Check_Click(QCheckBox* box, settings::Key key) {
     QString state;
     switch (box->checkState()) {
     case Qt::Unchecked:
@@ -216,20 +223,20 @@ void Form1::Check_Click(QCheckBox* box) {
     // A box shown greyed from the store goes back to two states once it has been changed.
     if (box->checkState() != Qt::PartiallyChecked)
         box->setTristate(false);
-    storeQuietly([box, &state] { SaveSetting(box->objectName(), state); });
+    storeQuietly([key, &state] { storeValue(key, state); });
 }
 
 void Form1::Option_Click() {
     storeQuietly([this] {
-        SaveSetting(QStringLiteral("Option1"),
-                    Option1->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
-        SaveSetting(QStringLiteral("Option2"),
-                    Option2->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+        storeValue(settings::Key::Option1,
+                   Option1->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+        storeValue(settings::Key::Option2,
+                   Option2->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
     });
 }
 
-void Form1::setCheckFromStore(QCheckBox* box, qint64 defaultState) {
-    setCheckValue(box, toInteger(GetSetting(box->objectName(), defaultState)));
+void Form1::setCheckFromStore(QCheckBox* box, settings::Key key) {
+    setCheckValue(box, settings::whole(key, settings::User::SettingsWindow));
 }
 
 namespace {
@@ -268,24 +275,22 @@ void Form1::Form_Load() {
     if (g(102, [] { return handPointerPresent(); }).value_or(false))
         g(104, [this] { loadHandPointer(this); });
     g(106, [this] { setCaptionIconAndTitle(); });
-    g(128, [this] { setCheckFromStore(Check1, 0); });
-    g(130, [this] { setCheckFromStore(Check2, 1); });
-    g(132, [this] { setCheckFromStore(Check3, 1); });
-    g(134, [this] { setCheckFromStore(Check4, 0); });
-    g(136, [this] { setCheckFromStore(Check5, 1); });
-    g(138, [this] { setCheckFromStore(Check6, 1); });
-    g(140, [this] { setCheckFromStore(Check7, 1); });
-    g(142, [this] { Text1->setText(GetSetting(QStringLiteral("Text1"), "San Diego CA")); });
-    g(144, [this] {
-        setOption(Option1, toDouble(GetSetting(QStringLiteral("Option1"), qint64{1})) == 1);
-    });
-    g(146, [this] {
-        setOption(Option2, toDouble(GetSetting(QStringLiteral("Option2"), qint64{0})) == 1);
-    });
+    using settings::Key;
+    constexpr auto user = settings::User::SettingsWindow;
+    g(128, [this] { setCheckFromStore(Check1, Key::Check1); });
+    g(130, [this] { setCheckFromStore(Check2, Key::Check2); });
+    g(132, [this] { setCheckFromStore(Check3, Key::Check3); });
+    g(134, [this] { setCheckFromStore(Check4, Key::Check4); });
+    g(136, [this] { setCheckFromStore(Check5, Key::Check5); });
+    g(138, [this] { setCheckFromStore(Check6, Key::Check6); });
+    g(140, [this] { setCheckFromStore(Check7, Key::Check7); });
+    g(142, [this] { Text1->setText(settings::text(Key::Text1, user)); });
+    g(144, [this] { setOption(Option1, settings::option(Key::Option1, user)); });
+    g(146, [this] { setOption(Option2, settings::option(Key::Option2, user)); });
     g(148, [this] { appendListEntry(Combo1, QStringLiteral("Left Justify")); });
     g(150, [this] { appendListEntry(Combo1, QStringLiteral("Center")); });
     g(152, [this] {
-        const int index = toInteger(GetSetting(QStringLiteral("Combo1"), qint64{1}));
+        const int index = settings::whole(Key::Combo1, user);
         if (index < 0 || index >= Combo1->count())
             throw AppError::invalidPropertyValue();
         Combo1->setCurrentIndex(index);
@@ -384,17 +389,14 @@ void Form1::PushButton2_Click() {
     FontChoice dialog = CommonDialog1;
     // (100) The picker always lists the screen fonts and offers no effects section, which is
     // all the dialog's flags would ask of it.
-    g(102, [&dialog] { dialog.name = GetSetting(QStringLiteral("FontName"), "Courier New"); });
-    g(104, [&dialog] { dialog.bold = isTrue(GetSetting(QStringLiteral("FontBold"), "True")); });
-    g(106,
-      [&dialog] { dialog.italic = isTrue(GetSetting(QStringLiteral("FontItalic"), "False")); });
-    g(108, [&dialog] { dialog.size = toInteger(GetSetting(QStringLiteral("FontSize"), "72")); });
-    g(110, [&dialog] {
-        dialog.strikeout = isTrue(GetSetting(QStringLiteral("FontStrikeThru"), "False"));
-    });
-    g(112, [&dialog] {
-        dialog.underline = isTrue(GetSetting(QStringLiteral("FontUnderLine"), "False"));
-    });
+    using settings::Key;
+    constexpr auto user = settings::User::FontCommand;
+    g(102, [&dialog] { dialog.name = settings::text(Key::FontName, user); });
+    g(104, [&dialog] { dialog.bold = settings::boolean(Key::FontBold, user); });
+    g(106, [&dialog] { dialog.italic = settings::boolean(Key::FontItalic, user); });
+    g(108, [&dialog] { dialog.size = settings::whole(Key::FontSize, user); });
+    g(110, [&dialog] { dialog.strikeout = settings::boolean(Key::FontStrikeThru, user); });
+    g(112, [&dialog] { dialog.underline = settings::boolean(Key::FontUnderLine, user); });
 
     const QPointer<Form1> self(this);
     g(114, [this, &dialog] { fontPicker().pick(this, dialog); });
@@ -402,28 +404,28 @@ void Form1::PushButton2_Click() {
         return;
 
     // OK and Cancel alike: after a Cancel the dialog still holds the presets.
-    g(116, [&dialog] { SaveSetting(QStringLiteral("FontName"), dialog.name); });
-    g(118, [&dialog] { SaveSetting(QStringLiteral("FontBold"), boolText(dialog.bold)); });
-    g(120, [&dialog] { SaveSetting(QStringLiteral("FontItalic"), boolText(dialog.italic)); });
+    g(116, [&dialog] { settings::save(Key::FontName, user, dialog.name); });
+    g(118, [&dialog] { settings::save(Key::FontBold, user, boolText(dialog.bold)); });
+    g(120, [&dialog] { settings::save(Key::FontItalic, user, boolText(dialog.italic)); });
     g(122, [&dialog] {
         if (dialog.size > 250)
             dialog.size = 250;
     });
-    g(124, [&dialog] { SaveSetting(QStringLiteral("FontSize"), sizeText(dialog.size)); });
-    g(126,
-      [&dialog] { SaveSetting(QStringLiteral("FontStrikethru"), boolText(dialog.strikeout)); });
-    g(128, [&dialog] { SaveSetting(QStringLiteral("FontUnderline"), boolText(dialog.underline)); });
+    g(124, [&dialog] { settings::save(Key::FontSize, user, sizeText(dialog.size)); });
+    g(126, [&dialog] { settings::save(Key::FontStrikeThru, user, boolText(dialog.strikeout)); });
+    g(128, [&dialog] { settings::save(Key::FontUnderLine, user, boolText(dialog.underline)); });
     CommonDialog1 = dialog;
 }
 
 void Form1::PushButton3_Click() {
     Guard g(QStringLiteral("Form1.PushButton3_Click"));
-    g(100, [] { SaveSetting(QStringLiteral("FontName"), QStringLiteral("Arial")); });
-    g(102, [] { SaveSetting(QStringLiteral("FontBold"), QStringLiteral("True")); });
-    g(104, [] { SaveSetting(QStringLiteral("FontItalic"), QStringLiteral("False")); });
-    g(106, [] { SaveSetting(QStringLiteral("FontSize"), QStringLiteral("72")); });
-    g(108, [] { SaveSetting(QStringLiteral("FontStrikeThru"), QStringLiteral("False")); });
-    g(110, [] { SaveSetting(QStringLiteral("FontUnderLine"), QStringLiteral("False")); });
+    using settings::Key;
+    g(100, [] { settings::restoreDefault(Key::FontName); });
+    g(102, [] { settings::restoreDefault(Key::FontBold); });
+    g(104, [] { settings::restoreDefault(Key::FontItalic); });
+    g(106, [] { settings::restoreDefault(Key::FontSize); });
+    g(108, [] { settings::restoreDefault(Key::FontStrikeThru); });
+    g(110, [] { settings::restoreDefault(Key::FontUnderLine); });
 }
 
 void Form1::PushButton4_Click() {
@@ -448,8 +450,8 @@ void Form1::PushButton6_Click() {
 
 void Form1::PushButton7_Click() {
     Guard g(QStringLiteral("Form1.PushButton7_Click"));
-    g(100, [] { SaveSetting(QStringLiteral("Font Color"), QStringLiteral("16777215")); });
-    g(102, [] { SaveSetting(QStringLiteral("Background Color"), QStringLiteral("0")); });
+    g(100, [] { settings::restoreDefault(settings::Key::FontColor); });
+    g(102, [] { settings::restoreDefault(settings::Key::BackgroundColor); });
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {

@@ -12,6 +12,9 @@ class QRadioButton;
 namespace nimbrel {
 
 class PushButton;
+namespace settings {
+enum class Key;
+}
 
 // The settings window: the program's first window and its hub. Every option is stored the
 // moment its control changes, whether the user or the program changed it, so filling the
@@ -43,8 +46,8 @@ private:
     void buildControls();
     void connectHandlers();
     void setCaptionIconAndTitle();
-    static void setCheckFromStore(QCheckBox* box, qint64 defaultState);
-    static void Check_Click(QCheckBox* box);
+    static void setCheckFromStore(QCheckBox* box, settings::Key key);
+    static void Check_Click(QCheckBox* box, settings::Key key);
     void Option_Click();
 
     PushButton* PushButton1 = nullptr;

@@ -1,5 +1,6 @@
 #include "apperror.h"
 #include "settings.h"
+#include "settingsschema.h"
 #include "testsupport.h"
 
 #include <QCoreApplication>
@@ -162,6 +163,7 @@ private slots:
     void interruptedSaveLeavesOnlyAPrivateFileThatIsClearedLater();
     void bigFileKeepsEveryByteAroundTheChanges();
     void platformLocationFollowsXdg();
+    void everyKeyRoundTripsWithItsDefault();
 };
 
 void TestSettings::absentKeyGivesDefaultText() {
@@ -681,6 +683,63 @@ void TestSettings::platformLocationFollowsXdg() {
     setSettingsFileForTesting(home.filePath(QStringLiteral("elsewhere.ini")));
     QCOMPARE(settingsLocation(), home.filePath(QStringLiteral("elsewhere.ini")));
     setSettingsFileForTesting(QString());
+}
+
+namespace {
+
+// Reads the value as its users do, so a default that its own reader cannot convert fails here.
+QString readTyped(settings::Key key, settings::User user) {
+    using settings::Encoding;
+    switch (settings::spec(key).encoding) {
+    case Encoding::CheckState:
+    case Encoding::ListIndex:
+    case Encoding::FontSize:
+        return QString::number(settings::whole(key, user));
+    case Encoding::OptionFlag:
+        return settings::option(key, user) ? QStringLiteral("1") : QStringLiteral("0");
+    case Encoding::Boolean:
+        return settings::boolean(key, user) ? QStringLiteral("True") : QStringLiteral("False");
+    case Encoding::Colour:
+        return QString::number(settings::colour(key, user));
+    case Encoding::Text:
+        return settings::text(key, user);
+    }
+    return {};
+}
+
+} // namespace
+
+// Every user of every key, through the real store: an absent key reads as that user's default,
+// the default survives being stored and read back by its own typed reader, and whatever
+// spelling a user writes under, every other user reads the same one value.
+void TestSettings::everyKeyRoundTripsWithItsDefault() {
+    using settings::User;
+    const User users[] = {User::SettingsWindow, User::Display,      User::ExitHint,
+                          User::FontCommand,    User::ColourWindow, User::KeyWindow};
+    TempSettings store;
+    for (const settings::KeySpec& spec : settings::kKeys) {
+        for (const User user : users) {
+            const QString expected = settings::defaultFor(spec.key, user);
+            QCOMPARE(settings::text(spec.key, user), expected);
+            QCOMPARE(readTyped(spec.key, user), expected);
+        }
+    }
+    QVERIFY(!QFile::exists(store.path()));
+
+    for (const settings::KeySpec& spec : settings::kKeys) {
+        for (const User writer : users) {
+            const QString value = settings::defaultFor(spec.key, writer);
+            settings::save(spec.key, writer, value);
+            for (const User reader : users)
+                QCOMPARE(readTyped(spec.key, reader), value);
+        }
+        // A reset leaves the value that users without a default of their own see, for all.
+        settings::restoreDefault(spec.key);
+        for (const User reader : users)
+            QCOMPARE(settings::text(spec.key, reader), QStringView(spec.defaultText).toString());
+    }
+    // No two keys share an entry, and no key was stored twice under two spellings.
+    QCOMPARE(store.entries().size(), qsizetype(settings::kKeys.size()));
 }
 
 int main(int argc, char** argv) {

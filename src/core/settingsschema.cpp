@@ -1,0 +1,79 @@
+#include "settingsschema.h"
+
+#include "convert.h"
+#include "settings.h"
+
+namespace nimbrel::settings {
+
+namespace {
+
+// The table is looked up by position.
+consteval bool inKeyOrder() {
+    for (std::size_t i = 0; i < kKeys.size(); ++i) {
+        if (kKeys[i].key != static_cast<Key>(i))
+            return false;
+    }
+    return true;
+}
+static_assert(inKeyOrder(), "kKeys must list the keys in the order of the enum");
+
+QString fromView(std::u16string_view text) {
+    return QStringView(text.data(), qsizetype(text.size())).toString();
+}
+
+void expectEncoding([[maybe_unused]] Key key, [[maybe_unused]] Encoding encoding) {
+    Q_ASSERT_X(spec(key).encoding == encoding, "settings", "read with the wrong encoding");
+}
+
+} // namespace
+
+QString writtenName(Key key, User user) {
+    const KeySpec& s = spec(key);
+    if (user == User::FontCommand && !s.fontCommandName.empty())
+        return fromView(s.fontCommandName);
+    return fromView(s.name);
+}
+
+QString defaultFor(Key key, User user) {
+    const KeySpec& s = spec(key);
+    if (s.exception && s.exception->user == user)
+        return fromView(s.exception->defaultText);
+    return fromView(s.defaultText);
+}
+
+QString text(Key key, User user) {
+    return GetSetting(fromView(spec(key).name), defaultFor(key, user));
+}
+
+qint16 whole(Key key, User user) {
+    Q_ASSERT_X(spec(key).encoding == Encoding::CheckState ||
+                   spec(key).encoding == Encoding::ListIndex ||
+                   spec(key).encoding == Encoding::FontSize,
+               "settings", "read with the wrong encoding");
+    return toInteger(text(key, user));
+}
+
+bool option(Key key, User user) {
+    expectEncoding(key, Encoding::OptionFlag);
+    return toDouble(text(key, user)) == 1;
+}
+
+bool boolean(Key key, User user) {
+    expectEncoding(key, Encoding::Boolean);
+    return isTrue(text(key, user));
+}
+
+qint32 colour(Key key, User user) {
+    expectEncoding(key, Encoding::Colour);
+    return toLong(text(key, user));
+}
+
+void save(Key key, User user, const QString& value) {
+    SaveSetting(writtenName(key, user), value);
+}
+
+void restoreDefault(Key key) {
+    SaveSetting(fromView(spec(key).name), fromView(spec(key).defaultText));
+}
+
+} // namespace nimbrel::settings

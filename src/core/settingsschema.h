@@ -1,0 +1,133 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+#include <array>
+#include <optional>
+#include <string_view>
+
+namespace nimbrel::settings {
+
+// Every value the program keeps in the store. The windows name a value by this key, never by
+// its spelling: the spelling and each reader's default live in the table below alone.
+enum class Key {
+    Check1,
+    Check2,
+    Check3,
+    Check4,
+    Check5,
+    Check6,
+    Check7,
+    Text1,
+    Option1,
+    Option2,
+    Combo1,
+    FontName,
+    FontBold,
+    FontItalic,
+    FontSize,
+    FontStrikeThru,
+    FontUnderLine,
+    FontColor,
+    BackgroundColor,
+    APIKey,
+};
+
+// How the text of a value is to be read.
+enum class Encoding {
+    CheckState, // "0", "1" (or "2"): a 16-bit whole number
+    OptionFlag, // "1" when this option button is the selected one: a real number compared with 1
+    ListIndex,  // position in a list from 0: a 16-bit whole number
+    Boolean,    // "True" or "False"; only the exact text "True" is true
+    Colour,     // 0x00BBGGRR in decimal: a 32-bit whole number
+    FontSize,   // points: a 16-bit whole number
+    Text,       // used as it stands
+};
+
+// Who reads or writes a value. Most keys are read with one default by all their readers; a few
+// have one user that deliberately differs, and the table says which.
+enum class User {
+    SettingsWindow,
+    Display,
+    // The display's "Press ESC To Exit" hint: green by default, unlike the weather text.
+    ExitHint,
+    FontCommand,
+    ColourWindow,
+    KeyWindow,
+};
+
+struct Exception {
+    User user;
+    std::u16string_view defaultText;
+};
+
+struct KeySpec {
+    Key key;
+    std::u16string_view name;
+    Encoding encoding;
+    // Read by every user but the exception's with this default; the reset commands restore it.
+    std::u16string_view defaultText;
+    std::optional<Exception> exception = std::nullopt;
+    // The font command writes a few keys under a spelling of its own. Keys match without regard
+    // to case, so it is the same value, but a store that does not hold it yet takes the key under
+    // the spelling of its first writer.
+    std::u16string_view fontCommandName = {};
+};
+
+// clang-format off
+inline constexpr std::array<KeySpec, 20> kKeys{{
+    {Key::Check1,          u"Check1",           Encoding::CheckState, u"0"},
+    {Key::Check2,          u"Check2",           Encoding::CheckState, u"1"},
+    {Key::Check3,          u"Check3",           Encoding::CheckState, u"1"},
+    // The display turns keeping awake on when nothing is stored, and its loading stores that;
+    // the settings window alone shows the box cleared until then.
+    {Key::Check4,          u"Check4",           Encoding::CheckState, u"1",
+     Exception{User::SettingsWindow, u"0"}},
+    {Key::Check5,          u"Check5",           Encoding::CheckState, u"1"},
+    {Key::Check6,          u"Check6",           Encoding::CheckState, u"1"},
+    {Key::Check7,          u"Check7",           Encoding::CheckState, u"1"},
+    {Key::Text1,           u"Text1",            Encoding::Text,       u"San Diego CA"},
+    {Key::Option1,         u"Option1",          Encoding::OptionFlag, u"1"},
+    {Key::Option2,         u"Option2",          Encoding::OptionFlag, u"0"},
+    {Key::Combo1,          u"Combo1",           Encoding::ListIndex,  u"1"},
+    // The font dialog opens on a typewriter face the first time, while the display draws in
+    // Arial until a face is chosen.
+    {Key::FontName,        u"FontName",         Encoding::Text,       u"Arial",
+     Exception{User::FontCommand, u"Courier New"}},
+    {Key::FontBold,        u"FontBold",         Encoding::Boolean,    u"True"},
+    {Key::FontItalic,      u"FontItalic",       Encoding::Boolean,    u"False"},
+    {Key::FontSize,        u"FontSize",         Encoding::FontSize,   u"72"},
+    {Key::FontStrikeThru,  u"FontStrikeThru",   Encoding::Boolean,    u"False", std::nullopt,
+     u"FontStrikethru"},
+    {Key::FontUnderLine,   u"FontUnderLine",    Encoding::Boolean,    u"False", std::nullopt,
+     u"FontUnderline"},
+    {Key::FontColor,       u"Font Color",       Encoding::Colour,     u"16777215",
+     Exception{User::ExitHint, u"65280"}},
+    {Key::BackgroundColor, u"Background Color", Encoding::Colour,     u"0"},
+    {Key::APIKey,          u"APIKey",           Encoding::Text,       u""},
+}};
+// clang-format on
+
+constexpr const KeySpec& spec(Key key) {
+    return kKeys[static_cast<std::size_t>(key)];
+}
+
+// The spelling the user writes the key under, and the user's default when it is absent.
+QString writtenName(Key key, User user);
+QString defaultFor(Key key, User user);
+
+// The stored text, or the user's default when the key is absent. The typed readers convert it
+// as its encoding says and throw AppError for text that does not convert, so a bad value fails
+// the reading step alone.
+QString text(Key key, User user);
+qint16 whole(Key key, User user); // check states, list index, font size
+bool option(Key key, User user);
+bool boolean(Key key, User user);
+qint32 colour(Key key, User user);
+
+// On disk before it returns; throws AppError when it is not.
+void save(Key key, User user, const QString& value);
+// What a reset command writes: the value every user but the exception sees when nothing is stored.
+void restoreDefault(Key key);
+
+} // namespace nimbrel::settings
