@@ -5,7 +5,9 @@
 #include "guard.h"
 #include "messages.h"
 #include "open_url.h"
+#include "procedure.h"
 #include "pushbutton.h"
+#include "settingschoices.h"
 #include "settingsschema.h"
 #include "styling.h"
 #include "transfer.h"
@@ -38,10 +40,10 @@ QString storedKey() {
 // The key test asks for the place the user has typed on the settings window, which need not
 // have been stored yet; referring to the box loads that window (hidden) when it is not loaded.
 QString settingsWindowLocation() {
-    const auto* box = Forms::get(FormId::Form1)->findChild<QLineEdit*>(QStringLiteral("Text1"));
-    if (!box)
+    const SettingsChoices* settings = settingsChoices();
+    if (!settings)
         throw AppError(QStringLiteral("Object required"));
-    return box->text();
+    return settings->location();
 }
 
 // One round of the wait for the shared transfer. It sleeps until some event arrives (the reply,
@@ -71,11 +73,6 @@ bool keyAccepted(const Transfer::Answer& answer) {
 QString whatTheServiceSaid(const Transfer::Answer& answer) {
     const QString message = serviceMessage(answer.body);
     return message.isEmpty() ? answer.statusLine() : message;
-}
-
-void waitUntilIdle() {
-    while (sharedTransfer().StillExecuting() && !Forms::ending())
-        letEventsRun();
 }
 
 } // namespace
@@ -201,16 +198,18 @@ void Form3::PushButton2_Click() {
 // The waits below let any event run, closing this window included, and the window may be gone
 // when they return; from the first wait on nothing here touches the window.
 void Form3::PushButton3_Click() {
-    Guard g(QStringLiteral("Form3.PushButton3_Click"));
     // When the program ends during a wait there is nobody left to tell.
-    g.silenceWhen([] { return Forms::ending(); });
+    Procedure g(this, QStringLiteral("Form3.PushButton3_Click"), Procedure::StopsWhen::ProgramEnds);
     Transfer::Answer reply;
     bool answered = false;
 
     // The display (or an earlier click) may be fetching through the same transfer. Its reply
     // says nothing about the key as it stands now, so wait for it and then ask on our own.
-    g(100, [] { waitUntilIdle(); });
-    if (Forms::ending())
+    g(100, [&g] {
+        while (sharedTransfer().StillExecuting() && !g.gone())
+            letEventsRun();
+    });
+    if (g.gone())
         return;
     g(102, [&] {
         const QString url =
@@ -218,10 +217,9 @@ void Form3::PushButton3_Click() {
         reply = sharedTransfer().fetch(url);
         answered = true;
     });
-    while (g(104, [] { return sharedTransfer().StillExecuting(); }).value_or(false) &&
-           !Forms::ending())
+    while (g(104, [] { return sharedTransfer().StillExecuting(); }).value_or(false) && !g.gone())
         g(106, [] { letEventsRun(); });
-    if (Forms::ending())
+    if (g.gone())
         return;
 
     // The key may have been edited while the request was out; the verdict is about the stored

@@ -7,14 +7,15 @@
 #include "guard.h"
 #include "hidekey.h"
 #include "measuringlabel.h"
+#include "procedure.h"
 #include "refreshschedule.h"
+#include "settingschoices.h"
 #include "settingsschema.h"
 #include "styling.h"
 #include "transfer.h"
 #include "weatherrequest.h"
 #include "weathertext.h"
 
-#include <QCheckBox>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -99,33 +100,26 @@ QColor backgroundOf(const QWidget* widget) {
     return widget->palette().color(QPalette::Window);
 }
 
-// A control of the settings window, which is loaded (hidden) when it is not.
-QCheckBox* settingsBox(const QString& name) {
-    QCheckBox* box = Forms::get(FormId::Form1)->findChild<QCheckBox*>(name);
-    if (!box)
+// The settings window's choices; referring to them loads the window (hidden) when it is not.
+SettingsChoices& settingsWindow() {
+    SettingsChoices* choices = settingsChoices();
+    if (!choices)
         throw AppError(QStringLiteral("Object required"));
-    return box;
+    return *choices;
 }
 
-bool isTicked(const QCheckBox* box) {
-    return box->checkState() == Qt::Checked;
-}
-
-// The detail boxes as they stand. The settings window always has them; should one be missing,
-// its line is simply left out. Each box switches the line its caption names: Check6 ("High")
-// the "High: " line, Check7 ("Low") the "Low: " line.
+// The detail boxes as they stand. Should the settings window offer none, every line is left out.
 DetailChoices detailChoices() {
-    const Form* settings = Forms::get(FormId::Form1);
-    const auto ticked = [settings](const char* name) {
-        const auto* box = settings->findChild<QCheckBox*>(QLatin1String(name));
-        return box && isTicked(box);
+    const SettingsChoices* settings = settingsChoices();
+    const auto chosen = [settings](SettingsChoices::Detail detail) {
+        return settings != nullptr && settings->detailChosen(detail);
     };
     DetailChoices details;
-    details.location = ticked("Check2");
-    details.current = ticked("Check3");
-    details.summary = ticked("Check5");
-    details.high = ticked("Check6");
-    details.low = ticked("Check7");
+    details.location = chosen(SettingsChoices::Detail::Location);
+    details.current = chosen(SettingsChoices::Detail::Current);
+    details.summary = chosen(SettingsChoices::Detail::Summary);
+    details.high = chosen(SettingsChoices::Detail::High);
+    details.low = chosen(SettingsChoices::Detail::Low);
     return details;
 }
 
@@ -201,44 +195,37 @@ void Form2::setKeepAwakeFactoryForTesting(KeepAwakeFactory factory) {
     keepAwakeFactory() = std::move(factory);
 }
 
-bool Form2::gone(const QPointer<Form2>& self) {
-    return !self || self->isUnloading() || Forms::ending();
-}
-
-void Form2::silenceWhenGone(Guard& guard) {
-    // A window that is being discarded cancels its own fetch; that is no failure to report.
-    guard.silenceWhen([self = QPointer<Form2>(this)] { return gone(self); });
-}
-
 void Form2::setHideIdle() {
     mHideStarted = false;
     mHideStep = 0;
 }
 
 void Form2::Form_Load() {
-    const HandlerScope scope(this);
-    const QPointer<Form2> self(this);
-    Guard g(QStringLiteral("Form2.Form_Load"));
-    silenceWhenGone(g);
+    Procedure g(this, QStringLiteral("Form2.Form_Load"));
     g(100, [&] { Form_Resize(); });
-    if (gone(self))
+    if (g.gone())
         return;
     g(102, [&] { setWindowIcon(applicationIcon()); });
     g(104, [&] {
-        setCheckValue(settingsBox(QStringLiteral("Check1")),
-                      settings::whole(settings::Key::Check1, settings::User::Display));
+        settingsWindow().setDisplayOption(
+            SettingsChoices::DisplayOption::HideHint,
+            settings::whole(settings::Key::Check1, settings::User::Display));
     });
-    if (gone(self))
+    if (g.gone())
         return;
-    g(106, [&] { m_label1->setVisible(!isTicked(settingsBox(QStringLiteral("Check1")))); });
-    g(108, [&] {
-        setCheckValue(settingsBox(QStringLiteral("Check4")),
-                      settings::whole(settings::Key::Check4, settings::User::Display));
+    g(106, [&] {
+        m_label1->setVisible(
+            !settingsWindow().displayOption(SettingsChoices::DisplayOption::HideHint));
     });
-    if (gone(self))
+    g(108, [&] {
+        settingsWindow().setDisplayOption(
+            SettingsChoices::DisplayOption::KeepAwake,
+            settings::whole(settings::Key::Check4, settings::User::Display));
+    });
+    if (g.gone())
         return;
     g(110, [&] {
-        if (isTicked(settingsBox(QStringLiteral("Check4")))) {
+        if (settingsWindow().displayOption(SettingsChoices::DisplayOption::KeepAwake)) {
             m_timer2->start();
             createKeepAwake();
         } else {
@@ -252,8 +239,9 @@ void Form2::Form_Load() {
 }
 
 void Form2::Form_Resize() {
-    const QPointer<Form2> self(this);
-    if (gone(self))
+    // The layout has no numbered steps, so no report name either.
+    const Procedure layout(this, QString());
+    if (layout.gone())
         return;
     m_layoutSize = size();
     const double innerHeight = height();
@@ -262,7 +250,7 @@ void Form2::Form_Resize() {
     m_lblData->hide();
     m_picture1->hide();
     const QString text = getWeather();
-    if (gone(self))
+    if (layout.gone())
         return;
     m_lblData->setMeasuredText(text);
     placeBand();
@@ -329,15 +317,13 @@ bool Form2::event(QEvent* event) {
 }
 
 void Form2::Form_Activate() {
-    Guard g(QStringLiteral("Form2.Form_Activate"));
-    silenceWhenGone(g);
+    Procedure g(this, QStringLiteral("Form2.Form_Activate"));
     g(100, [&] { m_lblData->hide(); });
     g(102, [&] { m_picture1->hide(); });
 }
 
 void Form2::Form_KeyDown(int& keyCode, Qt::KeyboardModifiers) {
-    Guard g(QStringLiteral("Form2.Form_KeyDown"));
-    silenceWhenGone(g);
+    Procedure g(this, QStringLiteral("Form2.Form_KeyDown"));
     const int key = keyCode;
     g(100, [&] {
         if (key != Qt::Key_H && key != Qt::Key_I && key != Qt::Key_D && key != Qt::Key_E)
@@ -394,9 +380,7 @@ void Form2::Form_KeyDown(int& keyCode, Qt::KeyboardModifiers) {
 }
 
 bool Form2::Form_QueryUnload(CloseReason) {
-    const HandlerScope scope(this);
-    Guard g(QStringLiteral("Form2.Form_QueryUnload"));
-    silenceWhenGone(g);
+    Procedure g(this, QStringLiteral("Form2.Form_QueryUnload"));
     g(100, [] { Forms::show(FormId::Form1); });
     g(102, [] { processPendingEvents(); });
     g(104, [] { processPendingEvents(); });
@@ -433,12 +417,9 @@ void Form2::endOpening() {
 }
 
 QString Form2::fetchWeather(bool scheduled, FetchOutcome* outcome) {
-    const HandlerScope scope(this);
-    const QPointer<Form2> self(this);
-    if (gone(self))
+    Procedure g(this, QStringLiteral("Form2.getWeather"));
+    if (g.gone())
         return {};
-    Guard g(QStringLiteral("Form2.getWeather"));
-    silenceWhenGone(g);
     if (scheduled)
         g.setReportMode(ReportMode::Modeless);
     WeatherQuery query;
@@ -447,7 +428,7 @@ QString Form2::fetchWeather(bool scheduled, FetchOutcome* outcome) {
     query.tempType = mTempType;
     query.details = detailChoices();
     // Loading the settings window for its boxes lets events run.
-    if (gone(self))
+    if (g.gone())
         return {};
     const auto readKey = [] {
         return settings::text(settings::Key::APIKey, settings::User::Display);
@@ -459,14 +440,14 @@ QString Form2::fetchWeather(bool scheduled, FetchOutcome* outcome) {
         g(108, [&] { key = readKey(); });
         if (outcome)
             *outcome = FetchOutcome::NoAnswer;
-        return weatherTextFromReply(g, QString(), key, query.tempType, query.details);
+        return weatherTextFromReply(g.guard(), QString(), key, query.tempType, query.details);
     }
     Transfer& transfer = Inet1();
     const bool own = !transfer.StillExecuting();
     if (own)
         ++m_ownFetches;
     FetchOutcome result = FetchOutcome::Busy;
-    const QString text = buildWeatherText(g, transfer, query, readKey, &result);
+    const QString text = buildWeatherText(g.guard(), transfer, query, readKey, &result);
     if (own)
         --m_ownFetches;
     if (ofOpening && m_openings > 0 && result == FetchOutcome::NoAnswer)
@@ -518,12 +499,9 @@ void Form2::applyFontSettings(Guard& g, int line, QWidget* target) {
 }
 
 void Form2::ReLoadStyle() {
-    const HandlerScope scope(this);
-    const QPointer<Form2> self(this);
-    if (gone(self))
+    Procedure g(this, QStringLiteral("Form2.ReLoadStyle"));
+    if (g.gone())
         return;
-    Guard g(QStringLiteral("Form2.ReLoadStyle"));
-    silenceWhenGone(g);
     using settings::Key;
     using settings::User;
     const auto fontColour = [](User user) { return storedColour(Key::FontColor, user); };
@@ -535,12 +513,12 @@ void Form2::ReLoadStyle() {
     });
     g(102, [&] {
         const QString text = getWeather();
-        if (!gone(self))
+        if (!g.gone())
             m_lblData->setMeasuredText(text);
     });
-    if (gone(self))
+    if (g.gone())
         return;
-    applyFontSettings(g, 104, m_lblData);
+    applyFontSettings(g.guard(), 104, m_lblData);
     g(106, [&] { setRole(m_lblData, QPalette::WindowText, fontColour(User::Display)); });
     g(106, [&] { setRole(m_lblData, QPalette::Window, backgroundColour()); });
     g(108, [&] {
@@ -548,22 +526,22 @@ void Form2::ReLoadStyle() {
         m_lblData->setAlignment((centred ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop);
     });
     g(110, [&] { setRole(this, QPalette::Window, backgroundColour()); });
-    applyFontSettings(g, 112, m_picture1);
+    applyFontSettings(g.guard(), 112, m_picture1);
     g(114, [&] { setRole(this, QPalette::Window, backgroundColour()); });
     g(114, [&] { setRole(m_picture1, QPalette::WindowText, fontColour(User::Display)); });
     g(114, [&] { setRole(m_picture1, QPalette::Window, backgroundOf(this)); });
     g(116, [] { processPendingEvents(); });
-    if (gone(self))
+    if (g.gone())
         return;
     g(118, [&] {
         const QString text = getWeather();
-        if (!gone(self))
+        if (!g.gone())
             mWeatherText = text;
     });
-    if (gone(self))
+    if (g.gone())
         return;
     g(120, [] { processPendingEvents(); });
-    if (gone(self))
+    if (g.gone())
         return;
     g(122, [&] { placeBand(); });
     g(124, [&] { setRole(m_lblData, QPalette::Window, backgroundOf(this)); });
@@ -576,21 +554,18 @@ void Form2::ReLoadStyle() {
 void Form2::Timer1_Timer() {
     if (m_inTimer1)
         return;
-    const HandlerScope scope(this);
-    const QPointer<Form2> self(this);
-    if (gone(self))
+    Procedure g(this, QStringLiteral("Form2.Timer1_Timer"));
+    if (g.gone())
         return;
     m_inTimer1 = true;
-    Guard g(QStringLiteral("Form2.Timer1_Timer"));
-    silenceWhenGone(g);
     // Nobody may be there to press OK; the display goes on refreshing meanwhile.
     g.setReportMode(ReportMode::Modeless);
-    drawTick(g, self);
-    if (self)
-        self->m_inTimer1 = false;
+    drawTick(g);
+    if (g.window())
+        m_inTimer1 = false;
 }
 
-void Form2::drawTick(Guard& g, const QPointer<Form2>& self) {
+void Form2::drawTick(Procedure& g) {
     g(100, [&] {
         if (mTickCount == std::numeric_limits<qint32>::max())
             throw AppError::overflow();
@@ -598,24 +573,24 @@ void Form2::drawTick(Guard& g, const QPointer<Form2>& self) {
     });
     if (mTickCount >= m_refreshTicks) {
         g(102, [] { processPendingEvents(); });
-        if (gone(self))
+        if (g.gone())
             return;
         FetchOutcome outcome = FetchOutcome::Reading;
         g(102, [&] {
             const QString text = fetchWeather(true, &outcome);
-            if (!gone(self))
+            if (!g.gone())
                 mWeatherText = text;
         });
-        if (gone(self))
+        if (g.gone())
             return;
         g(102, [] { processPendingEvents(); });
-        if (gone(self))
+        if (g.gone())
             return;
         g(102, [&] { mTickCount = 0; });
         planNextFetch(outcome);
     }
     g(104, [] { processPendingEvents(); });
-    if (gone(self))
+    if (g.gone())
         return;
     g(106, [&] {
         if (m_picture1->isHidden())
@@ -673,13 +648,10 @@ void Form2::refreshNow() {
 void Form2::Timer2_Timer() {
     if (m_inTimer2)
         return;
-    const HandlerScope scope(this);
-    const QPointer<Form2> self(this);
-    if (gone(self))
+    Procedure g(this, QStringLiteral("Form2.Timer2_Timer"));
+    if (g.gone())
         return;
     m_inTimer2 = true;
-    Guard g(QStringLiteral("Form2.Timer2_Timer"));
-    silenceWhenGone(g);
     g.setReportMode(ReportMode::Modeless);
     g(100, [&] { createKeepAwake(); });
     g(102, [&] {
@@ -687,8 +659,8 @@ void Form2::Timer2_Timer() {
             m_keepAwake->nudge();
     });
     g(104, [] { processPendingEvents(); });
-    if (self)
-        self->m_inTimer2 = false;
+    if (g.window())
+        m_inTimer2 = false;
 }
 
 } // namespace nimbrel

@@ -4,7 +4,6 @@
 #include "idle_inhibitor.h"
 #include "keep_awake.h"
 
-#include <QPointer>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -20,6 +19,7 @@ class DrawingBand;
 enum class FetchOutcome;
 class Guard;
 class MeasuringLabel;
+class Procedure;
 class Transfer;
 
 // The full-screen display: the weather text in large type on one colour, a small hint in the
@@ -115,16 +115,11 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    // True when the window went away (or is going) while events ran: code that resumes after a
-    // wait returns at once without touching anything of the window. Procedures that let events
-    // run also hold a HandlerScope, so a discard asked for meanwhile waits until they return.
-    static bool gone(const QPointer<Form2>& self);
-    void silenceWhenGone(Guard& guard);
     void setHideIdle();
     void createKeepAwake();
     void applyFontSettings(Guard& guard, int line, QWidget* target);
     void placeBand();
-    void drawTick(Guard& guard, const QPointer<Form2>& self);
+    void drawTick(Procedure& procedure);
     // The fetch behind getWeather. A scheduled one (the refresh tick's) reports without holding
     // the tick and does not belong to an opening.
     QString fetchWeather(bool scheduled, FetchOutcome* outcome);

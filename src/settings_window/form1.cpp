@@ -5,6 +5,7 @@
 #include "form2.h"
 #include "guard.h"
 #include "messages.h"
+#include "procedure.h"
 #include "pushbutton.h"
 #include "settingsschema.h"
 #include "styling.h"
@@ -336,17 +337,14 @@ private:
 } // namespace
 
 void Form1::PushButton1_Click() {
-    Guard g(QStringLiteral("Form1.PushButton1_Click"));
+    // Loading and styling the display fetches the weather and waits for it. Meanwhile this
+    // window may be closed: with the flag up that close goes through, and the command carries on
+    // without the window, so the display still comes. Only the program ending stops it.
+    Procedure g(this, QStringLiteral("Form1.PushButton1_Click"), Procedure::StopsWhen::ProgramEnds);
     if (g(100, [this] { return Text1->text().isEmpty(); }).value_or(false)) {
         g(114, [] { showPlainMessage(QStringLiteral("Please enter a location below.")); });
         return;
     }
-    // Loading and styling the display fetches the weather and waits for it. Meanwhile this
-    // window may be closed: with the flag up that close goes through, and the command carries on
-    // without the window, so the display still comes. Only the program ending stops it.
-    const QPointer<Form1> self(this);
-    const auto closed = [&self] { return !self || self->isUnloading(); };
-    g.silenceWhen([] { return Forms::ending(); });
     g(102, [this] { mOpeningDisplay = true; });
     QString unit = Option1->isChecked() ? QStringLiteral("Fahrenheit") : QStringLiteral("Celsius");
     OpeningOf opening;
@@ -362,30 +360,30 @@ void Form1::PushButton1_Click() {
         opening.begin(display);
         display->mLocation = location;
     });
-    if (Forms::ending())
+    if (g.gone())
         return;
     g(106, [&] {
-        if (!closed())
+        if (!g.windowGone())
             unit = Option1->isChecked() ? QStringLiteral("Fahrenheit") : QStringLiteral("Celsius");
         Form2* display = Forms::get<Form2>(FormId::Form2);
         opening.begin(display);
         display->mTempType = unit;
     });
-    if (Forms::ending())
+    if (g.gone())
         return;
     g(108, [] { Forms::get<Form2>(FormId::Form2)->ReLoadStyle(); });
-    if (Forms::ending())
+    if (g.gone())
         return;
     g(110, [] { Forms::show(FormId::Form2); });
     // A settings window loaded since (the display reads its boxes) stays hidden in the
     // background; unloading it would end the program.
-    if (Forms::ending() || closed())
+    if (g.gone() || g.windowGone())
         return;
     g(112, [] { Forms::unload(FormId::Form1); });
 }
 
 void Form1::PushButton2_Click() {
-    Guard g(QStringLiteral("Form1.PushButton2_Click"));
+    Procedure g(this, QStringLiteral("Form1.PushButton2_Click"));
     FontChoice dialog = CommonDialog1;
     // (100) The picker always lists the screen fonts and offers no effects section, which is
     // all the dialog's flags would ask of it.
@@ -398,9 +396,8 @@ void Form1::PushButton2_Click() {
     g(110, [&dialog] { dialog.strikeout = settings::boolean(Key::FontStrikeThru, user); });
     g(112, [&dialog] { dialog.underline = settings::boolean(Key::FontUnderLine, user); });
 
-    const QPointer<Form1> self(this);
     g(114, [this, &dialog] { fontPicker().pick(this, dialog); });
-    if (!self || isUnloading())
+    if (g.gone())
         return;
 
     // OK and Cancel alike: after a Cancel the dialog still holds the presets.
@@ -452,6 +449,43 @@ void Form1::PushButton7_Click() {
     Guard g(QStringLiteral("Form1.PushButton7_Click"));
     g(100, [] { settings::restoreDefault(settings::Key::FontColor); });
     g(102, [] { settings::restoreDefault(settings::Key::BackgroundColor); });
+}
+
+// Each detail box switches the line its caption names: Check6 ("High") the "High: " line,
+// Check7 ("Low") the "Low: " line.
+bool Form1::detailChosen(Detail detail) const {
+    const QCheckBox* box = nullptr;
+    switch (detail) {
+    case Detail::Location:
+        box = Check2;
+        break;
+    case Detail::Current:
+        box = Check3;
+        break;
+    case Detail::Summary:
+        box = Check5;
+        break;
+    case Detail::High:
+        box = Check6;
+        break;
+    case Detail::Low:
+        box = Check7;
+        break;
+    }
+    return box->checkState() == Qt::Checked;
+}
+
+QString Form1::location() const {
+    return Text1->text();
+}
+
+bool Form1::displayOption(DisplayOption option) const {
+    const QCheckBox* box = option == DisplayOption::HideHint ? Check1 : Check4;
+    return box->checkState() == Qt::Checked;
+}
+
+void Form1::setDisplayOption(DisplayOption option, qint16 value) {
+    setCheckValue(option == DisplayOption::HideHint ? Check1 : Check4, value);
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {

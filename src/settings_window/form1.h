@@ -2,6 +2,7 @@
 
 #include "dialogs.h"
 #include "forms.h"
+#include "settingschoices.h"
 
 class QCheckBox;
 class QComboBox;
@@ -18,8 +19,9 @@ enum class Key;
 
 // The settings window: the program's first window and its hub. Every option is stored the
 // moment its control changes, whether the user or the program changed it, so filling the
-// window from the store writes back whatever differs from the laid-out state.
-class Form1 : public Form {
+// window from the store writes back whatever differs from the laid-out state. The display and
+// the key window read its choices through SettingsChoices.
+class Form1 : public Form, public SettingsChoices {
     Q_OBJECT
 public:
     explicit Form1(QWidget* parent = nullptr);
@@ -38,6 +40,11 @@ public:
     void PushButton5_Click();
     void PushButton6_Click();
     void PushButton7_Click();
+
+    bool detailChosen(Detail detail) const override;
+    QString location() const override;
+    bool displayOption(DisplayOption option) const override;
+    void setDisplayOption(DisplayOption option, qint16 value) override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -3,6 +3,7 @@
 #include "pushbutton.h"
 #include "sampleweatherservice.h"
 #include "settings.h"
+#include "settingschoices.h"
 #include "styling.h"
 #include "testsupport.h"
 #include "transfer.h"
@@ -37,13 +38,19 @@ const QString kNotJudged =
     QStringLiteral("Your API Key could not be tested because the weather service answered: ");
 
 // Stands in for the settings window: the key window only needs its location box.
-class SettingsWindowDouble : public Form {
+class SettingsWindowDouble : public Form, public SettingsChoices {
 public:
     SettingsWindowDouble() : Form(FormId::Form1) {
-        location = new QLineEdit(QStringLiteral("San Diego CA"), this);
-        location->setObjectName(QStringLiteral("Text1"));
+        locationBox = new QLineEdit(QStringLiteral("San Diego CA"), this);
+        locationBox->setObjectName(QStringLiteral("Text1"));
     }
-    QLineEdit* location;
+    QLineEdit* locationBox;
+
+    // The key window reads only the place.
+    QString location() const override { return locationBox->text(); }
+    bool detailChosen(Detail) const override { return true; }
+    bool displayOption(DisplayOption) const override { return false; }
+    void setDisplayOption(DisplayOption, qint16) override {}
 };
 
 // Catches what the program hands to the browser.
@@ -401,7 +408,7 @@ void TestForm3::keyTest() {
     if (fixedStatus)
         m_service.setFixedReply(fixedStatus, fixedBody);
     openForm3();
-    settingsWindow()->location->setText(location);
+    settingsWindow()->locationBox->setText(location);
 
     control<PushButton>("PushButton3")->click();
 

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "controls.h"
 #include "forms.h"
 #include "settings.h"
+#include "settingschoices.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -9,9 +11,9 @@
 
 namespace nimbrel::test {
 
-// Stands in for the settings window: the controls the display reaches by name, filled from the
-// store on load and storing every change, as the real window does.
-class SettingsWindowDouble : public Form {
+// Stands in for the settings window: the choices the display reads, held in boxes named as the
+// real window's, filled from the store on load and storing every change, as the real window does.
+class SettingsWindowDouble : public Form, public SettingsChoices {
 public:
     SettingsWindowDouble() : Form(FormId::Form1) {
         for (int i = 1; i <= 7; ++i) {
@@ -19,8 +21,8 @@ public:
             box->setObjectName(QStringLiteral("Check%1").arg(i));
             m_boxes.append(box);
         }
-        auto* location = new QLineEdit(this);
-        location->setObjectName(QStringLiteral("Text1"));
+        m_location = new QLineEdit(this);
+        m_location->setObjectName(QStringLiteral("Text1"));
     }
 
     void Form_Load() override {
@@ -40,8 +42,23 @@ public:
 
     QCheckBox* box(int number) const { return m_boxes.at(number - 1); }
 
+    bool detailChosen(Detail detail) const override {
+        static constexpr int boxOf[] = {2, 3, 5, 6, 7};
+        return ticked(boxOf[static_cast<int>(detail)]);
+    }
+    QString location() const override { return m_location->text(); }
+    bool displayOption(DisplayOption option) const override {
+        return ticked(option == DisplayOption::HideHint ? 1 : 4);
+    }
+    void setDisplayOption(DisplayOption option, qint16 value) override {
+        setCheckValue(box(option == DisplayOption::HideHint ? 1 : 4), value);
+    }
+
 private:
+    bool ticked(int number) const { return box(number)->checkState() == Qt::Checked; }
+
     QList<QCheckBox*> m_boxes;
+    QLineEdit* m_location;
 };
 
 } // namespace nimbrel::test

@@ -1,9 +1,11 @@
+#include "apperror.h"
 #include "drawingband.h"
 #include "form2.h"
 #include "form3.h"
 #include "pushbutton.h"
 #include "sampleweatherservice.h"
 #include "settings.h"
+#include "settingschoices.h"
 #include "settingswindowtest.h"
 #include "styling.h"
 #include "testsupport.h"
@@ -23,6 +25,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <memory>
 
 using namespace nimbrel;
@@ -64,6 +67,7 @@ private Q_SLOTS:
     void badStoredValueFailsOnlyItsStep_data();
     void badStoredValueFailsOnlyItsStep();
     void changesAreStoredAtOnce();
+    void choicesAreTheBoxesAsTheyStand();
     void focusSelectsTheWholeLocation();
     void locationHint();
     void emptyLocationIsRefused();
@@ -380,6 +384,53 @@ void Form1Test::changesAreStoredAtOnce() {
     control<QComboBox>(form, "Combo1")->setCurrentIndex(0);
     QCOMPARE(GetSetting(QStringLiteral("Combo1"), "absent"), QStringLiteral("0"));
     QVERIFY(m_messages->messages.isEmpty());
+}
+
+// What the display and the key window read is what the boxes show, each box switching the line
+// its caption names; a box wired to the wrong line would show the user a line they turned off.
+void Form1Test::choicesAreTheBoxesAsTheyStand() {
+    Form1* form = test::loadForm1();
+    SettingsChoices* choices = settingsChoices();
+    QCOMPARE(dynamic_cast<Form1*>(choices), form);
+    using Detail = SettingsChoices::Detail;
+    const QList<QPair<QString, Detail>> lines = {
+        {QStringLiteral("Location"), Detail::Location},
+        {QStringLiteral("Current Temperature"), Detail::Current},
+        {QStringLiteral("Summary"), Detail::Summary},
+        {QStringLiteral("High"), Detail::High},
+        {QStringLiteral("Low"), Detail::Low}};
+    const auto boxCaptioned = [form](const QString& caption) {
+        const auto boxes = form->findChildren<QCheckBox*>();
+        const auto it = std::find_if(boxes.cbegin(), boxes.cend(),
+                                     [&](const QCheckBox* b) { return b->text() == caption; });
+        return it == boxes.cend() ? nullptr : *it;
+    };
+    for (const auto& [caption, detail] : lines) {
+        QCheckBox* box = boxCaptioned(caption);
+        QVERIFY2(box, qPrintable(caption));
+        box->setChecked(false);
+        for (const auto& [otherCaption, other] : lines)
+            QCOMPARE(choices->detailChosen(other), other != detail);
+        box->setChecked(true);
+    }
+
+    // The place as typed, before anything else happens to it.
+    control<QLineEdit>(form, "Text1")->setText(QStringLiteral("Londonderry, UK"));
+    QCOMPARE(choices->location(), QStringLiteral("Londonderry, UK"));
+
+    using Option = SettingsChoices::DisplayOption;
+    QCheckBox* hideHint = boxCaptioned(QStringLiteral("Hide 'Press ESC To Exit'"));
+    QCheckBox* keepAwake =
+        boxCaptioned(QStringLiteral("Prevent computer from sleeping or starting screensaver"));
+    QVERIFY(hideHint && keepAwake);
+    choices->setDisplayOption(Option::HideHint, 1);
+    choices->setDisplayOption(Option::KeepAwake, 2);
+    QCOMPARE(hideHint->checkState(), Qt::Checked);
+    QCOMPARE(keepAwake->checkState(), Qt::PartiallyChecked);
+    QVERIFY(choices->displayOption(Option::HideHint));
+    QVERIFY(!choices->displayOption(Option::KeepAwake));
+    QVERIFY_THROWS_EXCEPTION(AppError, choices->setDisplayOption(Option::HideHint, 3));
+    QCOMPARE(hideHint->checkState(), Qt::Checked);
 }
 
 void Form1Test::focusSelectsTheWholeLocation() {

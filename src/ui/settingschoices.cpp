@@ -1,0 +1,11 @@
+#include "settingschoices.h"
+
+#include "forms.h"
+
+namespace nimbrel {
+
+SettingsChoices* settingsChoices() {
+    return dynamic_cast<SettingsChoices*>(Forms::get(FormId::Form1));
+}
+
+} // namespace nimbrel
