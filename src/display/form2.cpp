@@ -8,6 +8,7 @@
 #include "guard.h"
 #include "measuringlabel.h"
 #include "refreshschedule.h"
+#include "rounding.h"
 #include "settings.h"
 #include "styling.h"
 #include "transfer.h"
@@ -257,8 +258,8 @@ void Form2::Form_Resize() {
         return;
     m_layoutSize = size();
     const double innerHeight = height();
-    m_lblData->setGeometry(0, roundHalfEven(innerHeight / 2 - m_lblData->height() / 2.0), width(),
-                           m_lblData->height());
+    m_lblData->setGeometry(0, roundHalfEvenToInt(innerHeight / 2 - m_lblData->height() / 2.0),
+                           width(), m_lblData->height());
     m_lblData->hide();
     m_picture1->hide();
     const QString text = getWeather();
@@ -270,7 +271,7 @@ void Form2::Form_Resize() {
 
 void Form2::placeBand() {
     const int bandHeight = m_lblData->height();
-    m_picture1->setGeometry(0, roundHalfEven(height() / 2.0 - bandHeight / 2.0), width(),
+    m_picture1->setGeometry(0, roundHalfEvenToInt(height() / 2.0 - bandHeight / 2.0), width(),
                             bandHeight);
 }
 
