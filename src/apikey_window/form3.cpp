@@ -81,44 +81,34 @@ Form3::Form3() : Form(FormId::Form3) {
     setUpDialogWindow(8040, 4665, false);
     setWindowTitle(QStringLiteral("Enter Your API Key Here"));
 
-    Frame1 = new QGroupBox(QStringLiteral("How To Obtain OpenWeatherMap API Key"), this);
-    Frame1->setObjectName(QStringLiteral("Frame1"));
-    Frame1->setGeometry(twips(120, 90, 7800, 1545));
-    Label2 = new QLabel(QStringLiteral("Please go to ") + kSignInPage +
-                            QStringLiteral("  to get your own key and enter it below."),
-                        Frame1);
-    Label2->setObjectName(QStringLiteral("Label2"));
+    Frame1 = addControl<QGroupBox>(this, "Frame1", twips(120, 90, 7800, 1545),
+                                   QStringLiteral("How To Obtain OpenWeatherMap API Key"));
+    Label2 = addControl<QLabel>(Frame1, "Label2", twips(240, 315, 7500, 450),
+                                QStringLiteral("Please go to ") + kSignInPage +
+                                    QStringLiteral("  to get your own key and enter it below."));
     Label2->setWordWrap(true);
-    Label2->setGeometry(twips(240, 315, 7500, 450));
-    PushButton1 = new PushButton(QStringLiteral("Open ") + kSignInPage, Frame1);
-    PushButton1->setObjectName(QStringLiteral("PushButton1"));
-    PushButton1->setGeometry(twips(240, 900, 7320, 405));
+    PushButton1 = addControl<PushButton>(Frame1, "PushButton1", twips(240, 900, 7320, 405),
+                                         QStringLiteral("Open ") + kSignInPage);
 
-    Frame3 = new QGroupBox(QStringLiteral("More Information"), this);
-    Frame3->setObjectName(QStringLiteral("Frame3"));
-    Frame3->setGeometry(twips(120, 1710, 7800, 915));
-    PushButton2 = new PushButton(QStringLiteral("What is an API key?"), Frame3);
-    PushButton2->setObjectName(QStringLiteral("PushButton2"));
-    PushButton2->setGeometry(twips(240, 300, 7320, 405));
+    Frame3 = addControl<QGroupBox>(this, "Frame3", twips(120, 1710, 7800, 915),
+                                   QStringLiteral("More Information"));
+    PushButton2 = addControl<PushButton>(Frame3, "PushButton2", twips(240, 300, 7320, 405),
+                                         QStringLiteral("What is an API key?"));
 
-    Frame2 = new QGroupBox(QStringLiteral("Enter Your OpenWeatherMap API Key"), this);
-    Frame2->setObjectName(QStringLiteral("Frame2"));
-    Frame2->setGeometry(twips(120, 2700, 7800, 825));
+    Frame2 = addControl<QGroupBox>(this, "Frame2", twips(120, 2700, 7800, 825),
+                                   QStringLiteral("Enter Your OpenWeatherMap API Key"));
     // The layout text is replaced at load, so the first opening stores the key even when the
     // store holds none yet (as the empty text).
-    Text1 = new QLineEdit(QStringLiteral("Text1"), Frame2);
-    Text1->setObjectName(QStringLiteral("Text1"));
+    Text1 =
+        addControl<QLineEdit>(Frame2, "Text1", twips(240, 300, 7335, 345), QStringLiteral("Text1"));
     // A line edit cuts its text at 32,767 characters by default, and the cut text would be
     // stored straight back: a key is shown as stored, however long.
     Text1->setMaxLength(std::numeric_limits<int>::max());
-    Text1->setGeometry(twips(240, 300, 7335, 345));
 
-    PushButton3 = new PushButton(QStringLiteral("Test API Key"), this);
-    PushButton3->setObjectName(QStringLiteral("PushButton3"));
-    PushButton3->setGeometry(twips(120, 3600, 7800, 405));
-    PushButton6 = new PushButton(QStringLiteral("OK"), this);
-    PushButton6->setObjectName(QStringLiteral("PushButton6"));
-    PushButton6->setGeometry(twips(120, 4095, 7800, 405));
+    PushButton3 = addControl<PushButton>(this, "PushButton3", twips(120, 3600, 7800, 405),
+                                         QStringLiteral("Test API Key"));
+    PushButton6 = addControl<PushButton>(this, "PushButton6", twips(120, 4095, 7800, 405),
+                                         QStringLiteral("OK"));
 
     setTabOrder(Text1, PushButton6);
     setTabOrder(PushButton6, PushButton2);

@@ -1,6 +1,6 @@
 #include "form4.h"
 
-#include "apperror.h"
+#include "colours.h"
 #include "controls.h"
 #include "dialogs.h"
 #include "guard.h"
@@ -25,25 +25,7 @@ QColor swatchColour(const QLabel* swatch) {
     return swatch->palette().color(QPalette::Window);
 }
 
-void setSwatchColour(QLabel* swatch, const QColor& colour) {
-    QPalette p = swatch->palette();
-    p.setColor(QPalette::Window, colour);
-    swatch->setPalette(p);
-    swatch->setAutoFillBackground(true);
-}
-
 } // namespace
-
-QColor colourFromNumber(qint32 number) {
-    if (number < 0 || number > 0xFFFFFF)
-        throw AppError::invalidPropertyValue();
-    return QColor(number & 0xFF, (number >> 8) & 0xFF, (number >> 16) & 0xFF);
-}
-
-qint32 numberFromColour(const QColor& colour) {
-    const QColor rgb = colour.toRgb();
-    return rgb.red() | (rgb.green() << 8) | (rgb.blue() << 16);
-}
 
 Form4::Form4() : Form(FormId::Form4) {
     setUpDialogWindow(8040, 1755, false);
@@ -51,27 +33,19 @@ Form4::Form4() : Form(FormId::Form4) {
 
     // Lies below the visible area: it takes the focus when the window opens, so no visible
     // control shows a focus mark.
-    Text1 = new QLineEdit(QStringLiteral("Text1"), this);
-    Text1->setObjectName(QStringLiteral("Text1"));
-    Text1->setGeometry(twips(3480, 2500, 1215, 510));
+    Text1 =
+        addControl<QLineEdit>(this, "Text1", twips(3480, 2500, 1215, 510), QStringLiteral("Text1"));
 
-    Frame2 = new QGroupBox(QStringLiteral("Background Color Option"), this);
-    Frame2->setObjectName(QStringLiteral("Frame2"));
-    Frame2->setGeometry(twips(4080, 120, 3840, 975));
-    Label2 = new QLabel(Frame2);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setGeometry(twips(240, 300, 3300, 495));
+    Frame2 = addControl<QGroupBox>(this, "Frame2", twips(4080, 120, 3840, 975),
+                                   QStringLiteral("Background Color Option"));
+    Label2 = addControl<QLabel>(Frame2, "Label2", twips(240, 300, 3300, 495));
 
-    Frame1 = new QGroupBox(QStringLiteral("Text Color Option"), this);
-    Frame1->setObjectName(QStringLiteral("Frame1"));
-    Frame1->setGeometry(twips(120, 120, 3840, 975));
-    Label1 = new QLabel(Frame1);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(twips(240, 300, 3300, 495));
+    Frame1 = addControl<QGroupBox>(this, "Frame1", twips(120, 120, 3840, 975),
+                                   QStringLiteral("Text Color Option"));
+    Label1 = addControl<QLabel>(Frame1, "Label1", twips(240, 300, 3300, 495));
 
-    PushButton1 = new PushButton(QStringLiteral("Close"), this);
-    PushButton1->setObjectName(QStringLiteral("PushButton1"));
-    PushButton1->setGeometry(twips(120, 1230, 7800, 405));
+    PushButton1 = addControl<PushButton>(this, "PushButton1", twips(120, 1230, 7800, 405),
+                                         QStringLiteral("Close"));
 
     setTabOrder(Text1, PushButton1);
     Text1->setFocus();
@@ -97,11 +71,10 @@ void Form4::Form_Load() {
     using settings::Key;
     constexpr auto user = settings::User::ColourWindow;
     // A stored colour that is no colour leaves its swatch with the button face of step 100.
-    g(110, [this] {
-        setSwatchColour(Label1, colourFromNumber(settings::colour(Key::FontColor, user)));
-    });
+    g(110,
+      [this] { fillBackground(Label1, colourFromNumber(settings::colour(Key::FontColor, user))); });
     g(112, [this] {
-        setSwatchColour(Label2, colourFromNumber(settings::colour(Key::BackgroundColor, user)));
+        fillBackground(Label2, colourFromNumber(settings::colour(Key::BackgroundColor, user)));
     });
 }
 
@@ -127,7 +100,7 @@ void Form4::pickColour(QLabel* swatch, settings::Key key) {
     colourPicker().pick(this, colour);
     if (!alive)
         return;
-    setSwatchColour(swatch, colour);
+    fillBackground(swatch, colour);
     // Written after Cancel too: the swatch's colour then goes to the store unchanged, so a key
     // that was absent becomes present.
     settings::save(key, settings::User::ColourWindow,

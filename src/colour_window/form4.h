@@ -2,8 +2,6 @@
 
 #include "forms.h"
 
-#include <QColor>
-
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -14,11 +12,6 @@ class PushButton;
 namespace settings {
 enum class Key;
 }
-
-// Stored colours are the decimal text of 0x00BBGGRR: red sits in the low byte ("255" is red).
-// Numbers outside 0..0xFFFFFF are no colour and throw "Invalid property value".
-QColor colourFromNumber(qint32 number);
-qint32 numberFromColour(const QColor& colour);
 
 // The colour options window: a swatch each for the display's text and background colour. A
 // click on a swatch opens the colour picker and stores the outcome at once.

@@ -1,9 +1,9 @@
 #include "convert.h"
 
 #include "apperror.h"
+#include "rounding.h"
 
 #include <charconv>
-#include <cmath>
 #include <limits>
 #include <string>
 #include <system_error>
@@ -124,19 +124,8 @@ double parseNumber(const QString& text) {
     return negative ? -value : value;
 }
 
-// Nearest whole number, a half going to the even neighbour, whatever the FPU rounding mode.
-double roundHalfToEven(double value) {
-    const double lower = std::floor(value);
-    const double fraction = value - lower;
-    if (fraction < 0.5)
-        return lower;
-    if (fraction > 0.5)
-        return lower + 1.0;
-    return std::fmod(lower, 2.0) == 0.0 ? lower : lower + 1.0;
-}
-
 template <class Int> Int toWhole(const QString& text) {
-    const double rounded = roundHalfToEven(parseNumber(text));
+    const double rounded = roundHalfEven(parseNumber(text));
     if (rounded < static_cast<double>(std::numeric_limits<Int>::min()) ||
         rounded > static_cast<double>(std::numeric_limits<Int>::max()))
         throw AppError::overflow();

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 
 #include <cerrno>
 #include <cstdlib>
@@ -45,6 +46,14 @@ QString describeErrno(int error) {
     throw AppError(describeErrno(error));
 }
 
+// QSaveFile keeps only its own wording of a failure; the errno of the call that failed is still
+// there when the caller cleared it before.
+[[noreturn]] void throwSaveError(const QSaveFile& file) {
+    if (errno != 0)
+        throwErrno(errno);
+    throw AppError(file.errorString());
+}
+
 // $XDG_CONFIG_HOME counts only when absolute, as the base directory rules say. The display asks
 // for the store's place several times a second, so the answer is kept for as long as the two
 // variables it comes from read the same.
@@ -76,15 +85,9 @@ public:
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
     int get() const { return m_fd; }
-    // Closing can report a write error of its own.
-    int close() {
-        const int result = ::close(m_fd);
-        m_fd = -1;
-        return result;
-    }
 
 private:
-    int m_fd;
+    const int m_fd;
 };
 
 void writeAll(int fd, const QByteArray& content) {
@@ -266,17 +269,36 @@ QFileInfo replacedFile(const QString& path) {
     return info;
 }
 
-// mkstemp's pattern: a dot, the store's name, a dot and six letters or digits.
-bool isTemporaryOf(const QByteArray& entry, const QByteArray& storeName) {
-    const QByteArray prefix = '.' + storeName + '.';
-    if (entry.size() != prefix.size() + 6 || !entry.startsWith(prefix))
-        return false;
-    for (qsizetype i = prefix.size(); i < entry.size(); ++i) {
-        const char c = entry.at(i);
-        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
+bool allOf(const QByteArray& text, qsizetype from, bool (*wanted)(char)) {
+    for (qsizetype i = from; i < text.size(); ++i) {
+        if (!wanted(text.at(i)))
             return false;
     }
     return true;
+}
+
+bool isLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+bool isLetterOrDigit(char c) {
+    return isLetter(c) || (c >= '0' && c <= '9');
+}
+
+enum class Leftover { None, Hidden, Named };
+
+// What a save cut off half-way can leave beside the store. Saves now leave nothing where the file
+// system offers unnamed files, and otherwise "<store>.<six letters>"; saves of earlier versions
+// left ".<store>.<six letters or digits>".
+Leftover leftoverKind(const QByteArray& entry, const QByteArray& storeName) {
+    const QByteArray hiddenPrefix = '.' + storeName + '.';
+    if (entry.size() == hiddenPrefix.size() + 6 && entry.startsWith(hiddenPrefix))
+        return allOf(entry, hiddenPrefix.size(), isLetterOrDigit) ? Leftover::Hidden
+                                                                  : Leftover::None;
+    const QByteArray prefix = storeName + '.';
+    if (entry.size() == prefix.size() + 6 && entry.startsWith(prefix))
+        return allOf(entry, prefix.size(), isLetter) ? Leftover::Named : Leftover::None;
+    return Leftover::None;
 }
 
 } // namespace
@@ -292,11 +314,15 @@ void removeLeftoverTemporaries(const QString& path) {
     const time_t now = ::time(nullptr);
     constexpr time_t minute = 60;
     while (const dirent* entry = ::readdir(listing)) {
-        const QByteArray name(entry->d_name);
-        if (!isTemporaryOf(name, storeName))
+        const Leftover kind = leftoverKind(QByteArray(entry->d_name), storeName);
+        if (kind == Leftover::None)
             continue;
         struct stat status {};
         if (::fstatat(folderFd, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;
+        // A name of the unhidden shape could be a user's own "<store>.backup"; an unfinished save
+        // keeps its file owner-only, so only such a file is taken for one.
+        if (kind == Leftover::Named && (status.st_mode & 07777) != 0600)
             continue;
         if (S_ISREG(status.st_mode) && status.st_uid == ::geteuid() &&
             status.st_mtime + minute < now)
@@ -322,32 +348,30 @@ void writeStoreFileAtomically(const QString& path, const QList<QByteArray>& cont
             throwErrno(errno);
     }
 
-    QByteArray temporary = folder + "/." + QFile::encodeName(targetInfo.fileName()) + ".XXXXXX";
-    FileDescriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
-    if (fd.get() < 0)
+    QSaveFile file(targetInfo.absoluteFilePath());
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        throwSaveError(file);
+    // The key is private: the temporary file is readable by its owner only for as long as it can
+    // be left behind by a save cut off half-way (Qt gives it the store's mode at open), and takes
+    // the store's own mode only once it is whole. A new store keeps the owner-only mode.
+    const int fd = file.handle();
+    if (::fchmod(fd, 0600) != 0)
         throwErrno(errno);
-    try {
-        // The key is private: the temporary file stays readable by its owner only (as mkostemp
-        // made it) for as long as it can be left behind by a save cut off half-way, and takes the
-        // store's own mode only once it is whole. A new store keeps the owner-only mode.
-        for (const QByteArray& piece : content)
-            writeAll(fd.get(), piece);
-        if (::fsync(fd.get()) != 0)
-            throwErrno(errno);
-        if (exists && existing.st_uid != ::geteuid() &&
-            ::fchown(fd.get(), existing.st_uid, existing.st_gid) != 0) {
-            // Only root can give the file back to its owner; anyone else keeps it as their own.
-        }
-        if (::fchmod(fd.get(), exists ? (existing.st_mode & 07777) : 0600) != 0)
-            throwErrno(errno);
-        if (fd.close() != 0)
-            throwErrno(errno);
-        if (::rename(temporary.constData(), targetName.constData()) != 0)
-            throwErrno(errno);
-    } catch (...) {
-        ::unlink(temporary.constData());
-        throw;
+    // Written past Qt's buffering, so that a failed write still tells its errno.
+    for (const QByteArray& piece : content)
+        writeAll(fd, piece);
+    if (::fsync(fd) != 0)
+        throwErrno(errno);
+    if (exists && existing.st_uid != ::geteuid() &&
+        ::fchown(fd, existing.st_uid, existing.st_gid) != 0) {
+        // Only root can give the file back to its owner; anyone else keeps it as their own.
     }
+    if (::fchmod(fd, exists ? (existing.st_mode & 07777) : 0600) != 0)
+        throwErrno(errno);
+    errno = 0;
+    if (!file.commit())
+        throwSaveError(file);
     syncFolder(folder);
 }
 

@@ -1,5 +1,7 @@
 #include "drawingband.h"
 
+#include "rounding.h"
+
 #include <QFontMetrics>
 #include <QFontMetricsF>
 #include <QPainter>
@@ -7,22 +9,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 namespace nimbrel {
 
-int roundHalfEven(double value) {
-    // std::nearbyint follows the current rounding mode, which nothing in the program changes
-    // from round-to-nearest-even.
-    const double rounded = std::nearbyint(value);
-    if (!(rounded >= std::numeric_limits<int>::min() && rounded <= std::numeric_limits<int>::max()))
-        return rounded > 0 ? std::numeric_limits<int>::max() : std::numeric_limits<int>::min();
-    return static_cast<int>(rounded);
-}
-
 int centredLineX(int bandWidth, double lineWidth) {
     // Integer division drops the fraction; both widths are never negative.
-    return bandWidth / 2 - roundHalfEven(lineWidth) / 2;
+    return bandWidth / 2 - roundHalfEvenToInt(lineWidth) / 2;
 }
 
 DrawingBand::DrawingBand(QWidget* parent) : QWidget(parent) {

@@ -40,9 +40,6 @@ struct BandDrawing {
     bool operator==(const BandDrawing&) const = default;
 };
 
-// Halves go to the even neighbour, as every conversion to a whole number in this program does.
-int roundHalfEven(double value);
-
 // The left edge of a centred line: both widths are made whole first (halves to even) and then
 // halved with the fraction dropped, so the result is exact and repeatable for a given text.
 int centredLineX(int bandWidth, double lineWidth);

@@ -1,6 +1,7 @@
 #include "form2.h"
 
 #include "apperror.h"
+#include "colours.h"
 #include "comeback.h"
 #include "controls.h"
 #include "drawingband.h"
@@ -9,6 +10,7 @@
 #include "measuringlabel.h"
 #include "procedure.h"
 #include "refreshschedule.h"
+#include "rounding.h"
 #include "settingschoices.h"
 #include "settingsschema.h"
 #include "styling.h"
@@ -25,7 +27,6 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <iterator>
 #include <limits>
 
 namespace nimbrel {
@@ -44,56 +45,8 @@ void processPendingEvents() {
     QCoreApplication::processEvents();
 }
 
-// A stored colour: 0x00BBGGRR, or with the high bit set a system colour by its index (15 is the
-// button face, 18 the button text). Anything else is no colour at all.
-QColor colourFromStored(qint32 value) {
-    if (value >= 0) {
-        if (value > 0xFFFFFF)
-            throw AppError::invalidPropertyValue();
-        return QColor(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
-    }
-    static constexpr QPalette::ColorRole systemRoles[] = {
-        QPalette::Button,          // 0 scroll bar
-        QPalette::Dark,            // 1 desktop
-        QPalette::Highlight,       // 2 active title bar
-        QPalette::Mid,             // 3 inactive title bar
-        QPalette::Window,          // 4 menu bar
-        QPalette::Base,            // 5 window background
-        QPalette::Shadow,          // 6 window frame
-        QPalette::WindowText,      // 7 menu text
-        QPalette::Text,            // 8 window text
-        QPalette::HighlightedText, // 9 title bar text
-        QPalette::Button,          // 10 active border
-        QPalette::Button,          // 11 inactive border
-        QPalette::Mid,             // 12 application workspace
-        QPalette::Highlight,       // 13 highlight
-        QPalette::HighlightedText, // 14 highlighted text
-        QPalette::Button,          // 15 button face
-        QPalette::Dark,            // 16 button shadow
-        QPalette::PlaceholderText, // 17 grey text
-        QPalette::ButtonText,      // 18 button text
-        QPalette::WindowText,      // 19 inactive title bar text
-        QPalette::Light,           // 20 button highlight
-        QPalette::Shadow,          // 21 3-D dark shadow
-        QPalette::Midlight,        // 22 3-D light
-        QPalette::ToolTipText,     // 23 tool tip text
-        QPalette::ToolTipBase,     // 24 tool tip background
-    };
-    const quint32 bits = static_cast<quint32>(value);
-    const quint32 index = bits & 0x00FFFFFFu;
-    if ((bits & 0xFF000000u) != 0x80000000u || index >= std::size(systemRoles))
-        throw AppError::invalidPropertyValue();
-    return QGuiApplication::palette().color(systemRoles[index]);
-}
-
 QColor storedColour(settings::Key key, settings::User user) {
-    return colourFromStored(settings::colour(key, user));
-}
-
-void setRole(QWidget* widget, QPalette::ColorRole role, const QColor& colour) {
-    QPalette palette = widget->palette();
-    palette.setColor(role, colour);
-    widget->setPalette(palette);
+    return colourFromNumber(settings::colour(key, user));
 }
 
 QColor backgroundOf(const QWidget* widget) {
@@ -148,7 +101,7 @@ Form2::Form2()
 
     m_picture1->setObjectName(QStringLiteral("Picture1"));
     m_picture1->setFocusPolicy(Qt::NoFocus);
-    m_picture1->setGeometry(px(2520), px(90), px(4350), px(1650));
+    m_picture1->setGeometry(twips(2520, 90, 4350, 1650));
     setRole(m_picture1, QPalette::Window, Qt::black);
     setRole(m_picture1, QPalette::WindowText, Qt::white);
 
@@ -156,7 +109,7 @@ Form2::Form2()
     m_label1->setText(QStringLiteral("Press ESC To Exit. Type 'hide' to hide this text."));
     m_label1->setFocusPolicy(Qt::NoFocus);
     m_label1->setAutoFillBackground(true);
-    m_label1->setGeometry(px(120), px(120), px(4575), px(495));
+    m_label1->setGeometry(twips(120, 120, 4575, 495));
     m_label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     setRole(m_label1, QPalette::Window, Qt::black);
     setRole(m_label1, QPalette::WindowText, Qt::white);
@@ -167,7 +120,7 @@ Form2::Form2()
     QFont dataFont(QStringLiteral("Courier New"), 72);
     dataFont.setBold(true);
     m_lblData->setFont(dataFont);
-    m_lblData->setGeometry(px(1245), px(1485), px(4350), px(1650));
+    m_lblData->setGeometry(twips(1245, 1485, 4350, 1650));
     m_lblData->setMeasuredText(QStringLiteral("12345"));
 
     m_timer1->setObjectName(QStringLiteral("Timer1"));
@@ -245,8 +198,8 @@ void Form2::Form_Resize() {
         return;
     m_layoutSize = size();
     const double innerHeight = height();
-    m_lblData->setGeometry(0, roundHalfEven(innerHeight / 2 - m_lblData->height() / 2.0), width(),
-                           m_lblData->height());
+    m_lblData->setGeometry(0, roundHalfEvenToInt(innerHeight / 2 - m_lblData->height() / 2.0),
+                           width(), m_lblData->height());
     m_lblData->hide();
     m_picture1->hide();
     const QString text = getWeather();
@@ -258,7 +211,7 @@ void Form2::Form_Resize() {
 
 void Form2::placeBand() {
     const int bandHeight = m_lblData->height();
-    m_picture1->setGeometry(0, roundHalfEven(height() / 2.0 - bandHeight / 2.0), width(),
+    m_picture1->setGeometry(0, roundHalfEvenToInt(height() / 2.0 - bandHeight / 2.0), width(),
                             bandHeight);
 }
 

@@ -1,6 +1,7 @@
 #include "form1.h"
 
 #include "apperror.h"
+#include "colours.h"
 #include "controls.h"
 #include "form2.h"
 #include "guard.h"
@@ -27,15 +28,6 @@
 namespace nimbrel {
 
 namespace {
-
-void paintWhite(QWidget* widget) {
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, Qt::white);
-    // Check boxes and option buttons fill their background with the button colour.
-    palette.setColor(widget->backgroundRole(), Qt::white);
-    widget->setPalette(palette);
-    widget->setAutoFillBackground(true);
-}
 
 QString boolText(bool value) {
     return value ? QStringLiteral("True") : QStringLiteral("False");
@@ -66,7 +58,7 @@ template <class F> void storeQuietly(F&& store) noexcept {
 
 Form1::Form1(QWidget* parent) : Form(FormId::Form1, parent) {
     setUpDialogWindow(8040, 7605, true);
-    paintWhite(this);
+    fillBackground(this, Qt::white);
 
     buildControls();
     connectHandlers();
@@ -82,31 +74,21 @@ Form1::Form1(QWidget* parent) : Form(FormId::Form1, parent) {
 
 void Form1::buildControls() {
     auto button = [](QWidget* parent, const char* name, const QString& caption, QRect at) {
-        auto* b = new PushButton(caption, parent);
-        b->setObjectName(QLatin1String(name));
-        b->setGeometry(at);
-        return b;
+        return addControl<PushButton>(parent, name, at, caption);
     };
-    auto frame = [this](const char* name, const QString& caption, QRect at) {
-        auto* f = new QGroupBox(caption, this);
-        f->setObjectName(QLatin1String(name));
-        f->setGeometry(at);
-        paintWhite(f);
-        return f;
+    // Frames, check boxes and option buttons stand on the window's white.
+    auto white = [](auto* control) {
+        fillBackground(control, Qt::white);
+        return control;
     };
-    auto check = [](QWidget* parent, const char* name, const QString& caption, QRect at) {
-        auto* c = new QCheckBox(caption, parent);
-        c->setObjectName(QLatin1String(name));
-        c->setGeometry(at);
-        paintWhite(c);
-        return c;
+    auto frame = [this, white](const char* name, const QString& caption, QRect at) {
+        return white(addControl<QGroupBox>(this, name, at, caption));
     };
-    auto option = [](QWidget* parent, const char* name, const QString& caption, QRect at) {
-        auto* o = new QRadioButton(caption, parent);
-        o->setObjectName(QLatin1String(name));
-        o->setGeometry(at);
-        paintWhite(o);
-        return o;
+    auto check = [white](QWidget* parent, const char* name, const QString& caption, QRect at) {
+        return white(addControl<QCheckBox>(parent, name, at, caption));
+    };
+    auto option = [white](QWidget* parent, const char* name, const QString& caption, QRect at) {
+        return white(addControl<QRadioButton>(parent, name, at, caption));
     };
 
     PushButton6 =
@@ -116,10 +98,9 @@ void Form1::buildControls() {
                          twips(120, 660, 7800, 405));
 
     Frame2 = frame("Frame2", QStringLiteral("What's your location?"), twips(120, 1110, 7800, 825));
-    Text1 = new QLineEdit(QStringLiteral("Text1"), Frame2);
-    Text1->setObjectName(QStringLiteral("Text1"));
+    Text1 =
+        addControl<QLineEdit>(Frame2, "Text1", twips(240, 300, 6735, 345), QStringLiteral("Text1"));
     Text1->setMaxLength(std::numeric_limits<int>::max()); // a stored location is never cut
-    Text1->setGeometry(twips(240, 300, 6735, 345));
     PushButton4 = button(Frame2, "PushButton4", QStringLiteral("?"), twips(7080, 300, 495, 345));
 
     Frame4 = frame("Frame4", QStringLiteral("What details would you like to display?"),
@@ -145,10 +126,8 @@ void Form1::buildControls() {
                    twips(240, 650, 5295, 255));
 
     Frame6 = frame("Frame6", QStringLiteral("Text Alignment"), twips(120, 4680, 7800, 800));
-    Combo1 = new QComboBox(Frame6);
-    Combo1->setObjectName(QStringLiteral("Combo1"));
+    Combo1 = addControl<QComboBox>(Frame6, "Combo1", twips(240, 300, 7335, 345));
     Combo1->setEditable(false);
-    Combo1->setGeometry(twips(240, 300, 7335, 345));
 
     PushButton2 = button(this, "PushButton2", QStringLiteral("Change Font Style && Size"),
                          twips(120, 5580, 7800, 405));

@@ -1,7 +1,11 @@
 #pragma once
 
+#include <QLatin1String>
 #include <QRect>
+#include <QWidget>
 #include <QtGlobal>
+
+#include <utility>
 
 class QCheckBox;
 
@@ -13,6 +17,16 @@ constexpr int px(int twips) {
 }
 constexpr QRect twips(int left, int top, int width, int height) {
     return {px(left), px(top), px(width), px(height)};
+}
+
+// A control of a window: made with what its kind takes before the parent (a caption, mostly),
+// named as the product names it, and put at its place, given with twips().
+template <class Control, class... Arguments>
+Control* addControl(QWidget* parent, const char* name, QRect place, Arguments&&... arguments) {
+    auto* control = new Control(std::forward<Arguments>(arguments)..., parent);
+    control->setObjectName(QLatin1String(name));
+    control->setGeometry(place);
+    return control;
 }
 
 // A stored check state put into a box: 0 cleared, 1 ticked, 2 greyed. A box takes nothing

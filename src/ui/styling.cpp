@@ -1,6 +1,7 @@
 #include "styling.h"
 
 #include "apperror.h"
+#include "colours.h"
 #include "forms.h"
 
 #include <QAbstractButton>
@@ -86,20 +87,12 @@ void ApplySkin(QWidget* window) {
 
 void ApplyFormColors(QWidget* window) {
     const QColor face = QApplication::palette().color(QPalette::Button);
-    auto paint = [&face](QWidget* w) {
-        QPalette p = w->palette();
-        p.setColor(QPalette::Window, face);
-        // Check boxes and option buttons fill their background with the button colour.
-        p.setColor(w->backgroundRole(), face);
-        w->setPalette(p);
-        w->setAutoFillBackground(true);
-    };
-    paint(window);
+    fillBackground(window, face);
     const auto children = window->findChildren<QWidget*>();
     for (QWidget* child : children) {
         if (qobject_cast<QRadioButton*>(child) || qobject_cast<QCheckBox*>(child) ||
             qobject_cast<QGroupBox*>(child) || qobject_cast<QLabel*>(child))
-            paint(child);
+            fillBackground(child, face);
     }
 }
 

@@ -155,8 +155,6 @@ Transfer::Answer Transfer::fetch(const QString& url) {
         throw AppError(QStringLiteral("Still executing last request"));
 
     QNetworkRequest request(parseAddress(url));
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::NoLessSafeRedirectPolicy);
 
     Call call;
     const qint64 sizeLimit = m_sizeLimit;

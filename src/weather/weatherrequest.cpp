@@ -1,5 +1,7 @@
 #include "weatherrequest.h"
 
+#include <QUrl>
+
 namespace nimbrel {
 
 namespace {
@@ -15,11 +17,6 @@ QString withoutTrailingSlash(QString base) {
     return base;
 }
 
-bool keptAsIs(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
-           c == '.' || c == '_' || c == '~' || c == ',';
-}
-
 } // namespace
 
 QString serviceBaseUrl() {
@@ -33,21 +30,8 @@ void setServiceBaseUrl(const QString& base) {
 }
 
 QString encodeQueryValue(const QString& value) {
-    static constexpr char hex[] = "0123456789ABCDEF";
-    const QByteArray utf8 = value.toUtf8();
-    QString encoded;
-    encoded.reserve(utf8.size() * 3);
-    for (const char c : utf8) {
-        if (keptAsIs(c)) {
-            encoded += QLatin1Char(c);
-        } else {
-            const auto byte = static_cast<unsigned char>(c);
-            encoded += QLatin1Char('%');
-            encoded += QLatin1Char(hex[byte >> 4]);
-            encoded += QLatin1Char(hex[byte & 0x0F]);
-        }
-    }
-    return encoded;
+    // The comma stays as it is: the service reads "city,country" from it.
+    return QString::fromLatin1(QUrl::toPercentEncoding(value, ","));
 }
 
 QString weatherRequestUrl(const QString& base, const QString& location, const QString& apiKey) {

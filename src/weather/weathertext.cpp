@@ -2,6 +2,7 @@
 
 #include "apperror.h"
 #include "guard.h"
+#include "rounding.h"
 #include "transfer.h"
 #include "weatherrequest.h"
 
@@ -96,16 +97,6 @@ qint64 powerOfTen(int exponent) {
     for (int i = 0; i < exponent; ++i)
         value *= 10;
     return value;
-}
-
-// numerator / denominator to a whole number, halves to the even neighbour.
-qint64 roundHalfEven(qint64 numerator, qint64 denominator) {
-    qint64 quotient = numerator / denominator;
-    const qint64 twiceRemainder = 2 * (numerator % denominator);
-    const qint64 magnitude = twiceRemainder < 0 ? -twiceRemainder : twiceRemainder;
-    if (magnitude > denominator || (magnitude == denominator && quotient % 2 != 0))
-        quotient += numerator < 0 ? -1 : 1;
-    return quotient;
 }
 
 enum class Unit { Fahrenheit, Celsius };

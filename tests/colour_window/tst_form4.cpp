@@ -1,4 +1,5 @@
 #include "apperror.h"
+#include "colours.h"
 #include "dialogs.h"
 #include "form4.h"
 #include "pushbutton.h"
@@ -186,6 +187,12 @@ void TestForm4::swatchesFromStore_data() {
                                                << "16777216" << QColor(Qt::black) << face << 112;
     QTest::newRow("background negative") << "0"
                                          << "-5" << QColor(Qt::black) << face << 112;
+    // The high bit names a system colour, as it does for the display: 18 the button text, 15 the
+    // button face.
+    QTest::newRow("system colours")
+        << "-2147483630"
+        << "-2147483633" << QGuiApplication::palette().color(QPalette::ButtonText)
+        << QGuiApplication::palette().color(QPalette::Button) << 0;
 }
 
 void TestForm4::swatchesFromStore() {

@@ -1,8 +1,10 @@
 #include "apperror.h"
 #include "convert.h"
+#include "rounding.h"
 
 #include <QLocale>
 #include <QTest>
+#include <cfenv>
 #include <clocale>
 #include <cmath>
 
@@ -34,6 +36,7 @@ private slots:
     void real();
     void independentOfLocale_data();
     void independentOfLocale();
+    void halvesGoToEvenWhateverTheRoundingMode();
 };
 
 void TestConvert::integer_data() {
@@ -177,6 +180,26 @@ void TestConvert::independentOfLocale() {
     QCOMPARE(comma, QStringLiteral("Type mismatch"));
     QCOMPARE(grouped, QStringLiteral("Type mismatch"));
     QCOMPARE(quarter, 0.25);
+}
+
+// The FPU rounding mode belongs to the whole process, and code loaded into it (a plugin, a driver)
+// can change it; a stored number and a place on the screen must round the same all the same.
+void TestConvert::halvesGoToEvenWhateverTheRoundingMode() {
+    const int before = std::fegetround();
+    for (const int mode : {FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO}) {
+        QCOMPARE(std::fesetround(mode), 0);
+        const int two = roundHalfEvenToInt(2.5);
+        const int minusTwo = roundHalfEvenToInt(-2.5);
+        const int four = roundHalfEvenToInt(3.5);
+        const qint16 stored = toInteger(QStringLiteral("2.5"));
+        const double fraction = roundHalfEven(-0.6);
+        std::fesetround(before);
+        QCOMPARE(two, 2);
+        QCOMPARE(minusTwo, -2);
+        QCOMPARE(four, 4);
+        QCOMPARE(stored, qint16(2));
+        QCOMPARE(fraction, -1.0);
+    }
 }
 
 QTEST_APPLESS_MAIN(TestConvert)

@@ -1,4 +1,5 @@
 #include "drawingband.h"
+#include "rounding.h"
 #include "testsupport.h"
 
 #include <QFontMetricsF>
@@ -49,7 +50,7 @@ void TestDrawingBand::roundHalfEven_data() {
 
 void TestDrawingBand::roundHalfEven() {
     QFETCH(double, value);
-    QTEST(nimbrel::roundHalfEven(value), "rounded");
+    QTEST(nimbrel::roundHalfEvenToInt(value), "rounded");
 }
 
 void TestDrawingBand::centredLineX_data() {
@@ -179,7 +180,7 @@ void TestDrawingBand::lineWiderThanTheBandShrinksToFitWhole() {
              qPrintable(QStringLiteral("%1..%2").arg(first).arg(last)));
     // The short line is still as big as the band's font makes it.
     const auto [shortFirst, shortLast] = inkColumns(band.lineHeight(), image.height());
-    QVERIFY(shortLast - shortFirst + 1 >= nimbrel::roundHalfEven(fitting.width) - 8);
+    QVERIFY(shortLast - shortFirst + 1 >= nimbrel::roundHalfEvenToInt(fitting.width) - 8);
 }
 
 QTEST_MAIN(TestDrawingBand)
