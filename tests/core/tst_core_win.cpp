@@ -137,4 +137,4 @@ int main(int argc, char** argv) {
     return QTest::qExec(&test, argc, argv);
 }
 
-#include "tst_shell_win.moc"
+#include "tst_core_win.moc"
