@@ -18,7 +18,7 @@ qint64 statusField(const QByteArray& name) {
     if (!status.open(QIODevice::ReadOnly))
         return -1;
     for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith(name + ':'))
+        if (line.startsWith(QByteArray(name + ':')))
             return line.mid(name.size() + 1).trimmed().split(' ').value(0).toLongLong();
     }
     return -1;

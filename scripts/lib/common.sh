@@ -14,7 +14,7 @@ NIMBREL_RUN_PACKAGES=(
 )
 NIMBREL_TEST_PACKAGES=(
     xvfb xauth x11-utils
-    clang clang-format libclang-rt-14-dev
+    clang clang-format clang-tidy libclang-rt-14-dev
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
     desktop-file-utils appstream dpkg-dev
     python3 dbus-daemon librsvg2-bin libbenchmark-dev locales

@@ -400,7 +400,7 @@ QString Form2::fetchWeather(bool scheduled, FetchOutcome* outcome) {
     if (own)
         ++m_ownFetches;
     FetchOutcome result = FetchOutcome::Busy;
-    const QString text = buildWeatherText(g.guard(), transfer, query, readKey, &result);
+    QString text = buildWeatherText(g.guard(), transfer, query, readKey, &result);
     if (own)
         --m_ownFetches;
     if (ofOpening && m_openings > 0 && result == FetchOutcome::NoAnswer)

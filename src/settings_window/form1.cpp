@@ -172,7 +172,7 @@ void Form1::connectHandlers() {
             if (selected)
                 Option_Click();
         });
-    connect(Combo1, &QComboBox::currentIndexChanged, this, [this](int index) {
+    connect(Combo1, &QComboBox::currentIndexChanged, this, [](int index) {
         storeQuietly([index] { storeValue(Key::Combo1, QString::number(index)); });
     });
     connect(Text1, &QLineEdit::textChanged, this,

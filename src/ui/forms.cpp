@@ -177,8 +177,8 @@ void Forms::discard(Form* form) {
         form->deleteLater();
 }
 
-void Forms::registerFactory(FormId id, Factory factory) {
-    registry().factories.insert(id, std::move(factory));
+void Forms::registerFactory(FormId id, const Factory& factory) {
+    registry().factories.insert(id, factory);
 }
 
 Form* Forms::get(FormId id) {

@@ -93,7 +93,7 @@ private:
 class Forms {
 public:
     using Factory = std::function<Form*()>;
-    static void registerFactory(FormId id, Factory factory);
+    static void registerFactory(FormId id, const Factory& factory);
 
     // The live window, created and loaded (hidden) on first use.
     static Form* get(FormId id);

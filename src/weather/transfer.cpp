@@ -22,7 +22,7 @@ enum class Outcome { Running, Complete, TimedOut, TooLarge, Cancelled, Unpacking
 // thread stops reading the socket until the caller takes some, so a reply that streams in
 // faster than this thread gets round to it piles up in the kernel's socket buffers (which are
 // bounded) rather than in ours, whatever the framing.
-constexpr qint64 kReadBuffer = 64 * 1024;
+constexpr qint64 kReadBuffer = qint64(64) * 1024;
 
 // The caller hands over an address whose query is already percent-encoded. Strict parsing keeps
 // every escape exactly as given, so what reaches the wire is what the caller built; anything

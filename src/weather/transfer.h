@@ -56,7 +56,7 @@ private:
     // The call whose transfer is running, if any; it lives on the stack of that OpenURL.
     Call* m_call = nullptr;
     std::chrono::milliseconds m_timeLimit{60000};
-    qint64 m_sizeLimit = 1024 * 1024;
+    qint64 m_sizeLimit = qint64(1024) * 1024;
 };
 
 // The program's one transfer: the display fetches through it and the key test borrows it, so at

@@ -25,6 +25,7 @@
 #include <optional>
 
 using namespace nimbrel;
+using namespace Qt::StringLiterals;
 using nimbrel::sample::SampleWeatherService;
 using namespace std::chrono_literals;
 
@@ -217,7 +218,7 @@ void TestForm3::typingStoresEveryChange() {
     type(Qt::Key_Backspace);
     type(Qt::Key_Backspace);
     type(Qt::Key_Backspace);
-    QCOMPARE(seen, (QStringList{"a", "ab", "abc", "ab", "a", ""}));
+    QCOMPARE(seen, (QStringList{u"a"_s, u"ab"_s, u"abc"_s, u"ab"_s, u"a"_s, u""_s}));
 }
 
 void TestForm3::focusSelectsTheWholeKey() {
@@ -379,21 +380,21 @@ void TestForm3::keyTest_data() {
     QTest::newRow("account blocked")
         << key("demo-key") << "San Diego CA" << 429
         << QByteArray(R"({"cod":429, "message": "Your account is temporary blocked."})")
-        << "APPID=demo-key" << kNotJudged + "Your account is temporary blocked.";
+        << "APPID=demo-key" << kNotJudged + u"Your account is temporary blocked."_s;
     QTest::newRow("no place to look up")
         << key("demo-key") << "" << 0 << QByteArray() << "q=&APPID=demo-key"
-        << kNotJudged + "Nothing to geocode";
+        << kNotJudged + u"Nothing to geocode"_s;
     QTest::newRow("server error page")
         << key("demo-key") << "San Diego CA" << 500
         << QByteArray("<html><body><h1>Something went wrong</h1></body></html>") << "APPID=demo-key"
-        << kNotJudged + "500 Internal Server Error";
+        << kNotJudged + u"500 Internal Server Error"_s;
     QTest::newRow("captive portal")
         << key("demo-key") << "San Diego CA" << 200
         << QByteArray("<html><body>Sign in to use the guest network</body></html>")
-        << "APPID=demo-key" << kNotJudged + "200 OK";
+        << "APPID=demo-key" << kNotJudged + u"200 OK"_s;
     QTest::newRow("200 without a reading")
         << key("demo-key") << "San Diego CA" << 200 << QByteArray(R"({"cod":200,"list":[]})")
-        << "APPID=demo-key" << kNotJudged + "200 OK";
+        << "APPID=demo-key" << kNotJudged + u"200 OK"_s;
 }
 
 void TestForm3::keyTest() {
@@ -477,7 +478,7 @@ void TestForm3::keyTestWaitsForRunningFetch() {
     });
 
     const QString displayReply = sharedTransfer().OpenURL(
-        weatherRequestUrl(m_service.baseUrl(), QStringLiteral("San Diego CA"), "stale-key"));
+        weatherRequestUrl(m_service.baseUrl(), QStringLiteral("San Diego CA"), u"stale-key"_s));
 
     QVERIFY(clicked);
     QVERIFY(displayReply.contains(QLatin1String("Invalid API key")));
@@ -502,7 +503,7 @@ void TestForm3::closingDuringKeyTest() {
     });
 
     sharedTransfer().OpenURL(
-        weatherRequestUrl(m_service.baseUrl(), QStringLiteral("San Diego CA"), "demo-key"));
+        weatherRequestUrl(m_service.baseUrl(), QStringLiteral("San Diego CA"), u"demo-key"_s));
 
     QTRY_VERIFY_WITH_TIMEOUT(form.isNull(), 2000);
     QVERIFY(settingsWindow()->isVisible());

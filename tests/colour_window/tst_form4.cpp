@@ -21,6 +21,7 @@
 #include <optional>
 
 using namespace nimbrel;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -270,7 +271,8 @@ void TestForm4::picks() {
     m_picker.answer = answer;
     Form4* form = openForm4();
     QVERIFY(QTest::qWaitForWindowExposed(form));
-    const QString otherKey = key == QLatin1String("Font Color") ? "Background Color" : "Font Color";
+    const QString otherKey =
+        key == QLatin1String("Font Color") ? u"Background Color"_s : u"Font Color"_s;
 
     QTest::mouseClick(control<QLabel>(qPrintable(swatch)), Qt::LeftButton);
 

@@ -14,6 +14,7 @@
 #include <stdexcept>
 
 using namespace nimbrel;
+using namespace Qt::StringLiterals;
 using nimbrel::test::MessageRecorder;
 
 namespace {
@@ -64,21 +65,24 @@ void TestGuard::reportText_data() {
     QTest::addColumn<QString>("reportName");
     QTest::addColumn<int>("line");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("load 142") << "Type mismatch"
-                              << "Form1.Form_Load" << 142
-                              << "Type mismatch\r\nin Nimbrel2021/08/31.Form1.Form_Load at line "
-                                 "142\r\rPlease email screenshot of this message to " +
-                                     kSupport;
+    QTest::newRow("load 142")
+        << "Type mismatch"
+        << "Form1.Form_Load" << 142
+        << QStringLiteral("Type mismatch\r\nin Nimbrel2021/08/31.Form1.Form_Load at line "
+                          "142\r\rPlease email screenshot of this message to ") +
+               kSupport;
     QTest::newRow("timer 100") << "Overflow"
                                << "Form2.Timer1_Timer" << 100
-                               << "Overflow\r\nin Nimbrel2021/08/31.Form2.Timer1_Timer at line "
-                                  "100\r\rPlease email screenshot of this message to " +
+                               << QStringLiteral(
+                                      "Overflow\r\nin Nimbrel2021/08/31.Form2.Timer1_Timer at line "
+                                      "100\r\rPlease email screenshot of this message to ") +
                                       kSupport;
-    QTest::newRow("empty description") << ""
-                                       << "Form4.Form_Load" << 1000
-                                       << "\r\nin Nimbrel2021/08/31.Form4.Form_Load at line "
-                                          "1000\r\rPlease email screenshot of this message to " +
-                                              kSupport;
+    QTest::newRow("empty description")
+        << ""
+        << "Form4.Form_Load" << 1000
+        << QStringLiteral("\r\nin Nimbrel2021/08/31.Form4.Form_Load at line "
+                          "1000\r\rPlease email screenshot of this message to ") +
+               kSupport;
 }
 
 void TestGuard::reportText() {
@@ -111,7 +115,7 @@ void TestGuard::failingStepContinuesWithNext() {
         throw AppError::typeMismatch();
     }));
     QVERIFY(g(104, [&] { log << QStringLiteral("104"); }));
-    QCOMPARE(log, QStringList({"100", "102 before", "104"}));
+    QCOMPARE(log, QStringList({u"100"_s, u"102 before"_s, u"104"_s}));
     QCOMPARE(recorder.messages.size(), 1);
     QCOMPARE(
         recorder.messages.first().text,
@@ -134,7 +138,7 @@ void TestGuard::sharedLineNumberStillRunsItsOtherStatements() {
     Guard g(QStringLiteral("Form1.PushButton3_Click"));
     g(108, [] { throw AppError::overflow(); });
     g(108, [&] { log << QStringLiteral("108 second statement"); });
-    QCOMPARE(log, QStringList({"108 second statement"}));
+    QCOMPARE(log, QStringList({u"108 second statement"_s}));
     QCOMPARE(recorder.messages.size(), 1);
     QVERIFY(recorder.messages.first().text.contains(QStringLiteral("at line 108\r\r")));
 }
@@ -148,7 +152,7 @@ void TestGuard::unguardedCalleeEndsAndIsReportedByCaller() {
         log << QStringLiteral("after call");
     });
     g(108, [&] { log << QStringLiteral("108"); });
-    QCOMPARE(log, QStringList({"helper start", "108"}));
+    QCOMPARE(log, QStringList({u"helper start"_s, u"108"_s}));
     QCOMPARE(recorder.messages.size(), 1);
     QCOMPARE(
         recorder.messages.first().text,
@@ -164,7 +168,7 @@ void TestGuard::guardedCalleeReportsItself() {
         log << QStringLiteral("caller after call");
     });
     QVERIFY(completed);
-    QCOMPARE(log, QStringList({"callee 102", "caller after call"}));
+    QCOMPARE(log, QStringList({u"callee 102"_s, u"caller after call"_s}));
     QCOMPARE(recorder.messages.size(), 1);
     QCOMPARE(recorder.messages.first().text,
              errorReportText(QStringLiteral("Invalid property value"),
@@ -270,7 +274,7 @@ void TestGuard::guardSwallowsAFailingReport() {
     Guard g(QStringLiteral("Form2.Form_QueryUnload"));
     QVERIFY(!g(100, [] { throw AppError::overflow(); }));
     g(102, [&] { log << QStringLiteral("102"); });
-    QCOMPARE(log, QStringList({"102"}));
+    QCOMPARE(log, QStringList({u"102"_s}));
     // The report that failed to show is not left marked as on screen.
     recorder.whileShown = nullptr;
     QVERIFY(
@@ -285,7 +289,7 @@ void TestGuard::silencedGuardShowsNothing() {
     g.silenceWhen([&] { return unloading; });
     QVERIFY(!g(104, [] { throw AppError(QStringLiteral("Operation canceled")); }));
     g(106, [&] { log << QStringLiteral("106"); });
-    QCOMPARE(log, QStringList({"106"}));
+    QCOMPARE(log, QStringList({u"106"_s}));
     QCOMPARE(recorder.messages.size(), 0);
     unloading = false;
     g(108, [] { throw AppError::overflow(); });

@@ -23,6 +23,7 @@
 #include <unistd.h>
 
 using namespace nimbrel;
+using namespace Qt::StringLiterals;
 using nimbrel::test::TempSettings;
 
 namespace {
@@ -203,7 +204,7 @@ void TestSettings::keysIgnoreCaseAndStayOneEntry() {
     QCOMPARE(GetSetting(QStringLiteral("fontstrikethru"), "x"), QStringLiteral("False"));
     QCOMPARE(GetSetting(QStringLiteral("FontUnderLine"), "x"), QStringLiteral("True"));
     const QMap<QString, QString> entries = store.entries();
-    QCOMPARE(entries.keys(), QStringList({"FontStrikethru", "FontUnderline"}));
+    QCOMPARE(entries.keys(), QStringList({u"FontStrikethru"_s, u"FontUnderline"_s}));
     QCOMPARE(entries.value(QStringLiteral("FontStrikethru")), QStringLiteral("False"));
     QCOMPARE(entries.value(QStringLiteral("FontUnderline")), QStringLiteral("True"));
 
@@ -225,7 +226,7 @@ void TestSettings::valuesReadBackExactly_data() {
     QTest::newRow("only blanks") << "   ";
     QTest::newRow("newlines") << "line 1\r\nline 2\nline 3\r";
     QTest::newRow("control then hex digits")
-        << QStringLiteral("a") + QChar(u'\x01') + "BEEF" + QChar(u'\0') + "7";
+        << QStringLiteral("a") + QChar(u'\x01') + u"BEEF"_s + QChar(u'\0') + u"7"_s;
     QTest::newRow("non-ASCII") << QString::fromUtf8("Zürich – 東京 🌧");
     QTest::newRow("at sign") << "@Variant(abc)";
     QTest::newRow("double at") << "@@";
@@ -258,7 +259,7 @@ void TestSettings::keysAreSpelledAsQSettingsDoes() {
     QVERIFY2(raw.contains("\nGr%F6%DFe%U20AC=1\n"), raw.constData());
     QCOMPARE(GetSetting(QStringLiteral("FONT COLOR"), qint64(1)), QStringLiteral("255"));
     QCOMPARE(store.entries().keys(),
-             QStringList({"Background Color", "Font Color", QString::fromUtf8("Größe€")}));
+             QStringList({u"Background Color"_s, u"Font Color"_s, QString::fromUtf8("Größe€")}));
 }
 
 void TestSettings::readsAFileWrittenByQSettings() {
@@ -328,21 +329,25 @@ void TestSettings::unchangedFileIsNotReadAgainButEveryChangeIsSeen() {
 void TestSettings::savedValueSurvivesSelfKill() {
     TempSettings store;
     SaveSetting(QStringLiteral("Check1"), QStringLiteral("0"));
-    const ChildRun run = runChild(store.path(), -1, 0, QStringLiteral("kill"),
-                                  {"Check1", "1", "Text1", "Oslo, NO", "fontstrikethru", "True"});
+    const ChildRun run =
+        runChild(store.path(), -1, 0, QStringLiteral("kill"),
+                 {u"Check1"_s, u"1"_s, u"Text1"_s, u"Oslo, NO"_s, u"fontstrikethru"_s, u"True"_s});
     QCOMPARE(run.status, QProcess::CrashExit);
-    QCOMPARE(run.lines, QStringList({"saved Check1", "saved Text1", "saved fontstrikethru"}));
+    QCOMPARE(run.lines,
+             QStringList({u"saved Check1"_s, u"saved Text1"_s, u"saved fontstrikethru"_s}));
     QCOMPARE(GetSetting(QStringLiteral("Check1"), "x"), QStringLiteral("1"));
     QCOMPARE(GetSetting(QStringLiteral("Text1"), "x"), QStringLiteral("Oslo, NO"));
     QCOMPARE(GetSetting(QStringLiteral("FontStrikeThru"), "x"), QStringLiteral("True"));
-    QCOMPARE(folderListing(QFileInfo(store.path()).absolutePath()), QStringList({"Corvane.ini"}));
+    QCOMPARE(folderListing(QFileInfo(store.path()).absolutePath()),
+             QStringList({u"Corvane.ini"_s}));
 }
 
 void TestSettings::savedValueSurvivesKillByParent() {
     TempSettings store;
     QProcess child;
-    child.start(QCoreApplication::applicationFilePath(),
-                {"--child-save", store.path(), "-1", "0", "wait", "APIKey", "0123abcd"});
+    child.start(
+        QCoreApplication::applicationFilePath(),
+        {u"--child-save"_s, store.path(), u"-1"_s, u"0"_s, u"wait"_s, u"APIKey"_s, u"0123abcd"_s});
     QVERIFY(child.waitForStarted(10000));
     QByteArray out;
     QDeadlineTimer deadline(30000);
@@ -452,8 +457,9 @@ void TestSettings::writeFailsWhenStoreIsAFolder() {
     QCOMPARE(saveFailure(QStringLiteral("Check1"), QStringLiteral("1")),
              QStringLiteral("Path/File access error"));
     QVERIFY(QFileInfo(store.path()).isDir());
-    QCOMPARE(folderListing(store.path()), QStringList({"inside"}));
-    QCOMPARE(folderListing(QFileInfo(store.path()).absolutePath()), QStringList({"Corvane.ini"}));
+    QCOMPARE(folderListing(store.path()), QStringList({u"inside"_s}));
+    QCOMPARE(folderListing(QFileInfo(store.path()).absolutePath()),
+             QStringList({u"Corvane.ini"_s}));
 }
 
 // Root passes every permission check, so as root the write is made by a second copy that has
@@ -466,8 +472,9 @@ void TestSettings::writeFailsInReadOnlyFolder() {
     if (isRoot()) {
         QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0);
         QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0755) == 0);
-        const ChildRun run = runChild(path, kNobody, 0, QStringLiteral("exit"), {"Check1", "1"});
-        QCOMPARE(run.lines, QStringList({"error Permission denied"}));
+        const ChildRun run =
+            runChild(path, kNobody, 0, QStringLiteral("exit"), {u"Check1"_s, u"1"_s});
+        QCOMPARE(run.lines, QStringList({u"error Permission denied"_s}));
         QCOMPARE(run.code, 3);
     } else {
         QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
@@ -496,8 +503,9 @@ void TestSettings::writeFailsOnReadOnlyFile() {
         QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0);
         QVERIFY(::chown(QFile::encodeName(folder).constData(), kNobody, kNobody) == 0);
         QVERIFY(::chown(QFile::encodeName(path).constData(), kNobody, kNobody) == 0);
-        const ChildRun run = runChild(path, kNobody, 0, QStringLiteral("exit"), {"Check1", "1"});
-        QCOMPARE(run.lines, QStringList({"error Permission denied"}));
+        const ChildRun run =
+            runChild(path, kNobody, 0, QStringLiteral("exit"), {u"Check1"_s, u"1"_s});
+        QCOMPARE(run.lines, QStringList({u"error Permission denied"_s}));
     } else {
         setSettingsFileForTesting(path);
         const QString failure = saveFailure(QStringLiteral("Check1"), QStringLiteral("1"));
@@ -505,7 +513,7 @@ void TestSettings::writeFailsOnReadOnlyFile() {
         QCOMPARE(failure, QStringLiteral("Permission denied"));
     }
     QCOMPARE(readAll(path), content);
-    QCOMPARE(folderListing(folder), QStringList({"Corvane.ini"}));
+    QCOMPARE(folderListing(folder), QStringList({u"Corvane.ini"_s}));
 }
 
 // A write that breaks off half-way (here at the file size limit, as a full disk would) must
@@ -515,11 +523,12 @@ void TestSettings::failedWriteLeavesOldFileAndNoDebris() {
     SaveSetting(QStringLiteral("Text1"), QString(200, QLatin1Char('a')));
     const QByteArray before = readAll(store.path());
     const ChildRun run = runChild(store.path(), -1, 64, QStringLiteral("exit"),
-                                  {"Text1", QString(300, QLatin1Char('b'))});
+                                  {u"Text1"_s, QString(300, QLatin1Char('b'))});
     QCOMPARE(run.code, 3);
     QCOMPARE(run.lines, QStringList({QStringLiteral("error ") + qt_error_string(EFBIG)}));
     QCOMPARE(readAll(store.path()), before);
-    QCOMPARE(folderListing(QFileInfo(store.path()).absolutePath()), QStringList({"Corvane.ini"}));
+    QCOMPARE(folderListing(QFileInfo(store.path()).absolutePath()),
+             QStringList({u"Corvane.ini"_s}));
 }
 
 void TestSettings::replacementKeepsPermissions() {
@@ -546,7 +555,7 @@ void TestSettings::interruptedSaveLeavesOnlyAPrivateFileThatIsClearedLater() {
     SaveSetting(QStringLiteral("APIKey"), QString(200, QLatin1Char('k')));
     QVERIFY(::chmod(QFile::encodeName(store.path()).constData(), 0644) == 0);
     const ChildRun run = runChild(store.path(), -1, 100, QStringLiteral("die"),
-                                  {"APIKey", QString(300, QLatin1Char('s'))});
+                                  {u"APIKey"_s, QString(300, QLatin1Char('s'))});
     QCOMPARE(run.status, QProcess::CrashExit);
     QStringList listing = folderListing(folder);
     QVERIFY(listing.size() == 1 || listing.size() == 2);
@@ -592,13 +601,15 @@ void TestSettings::interruptedSaveLeavesOnlyAPrivateFileThatIsClearedLater() {
     plant(QStringLiteral("Corvane.ini.backup"), 120, 0644);
 
     // The next copy of the program to use the store clears away the old leftover only.
-    const ChildRun next = runChild(store.path(), -1, 0, QStringLiteral("exit"), {"Check1", "1"});
+    const ChildRun next =
+        runChild(store.path(), -1, 0, QStringLiteral("exit"), {u"Check1"_s, u"1"_s});
     QCOMPARE(next.code, 0);
     QStringList kept = folderListing(folder);
     kept.sort();
-    QCOMPARE(kept, QStringList({".Corvane.ini.Fresh1", ".Corvane.ini.Old123.keep",
-                                ".Corvane.ini.bak", ".Other.ini.Old123", "Corvane.ini",
-                                "Corvane.ini.FreshA", "Corvane.ini.Old123", "Corvane.ini.backup"}));
+    QCOMPARE(kept, QStringList({u".Corvane.ini.Fresh1"_s, u".Corvane.ini.Old123.keep"_s,
+                                u".Corvane.ini.bak"_s, u".Other.ini.Old123"_s, u"Corvane.ini"_s,
+                                u"Corvane.ini.FreshA"_s, u"Corvane.ini.Old123"_s,
+                                u"Corvane.ini.backup"_s}));
     QCOMPARE(GetSetting(QStringLiteral("APIKey"), "x"), QString(200, QLatin1Char('k')));
 }
 

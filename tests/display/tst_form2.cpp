@@ -18,9 +18,10 @@ namespace {
 const QString kDegree = QStringLiteral("\u00B0");
 
 QStringList sanDiegoLines() {
-    return {QStringLiteral("San Diego"), QStringLiteral("Current Temperature: 68 ") + kDegree + 'F',
-            QStringLiteral("Clear Sky"), QStringLiteral("Low: 63 ") + kDegree + 'F',
-            QStringLiteral("High: 73 ") + kDegree + 'F'};
+    return {QStringLiteral("San Diego"),
+            QStringLiteral("Current Temperature: 68 ") + kDegree + QLatin1Char('F'),
+            QStringLiteral("Clear Sky"), QStringLiteral("Low: 63 ") + kDegree + QLatin1Char('F'),
+            QStringLiteral("High: 73 ") + kDegree + QLatin1Char('F')};
 }
 
 QLabel* label(const Form2* display, const char* name) {

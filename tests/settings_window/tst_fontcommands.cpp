@@ -15,6 +15,7 @@
 #include <optional>
 
 using namespace nimbrel;
+using namespace Qt::StringLiterals;
 using namespace nimbrel::test;
 
 namespace {
@@ -110,12 +111,12 @@ void FontCommandsTest::cancelWithEmptyStoreStoresThePresets() {
 
     // Spelled as the command writes them; the display reads the last two in other letter case.
     const QMap<QString, QString> entries = m_store->entries();
-    QCOMPARE(entries.value("FontName"), QStringLiteral("Courier New"));
-    QCOMPARE(entries.value("FontBold"), QStringLiteral("True"));
-    QCOMPARE(entries.value("FontItalic"), QStringLiteral("False"));
-    QCOMPARE(entries.value("FontSize"), QStringLiteral("72"));
-    QCOMPARE(entries.value("FontStrikethru"), QStringLiteral("False"));
-    QCOMPARE(entries.value("FontUnderline"), QStringLiteral("False"));
+    QCOMPARE(entries.value(u"FontName"_s), QStringLiteral("Courier New"));
+    QCOMPARE(entries.value(u"FontBold"_s), QStringLiteral("True"));
+    QCOMPARE(entries.value(u"FontItalic"_s), QStringLiteral("False"));
+    QCOMPARE(entries.value(u"FontSize"_s), QStringLiteral("72"));
+    QCOMPARE(entries.value(u"FontStrikethru"_s), QStringLiteral("False"));
+    QCOMPARE(entries.value(u"FontUnderline"_s), QStringLiteral("False"));
     QCOMPARE(stored("FontStrikeThru"), QStringLiteral("False"));
     QVERIFY(m_messages->messages.isEmpty());
 }

@@ -29,6 +29,7 @@
 #include <memory>
 
 using namespace nimbrel;
+using namespace Qt::StringLiterals;
 using namespace nimbrel::test;
 using namespace std::chrono_literals;
 
@@ -199,9 +200,10 @@ void Form1Test::layoutInPixels() {
 void Form1Test::tabOrderFollowsTabIndexes() {
     Form1* form = loadForm1();
     const QStringList expected{
-        "Text1",   "PushButton4", "Check2",      "PushButton1", "Check4",      "Check1",
-        "Option1", "Option2",     "Check3",      "Check5",      "Check6",      "Check7",
-        "Combo1",  "PushButton6", "PushButton2", "PushButton3", "PushButton5", "PushButton7"};
+        u"Text1"_s,       u"PushButton4"_s, u"Check2"_s,     u"PushButton1"_s, u"Check4"_s,
+        u"Check1"_s,      u"Option1"_s,     u"Option2"_s,    u"Check3"_s,      u"Check5"_s,
+        u"Check6"_s,      u"Check7"_s,      u"Combo1"_s,     u"PushButton6"_s, u"PushButton2"_s,
+        u"PushButton3"_s, u"PushButton5"_s, u"PushButton7"_s};
     QStringList order;
     QWidget* w = control<QLineEdit>(form, "Text1");
     do {
@@ -626,7 +628,8 @@ void Form1Test::openingWaitsForADeadServiceOnce() {
     // The display's load asked once; the restyle took that failure as it was.
     QCOMPARE(m_service->requestCount(), 1);
     QCOMPARE(m_messages->messages.size(), 1);
-    QVERIFY(m_messages->messages.first().text.contains(reportLine("Form2.getWeather", 102)));
+    QVERIFY(m_messages->messages.first().text.contains(
+        reportLine(QStringLiteral("Form2.getWeather"), 102)));
     auto* display = qobject_cast<Form2*>(Forms::loaded(FormId::Form2));
     QVERIFY(display);
     QVERIFY(display->isVisible());

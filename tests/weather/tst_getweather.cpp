@@ -9,6 +9,7 @@
 #include <QtTest>
 
 using namespace nimbrel;
+using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 using Fault = sample::SampleWeatherService::Fault;
 
@@ -23,13 +24,13 @@ QString degrees(const QString& label, const QString& number, char unit = 'F') {
 }
 
 const QString kWorkedExample =
-    QStringList{"San Diego", degrees("Current Temperature: ", "68"), "Clear Sky",
-                degrees("Low: ", "63"), degrees("High: ", "73")}
+    QStringList{u"San Diego"_s, degrees(u"Current Temperature: "_s, u"68"_s), u"Clear Sky"_s,
+                degrees(u"Low: "_s, u"63"_s), degrees(u"High: "_s, u"73"_s)}
         .join(QLatin1String("\r\n"));
 
 // What an empty or foreign reply gives with a key stored.
-const QString kNoValues = QStringList{"", degrees("Current Temperature: ", "--"), "",
-                                      degrees("Low: ", "--"), degrees("High: ", "--")}
+const QString kNoValues = QStringList{u""_s, degrees(u"Current Temperature: "_s, u"--"_s), u""_s,
+                                      degrees(u"Low: "_s, u"--"_s), degrees(u"High: "_s, u"--"_s)}
                               .join(QLatin1String("\r\n"));
 
 const QString kRefusedKey = QStringLiteral(
@@ -46,11 +47,11 @@ class TestGetWeather : public QObject {
     Q_OBJECT
 
 private:
-    QString getWeather(const QString& location, const QString& tempType = "Fahrenheit") {
+    QString getWeather(const QString& location, const QString& tempType = u"Fahrenheit"_s) {
         return getWeatherFrom(m_service->baseUrl(), location, tempType);
     }
     QString getWeatherFrom(const QString& base, const QString& location,
-                           const QString& tempType = "Fahrenheit") {
+                           const QString& tempType = u"Fahrenheit"_s) {
         Guard guard(kReportName);
         const WeatherQuery query{base, location, tempType, {}};
         return buildWeatherText(
@@ -86,9 +87,9 @@ private Q_SLOTS:
     }
 
     void workedExample() {
-        QCOMPARE(getWeather("San Diego"), kWorkedExample);
+        QCOMPARE(getWeather(u"San Diego"_s), kWorkedExample);
         QCOMPARE(m_service->requestLines(),
-                 QStringList{"GET /data/2.5/weather?q=San%20Diego&APPID=demo-key HTTP/1.1"});
+                 QStringList{u"GET /data/2.5/weather?q=San%20Diego&APPID=demo-key HTTP/1.1"_s});
         QCOMPARE(m_keyReads, 2);
         QVERIFY(m_recorder->messages.isEmpty());
         QCOMPARE(m_outcome, FetchOutcome::Reading);
@@ -127,7 +128,7 @@ private Q_SLOTS:
 
     void maximumAsLastMember() {
         m_service->setMemberOrder(sample::SampleWeatherService::MemberOrder::Older);
-        QCOMPARE(getWeather("San Diego"), kWorkedExample);
+        QCOMPARE(getWeather(u"San Diego"_s), kWorkedExample);
     }
 
     // A failed fetch is reported at the fetch's line and the text is built from an empty reply.
@@ -143,7 +144,7 @@ private Q_SLOTS:
         QFETCH(QString, expected);
         m_key = key;
         const QString base = QStringLiteral("http://127.0.0.1:%1").arg(test::closedLocalPort());
-        QCOMPARE(getWeatherFrom(base, "San Diego"), expected);
+        QCOMPARE(getWeatherFrom(base, u"San Diego"_s), expected);
         QCOMPARE(m_recorder->messages.size(), 1);
         const QString report = m_recorder->messages.first().text;
         QVERIFY2(report.startsWith(QLatin1String("Cannot connect to the weather service: ")),
@@ -157,7 +158,7 @@ private Q_SLOTS:
     void timeLimitReported() {
         m_service->setFault(Fault::Stall);
         m_transfer->setTimeLimit(200ms);
-        QCOMPARE(getWeather("San Diego"), kNoValues);
+        QCOMPARE(getWeather(u"San Diego"_s), kNoValues);
         QCOMPARE(m_recorder->messages.size(), 1);
         const QString report = m_recorder->messages.first().text;
         QVERIFY2(report.startsWith(QLatin1String("The weather service did not answer within")),
@@ -175,15 +176,15 @@ private Q_SLOTS:
         FetchOutcome innerOutcome = FetchOutcome::Reading;
         QTimer::singleShot(20, m_service, [&] {
             innerSawBusy = m_transfer->StillExecuting();
-            inner = getWeather("London, UK");
+            inner = getWeather(u"London, UK"_s);
             innerOutcome = m_outcome;
         });
-        const QString outer = getWeather("San Diego");
+        const QString outer = getWeather(u"San Diego"_s);
         QCOMPARE(innerOutcome, FetchOutcome::Busy);
         QCOMPARE(m_outcome, FetchOutcome::Reading);
         QVERIFY(innerSawBusy);
         QCOMPARE(m_service->requestLines(),
-                 QStringList{"GET /data/2.5/weather?q=San%20Diego&APPID=demo-key HTTP/1.1"});
+                 QStringList{u"GET /data/2.5/weather?q=San%20Diego&APPID=demo-key HTTP/1.1"_s});
         QCOMPARE(inner, kNoValues);
         QCOMPARE(outer, kWorkedExample);
         QCOMPARE(m_keyReads, 3);
@@ -194,7 +195,7 @@ private Q_SLOTS:
     void transferDeletedDuringFetch() {
         m_service->setFault(Fault::Stall);
         QTimer::singleShot(50, m_service, [this] { delete m_transfer.data(); });
-        QCOMPARE(getWeather("San Diego"), kNoValues);
+        QCOMPARE(getWeather(u"San Diego"_s), kNoValues);
         QVERIFY(m_transfer.isNull());
         QCOMPARE(m_recorder->messages.size(), 1);
         QCOMPARE(m_recorder->messages.first().text,

@@ -160,7 +160,7 @@ void TestSampleService::successBody() {
     QVERIFY2(answer.body.contains(mainObject), answer.body.constData());
     if (order == SampleWeatherService::MemberOrder::Current)
         QCOMPARE(answer.body, kSanDiegoBody);
-    QCOMPARE(QJsonDocument::fromJson(answer.body).object().value("name").toString(),
+    QCOMPARE(QJsonDocument::fromJson(answer.body).object().value(QLatin1String("name")).toString(),
              QStringLiteral("San Diego"));
 
     // The markers a reader searches for, in the order the service writes them.
@@ -228,7 +228,7 @@ void TestSampleService::numbersAsTheServiceWritesThem() {
     const Answer answer = get(QStringLiteral("/data/2.5/weather?q=testville&APPID=demo-key"));
     QCOMPARE(answer.status, 200);
     for (const QByteArray marker : {"\"temp\":", "\"temp_min\":", "\"temp_max\":"})
-        QVERIFY2(answer.body.contains(marker + written + ','), answer.body.constData());
+        QVERIFY2(answer.body.contains(QByteArray(marker + written + ',')), answer.body.constData());
 }
 
 void TestSampleService::queryDecoding_data() {
@@ -270,7 +270,8 @@ void TestSampleService::queryDecoding() {
     QByteArray body;
     QTRY_VERIFY_WITH_TIMEOUT(client.answerReady(), 5000);
     client.takeAnswer(&head, &body);
-    QVERIFY2(head.startsWith("HTTP/1.1 " + QByteArray::number(status) + ' '), head.constData());
+    QVERIFY2(head.startsWith(QByteArray("HTTP/1.1 " + QByteArray::number(status) + ' ')),
+             head.constData());
     if (status == 200)
         QVERIFY(body.contains("\"cod\":200"));
     if (target.contains("forecast"))
@@ -352,7 +353,8 @@ void TestSampleService::oversizedBody() {
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(answer.body, &error);
     QCOMPARE(error.error, QJsonParseError::NoError);
-    QCOMPARE(document.object().value("name").toString(), QStringLiteral("San Diego"));
+    QCOMPARE(document.object().value(QLatin1String("name")).toString(),
+             QStringLiteral("San Diego"));
 }
 
 void TestSampleService::notUtf8Body() {

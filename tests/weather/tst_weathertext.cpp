@@ -10,6 +10,7 @@
 Q_DECLARE_METATYPE(nimbrel::DetailChoices)
 
 using namespace nimbrel;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -63,17 +64,20 @@ private Q_SLOTS:
         QTest::addColumn<QString>("expected");
         QTest::newRow("Fahrenheit")
             << "Fahrenheit"
-            << lines({"San Diego", degrees("Current Temperature: ", "68", 'F'), "Clear Sky",
-                      degrees("Low: ", "63", 'F'), degrees("High: ", "73", 'F')});
+            << lines({u"San Diego"_s, degrees(u"Current Temperature: "_s, u"68"_s, 'F'),
+                      u"Clear Sky"_s, degrees(u"Low: "_s, u"63"_s, 'F'),
+                      degrees(u"High: "_s, u"73"_s, 'F')});
         QTest::newRow("Celsius") << "Celsius"
-                                 << lines({"San Diego", degrees("Current Temperature: ", "20", 'C'),
-                                           "Clear Sky", degrees("Low: ", "17", 'C'),
-                                           degrees("High: ", "23", 'C')});
+                                 << lines({u"San Diego"_s,
+                                           degrees(u"Current Temperature: "_s, u"20"_s, 'C'),
+                                           u"Clear Sky"_s, degrees(u"Low: "_s, u"17"_s, 'C'),
+                                           degrees(u"High: "_s, u"23"_s, 'C')});
     }
     void workedExample() {
         QFETCH(QString, tempType);
         QFETCH(QString, expected);
-        QCOMPARE(read(test::serviceReply("293.15", "290.37", "295.93"), "demo-key", tempType),
+        QCOMPARE(read(test::serviceReply(u"293.15"_s, u"290.37"_s, u"295.93"_s), u"demo-key"_s,
+                      tempType),
                  expected);
         QVERIFY(m_recorder->messages.isEmpty());
     }
@@ -163,20 +167,21 @@ private Q_SLOTS:
         QFETCH(QString, kelvin);
         QFETCH(QString, tempType);
         QFETCH(QString, expected);
-        const QString text = read(test::serviceReply(kelvin, "290", "290"), "demo-key", tempType);
+        const QString text =
+            read(test::serviceReply(kelvin, u"290"_s, u"290"_s), u"demo-key"_s, tempType);
         const char unit = tempType == QLatin1String("Celsius") ? 'C' : 'F';
         QCOMPARE(text.split(QLatin1String("\r\n")).value(1),
-                 degrees("Current Temperature: ", expected, unit));
+                 degrees(u"Current Temperature: "_s, expected, unit));
         QVERIFY(m_recorder->messages.isEmpty());
     }
 
     // The reply is written the same everywhere: the user's decimal comma plays no part.
     void localeIndependent() {
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-        const QString text = read(test::serviceReply("282.55", "282.55", "282.55"), "demo-key",
-                                  QStringLiteral("Celsius"));
+        const QString text = read(test::serviceReply(u"282.55"_s, u"282.55"_s, u"282.55"_s),
+                                  u"demo-key"_s, QStringLiteral("Celsius"));
         QCOMPARE(text.split(QLatin1String("\r\n")).value(1),
-                 degrees("Current Temperature: ", "9", 'C'));
+                 degrees(u"Current Temperature: "_s, u"9"_s, 'C'));
     }
 
     // A value that is not a plain decimal number fails its own step; its line shows "--".
@@ -205,15 +210,15 @@ private Q_SLOTS:
             const char* label;
         };
         const Case cases[] = {
-            {test::serviceReply(value, "290.37", "295.93"), 114, 1, "Current Temperature: "},
-            {test::serviceReply("293.15", value, "295.93"), 116, 3, "Low: "},
-            {test::serviceReply("293.15", "290.37", value), 118, 4, "High: "},
+            {test::serviceReply(value, u"290.37"_s, u"295.93"_s), 114, 1, "Current Temperature: "},
+            {test::serviceReply(u"293.15"_s, value, u"295.93"_s), 116, 3, "Low: "},
+            {test::serviceReply(u"293.15"_s, u"290.37"_s, value), 118, 4, "High: "},
         };
         for (const Case& c : cases) {
             m_recorder->messages.clear();
             const QStringList five = read(c.reply).split(QLatin1String("\r\n"));
             QCOMPARE(five.size(), 5);
-            QCOMPARE(five.at(c.lineIndex), degrees(QLatin1String(c.label), "--", 'F'));
+            QCOMPARE(five.at(c.lineIndex), degrees(QLatin1String(c.label), u"--"_s, 'F'));
             QCOMPARE(m_recorder->messages.size(), 1);
             QCOMPARE(m_recorder->messages.first().title, QStringLiteral("Application Error"));
             QCOMPARE(m_recorder->messages.first().text,
@@ -226,19 +231,20 @@ private Q_SLOTS:
     void missingTemperatures_data() {
         QTest::addColumn<QString>("reply");
         QTest::addColumn<QString>("expected");
-        const QString none = lines({"", degrees("Current Temperature: ", "--", 'F'), "",
-                                    degrees("Low: ", "--", 'F'), degrees("High: ", "--", 'F')});
+        const QString none =
+            lines({u""_s, degrees(u"Current Temperature: "_s, u"--"_s, 'F'), u""_s,
+                   degrees(u"Low: "_s, u"--"_s, 'F'), degrees(u"High: "_s, u"--"_s, 'F')});
         QTest::newRow("empty reply") << "" << none;
         QTest::newRow("429") << R"({"cod":429, "message": "Your account is temporary blocked"})"
                              << none;
         QTest::newRow("no comma after the last value")
             << R"({"main":{"temp_max":295.93})"
-            << lines({"", degrees("Current Temperature: ", "--", 'F'), "",
-                      degrees("Low: ", "--", 'F'), degrees("High: ", "--", 'F')});
+            << lines({u""_s, degrees(u"Current Temperature: "_s, u"--"_s, 'F'), u""_s,
+                      degrees(u"Low: "_s, u"--"_s, 'F'), degrees(u"High: "_s, u"--"_s, 'F')});
         QTest::newRow("only the current value")
             << R"({"main":{"temp":293.15,"humidity":50}})"
-            << lines({"", degrees("Current Temperature: ", "68", 'F'), "",
-                      degrees("Low: ", "--", 'F'), degrees("High: ", "--", 'F')});
+            << lines({u""_s, degrees(u"Current Temperature: "_s, u"68"_s, 'F'), u""_s,
+                      degrees(u"Low: "_s, u"--"_s, 'F'), degrees(u"High: "_s, u"--"_s, 'F')});
     }
     void missingTemperatures() {
         QFETCH(QString, reply);
@@ -254,21 +260,25 @@ private Q_SLOTS:
         QTest::addColumn<QString>("expected");
         QTest::newRow("none") << onlyDetails(false, false, false, false, false)
                               << "\r\n\r\n\r\n\r\n";
-        QTest::newRow("only High") << onlyDetails(false, false, false, true, false)
-                                   << lines({"", "", "", "", degrees("High: ", "73", 'F')});
+        QTest::newRow("only High")
+            << onlyDetails(false, false, false, true, false)
+            << lines({u""_s, u""_s, u""_s, u""_s, degrees(u"High: "_s, u"73"_s, 'F')});
         QTest::newRow("only Low") << onlyDetails(false, false, false, false, true)
-                                  << lines({"", "", "", degrees("Low: ", "63", 'F'), ""});
-        QTest::newRow("location and summary") << onlyDetails(true, false, true, false, false)
-                                              << lines({"San Diego", "", "Clear Sky", "", ""});
+                                  << lines({u""_s, u""_s, u""_s, degrees(u"Low: "_s, u"63"_s, 'F'),
+                                            u""_s});
+        QTest::newRow("location and summary")
+            << onlyDetails(true, false, true, false, false)
+            << lines({u"San Diego"_s, u""_s, u"Clear Sky"_s, u""_s, u""_s});
         QTest::newRow("only current")
             << onlyDetails(false, true, false, false, false)
-            << lines({"", degrees("Current Temperature: ", "68", 'F'), "", "", ""});
+            << lines(
+                   {u""_s, degrees(u"Current Temperature: "_s, u"68"_s, 'F'), u""_s, u""_s, u""_s});
     }
     void detailChoices() {
         QFETCH(DetailChoices, details);
         QFETCH(QString, expected);
-        QCOMPARE(read(test::serviceReply("293.15", "290.37", "295.93"), "demo-key", "Fahrenheit",
-                      details),
+        QCOMPARE(read(test::serviceReply(u"293.15"_s, u"290.37"_s, u"295.93"_s), u"demo-key"_s,
+                      u"Fahrenheit"_s, details),
                  expected);
     }
 
@@ -281,8 +291,9 @@ private Q_SLOTS:
     }
     void unknownUnitBuildsNoTemperatureLine() {
         QFETCH(QString, tempType);
-        QCOMPARE(read(test::serviceReply("293.15", "290.37", "295.93"), "demo-key", tempType),
-                 lines({"San Diego", "", "Clear Sky", "", ""}));
+        QCOMPARE(read(test::serviceReply(u"293.15"_s, u"290.37"_s, u"295.93"_s), u"demo-key"_s,
+                      tempType),
+                 lines({u"San Diego"_s, u""_s, u"Clear Sky"_s, u""_s, u""_s}));
     }
 
     void keyAndPlaceMessages_data() {
@@ -297,7 +308,7 @@ private Q_SLOTS:
         const QString cityMessage = QStringLiteral(
             "Please enter valid location. Please go to the https://openweathermap.org/city to "
             "learn how city should be written.");
-        const QString weather = test::serviceReply("293.15", "290.37", "295.93");
+        const QString weather = test::serviceReply(u"293.15"_s, u"290.37"_s, u"295.93"_s);
         QTest::newRow("key refused") << refused << "wrong" << refusedText;
         QTest::newRow("no key, refused") << refused << "" << refusedText;
         QTest::newRow("no closing pair") << "x \"INVALID api KEY, try again"
@@ -358,7 +369,7 @@ private Q_SLOTS:
         QFETCH(QString, location);
         QFETCH(QString, summary);
         const QStringList five =
-            read(test::serviceReply("293.15", "290.37", "295.93", name, description))
+            read(test::serviceReply(u"293.15"_s, u"290.37"_s, u"295.93"_s, name, description))
                 .split(QLatin1String("\r\n"));
         QCOMPARE(five.value(0), location);
         QCOMPARE(five.value(2), summary);
@@ -370,8 +381,9 @@ private Q_SLOTS:
             R"({"weather":[{"DESCRIPTION":"few clouds","icon":"02d"}],"Main":{"TEMP":293.15,)"
             R"("Temp_Min":290.37,"temp_MAX":295.93},"visibility":10000,"NAME":"San Diego","cod":200})");
         QCOMPARE(read(reply),
-                 lines({"San Diego", degrees("Current Temperature: ", "68", 'F'), "Few Clouds",
-                        degrees("Low: ", "63", 'F'), degrees("High: ", "73", 'F')}));
+                 lines({u"San Diego"_s, degrees(u"Current Temperature: "_s, u"68"_s, 'F'),
+                        u"Few Clouds"_s, degrees(u"Low: "_s, u"63"_s, 'F'),
+                        degrees(u"High: "_s, u"73"_s, 'F')}));
     }
 };
 

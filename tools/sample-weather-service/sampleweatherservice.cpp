@@ -14,14 +14,14 @@ namespace nimbrel::sample {
 namespace {
 
 // A request head larger than this is refused; the client has gone astray.
-constexpr qsizetype kMaxHeadSize = 64 * 1024;
+constexpr qsizetype kMaxHeadSize = qsizetype(64) * 1024;
 // Bytes a client may queue behind a held-back answer before it is cut off.
 constexpr qsizetype kMaxQueued = 4 * kMaxHeadSize;
-constexpr qsizetype kOversizedBody = 2 * 1024 * 1024;
+constexpr qsizetype kOversizedBody = qsizetype(2) * 1024 * 1024;
 // A flood is produced in blocks of this size, and only while the socket holds less than
 // kFloodBacklog unsent bytes.
-constexpr qint64 kFloodBlock = 1024 * 1024;
-constexpr qint64 kFloodBacklog = 4 * 1024 * 1024;
+constexpr qint64 kFloodBlock = qint64(1024) * 1024;
+constexpr qint64 kFloodBacklog = qint64(4) * 1024 * 1024;
 
 const QByteArray kWeatherPath = QByteArrayLiteral("/data/2.5/weather");
 
