@@ -119,7 +119,7 @@ private:
     void createKeepAwake();
     void applyFontSettings(Guard& guard, int line, QWidget* target);
     void placeBand();
-    void drawTick(Procedure& procedure);
+    void drawTick(Procedure& g);
     // The fetch behind getWeather. A scheduled one (the refresh tick's) reports without holding
     // the tick and does not belong to an opening.
     QString fetchWeather(bool scheduled, FetchOutcome* outcome);
