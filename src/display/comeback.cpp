@@ -10,7 +10,7 @@ void ComebackWatcher::watchSystem() {
     watchSystemResume(this);
     // A backend that cannot tell reachability (none on this system, or no network manager
     // running) simply never reports, which is the right thing to do with no news.
-    if (QNetworkInformation::loadBackendByFeatures(QNetworkInformation::Feature::Reachability)) {
+    if (loadReachabilityBackend()) {
         QNetworkInformation* network = QNetworkInformation::instance();
         m_reachability = network->reachability();
         connect(network, &QNetworkInformation::reachabilityChanged, this,

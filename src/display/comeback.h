@@ -44,5 +44,7 @@ private:
 
 // Connects the watcher to the platform's resume report; chosen in CMake.
 void watchSystemResume(ComebackWatcher* watcher);
+// Loads the platform's source of network reachability, if it has a cheap one.
+bool loadReachabilityBackend();
 
 } // namespace nimbrel
