@@ -22,33 +22,33 @@ QString fromView(std::u16string_view text) {
 }
 
 void expectEncoding([[maybe_unused]] Key key, [[maybe_unused]] Encoding encoding) {
-    Q_ASSERT_X(spec(key).encoding == encoding, "settings", "read with the wrong encoding");
+    Q_ASSERT_X(entry(key).encoding == encoding, "settings", "read with the wrong encoding");
 }
 
 } // namespace
 
 QString writtenName(Key key, User user) {
-    const KeySpec& s = spec(key);
+    const KeySpec& s = entry(key);
     if (user == User::FontCommand && !s.fontCommandName.empty())
         return fromView(s.fontCommandName);
     return fromView(s.name);
 }
 
 QString defaultFor(Key key, User user) {
-    const KeySpec& s = spec(key);
+    const KeySpec& s = entry(key);
     if (s.exception && s.exception->user == user)
         return fromView(s.exception->defaultText);
     return fromView(s.defaultText);
 }
 
 QString text(Key key, User user) {
-    return GetSetting(fromView(spec(key).name), defaultFor(key, user));
+    return GetSetting(fromView(entry(key).name), defaultFor(key, user));
 }
 
 qint16 whole(Key key, User user) {
-    Q_ASSERT_X(spec(key).encoding == Encoding::CheckState ||
-                   spec(key).encoding == Encoding::ListIndex ||
-                   spec(key).encoding == Encoding::FontSize,
+    Q_ASSERT_X(entry(key).encoding == Encoding::CheckState ||
+                   entry(key).encoding == Encoding::ListIndex ||
+                   entry(key).encoding == Encoding::FontSize,
                "settings", "read with the wrong encoding");
     return toInteger(text(key, user));
 }
@@ -73,7 +73,7 @@ void save(Key key, User user, const QString& value) {
 }
 
 void restoreDefault(Key key) {
-    SaveSetting(fromView(spec(key).name), fromView(spec(key).defaultText));
+    SaveSetting(fromView(entry(key).name), fromView(entry(key).defaultText));
 }
 
 } // namespace nimbrel::settings

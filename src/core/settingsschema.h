@@ -108,7 +108,7 @@ inline constexpr std::array<KeySpec, 20> kKeys{{
 }};
 // clang-format on
 
-constexpr const KeySpec& spec(Key key) {
+constexpr const KeySpec& entry(Key key) {
     return kKeys[static_cast<std::size_t>(key)];
 }
 

@@ -714,7 +714,7 @@ namespace {
 // Reads the value as its users do, so a default that its own reader cannot convert fails here.
 QString readTyped(settings::Key key, settings::User user) {
     using settings::Encoding;
-    switch (settings::spec(key).encoding) {
+    switch (settings::entry(key).encoding) {
     case Encoding::CheckState:
     case Encoding::ListIndex:
     case Encoding::FontSize:
@@ -741,26 +741,26 @@ void TestSettings::everyKeyRoundTripsWithItsDefault() {
     const User users[] = {User::SettingsWindow, User::Display,      User::ExitHint,
                           User::FontCommand,    User::ColourWindow, User::KeyWindow};
     TempSettings store;
-    for (const settings::KeySpec& spec : settings::kKeys) {
+    for (const settings::KeySpec& entry : settings::kKeys) {
         for (const User user : users) {
-            const QString expected = settings::defaultFor(spec.key, user);
-            QCOMPARE(settings::text(spec.key, user), expected);
-            QCOMPARE(readTyped(spec.key, user), expected);
+            const QString expected = settings::defaultFor(entry.key, user);
+            QCOMPARE(settings::text(entry.key, user), expected);
+            QCOMPARE(readTyped(entry.key, user), expected);
         }
     }
     QVERIFY(!QFile::exists(store.path()));
 
-    for (const settings::KeySpec& spec : settings::kKeys) {
+    for (const settings::KeySpec& entry : settings::kKeys) {
         for (const User writer : users) {
-            const QString value = settings::defaultFor(spec.key, writer);
-            settings::save(spec.key, writer, value);
+            const QString value = settings::defaultFor(entry.key, writer);
+            settings::save(entry.key, writer, value);
             for (const User reader : users)
-                QCOMPARE(readTyped(spec.key, reader), value);
+                QCOMPARE(readTyped(entry.key, reader), value);
         }
         // A reset leaves the value that users without a default of their own see, for all.
-        settings::restoreDefault(spec.key);
+        settings::restoreDefault(entry.key);
         for (const User reader : users)
-            QCOMPARE(settings::text(spec.key, reader), QStringView(spec.defaultText).toString());
+            QCOMPARE(settings::text(entry.key, reader), QStringView(entry.defaultText).toString());
     }
     // No two keys share an entry, and no key was stored twice under two spellings.
     QCOMPARE(store.entries().size(), qsizetype(settings::kKeys.size()));
