@@ -107,6 +107,39 @@ private:
     QList<uint> m_cookies;
 };
 
+// A stand-in offered under a desktop service's name on a connection of its own; withdrawn when
+// it goes, also when a check fails half-way.
+class DesktopService {
+public:
+    DesktopService(const QString& address, QString connectionName)
+        : m_name(std::move(connectionName)), m_bus(QDBusConnection::connectToBus(address, m_name)) {
+    }
+    ~DesktopService() {
+        if (!m_service.isEmpty())
+            m_bus.unregisterService(m_service);
+        QDBusConnection::disconnectFromBus(m_name);
+    }
+    DesktopService(const DesktopService&) = delete;
+    DesktopService& operator=(const DesktopService&) = delete;
+
+    QDBusConnection& bus() { return m_bus; }
+    bool offer(const QString& service, const QString& path, QObject* object) {
+        m_service = service;
+        return m_bus.registerObject(path, object, QDBusConnection::ExportAllSlots) &&
+               m_bus.registerService(service);
+    }
+
+private:
+    QString m_name;
+    QDBusConnection m_bus;
+    QString m_service;
+};
+
+const QString kPortal = QStringLiteral("org.freedesktop.portal.Desktop");
+const QString kPortalPath = QStringLiteral("/org/freedesktop/portal/desktop");
+const QString kSaver = QStringLiteral("org.freedesktop.ScreenSaver");
+const QString kSaverPath = QStringLiteral("/org/freedesktop/ScreenSaver");
+
 } // namespace
 
 class TestForm2Desktop : public QObject {
@@ -168,41 +201,31 @@ void TestForm2Desktop::walkDisplay(const InhibitLog& log) {
 }
 
 void TestForm2Desktop::portalInhibitsWhileShown() {
-    QDBusConnection desktop = QDBusConnection::connectToBus(m_address, QStringLiteral("portal"));
+    DesktopService desktop(m_address, QStringLiteral("portal"));
     InhibitLog log;
-    FakePortal portal(desktop, log);
-    QVERIFY(desktop.registerObject(QStringLiteral("/org/freedesktop/portal/desktop"), &portal,
-                                   QDBusConnection::ExportAllSlots));
-    QVERIFY(desktop.registerService(QStringLiteral("org.freedesktop.portal.Desktop")));
+    FakePortal portal(desktop.bus(), log);
+    QVERIFY(desktop.offer(kPortal, kPortalPath, &portal));
     SaveSetting(QStringLiteral("Check4"), QStringLiteral("1"));
     walkDisplay(log);
     QCOMPARE(portal.lastFlags, 8u); // idle
-    desktop.unregisterService(QStringLiteral("org.freedesktop.portal.Desktop"));
-    QDBusConnection::disconnectFromBus(QStringLiteral("portal"));
 }
 
 void TestForm2Desktop::screenSaverInhibitsWithoutPortal() {
-    QDBusConnection desktop = QDBusConnection::connectToBus(m_address, QStringLiteral("saver"));
+    DesktopService desktop(m_address, QStringLiteral("saver"));
     InhibitLog log;
     FakeScreenSaver saver(log);
-    QVERIFY(desktop.registerObject(QStringLiteral("/org/freedesktop/ScreenSaver"), &saver,
-                                   QDBusConnection::ExportAllSlots));
-    QVERIFY(desktop.registerService(QStringLiteral("org.freedesktop.ScreenSaver")));
+    QVERIFY(desktop.offer(kSaver, kSaverPath, &saver));
     SaveSetting(QStringLiteral("Check4"), QStringLiteral("1"));
     walkDisplay(log);
-    desktop.unregisterService(QStringLiteral("org.freedesktop.ScreenSaver"));
-    QDBusConnection::disconnectFromBus(QStringLiteral("saver"));
 }
 
 // The display goes before the desktop has answered: what the desktop grants afterwards is ended
 // as it arrives, not held for as long as the program runs.
 void TestForm2Desktop::closedBeforeTheDesktopAnswers() {
-    QDBusConnection desktop = QDBusConnection::connectToBus(m_address, QStringLiteral("portal1"));
+    DesktopService desktop(m_address, QStringLiteral("portal1"));
     InhibitLog log;
-    FakePortal portal(desktop, log);
-    QVERIFY(desktop.registerObject(QStringLiteral("/org/freedesktop/portal/desktop"), &portal,
-                                   QDBusConnection::ExportAllSlots));
-    QVERIFY(desktop.registerService(QStringLiteral("org.freedesktop.portal.Desktop")));
+    FakePortal portal(desktop.bus(), log);
+    QVERIFY(desktop.offer(kPortal, kPortalPath, &portal));
     SaveSetting(QStringLiteral("Check4"), QStringLiteral("1"));
     portal.holdAnswers = true;
     DisplayFixture::openDisplay();
@@ -213,17 +236,13 @@ void TestForm2Desktop::closedBeforeTheDesktopAnswers() {
     portal.answerWaiting();
     QCOMPARE(log.asked, 1);
     QTRY_COMPARE_WITH_TIMEOUT(log.held, 0, 5000);
-    desktop.unregisterService(QStringLiteral("org.freedesktop.portal.Desktop"));
-    QDBusConnection::disconnectFromBus(QStringLiteral("portal1"));
 }
 
 void TestForm2Desktop::nothingHeldWithoutKeepAwake() {
-    QDBusConnection desktop = QDBusConnection::connectToBus(m_address, QStringLiteral("saver0"));
+    DesktopService desktop(m_address, QStringLiteral("saver0"));
     InhibitLog log;
     FakeScreenSaver saver(log);
-    QVERIFY(desktop.registerObject(QStringLiteral("/org/freedesktop/ScreenSaver"), &saver,
-                                   QDBusConnection::ExportAllSlots));
-    QVERIFY(desktop.registerService(QStringLiteral("org.freedesktop.ScreenSaver")));
+    QVERIFY(desktop.offer(kSaver, kSaverPath, &saver));
     SaveSetting(QStringLiteral("Check4"), QStringLiteral("0"));
     DisplayFixture::openDisplay();
     // A round trip on the bus: anything the display had sent would have arrived before it.
@@ -232,8 +251,6 @@ void TestForm2Desktop::nothingHeldWithoutKeepAwake() {
         QStringLiteral("org.freedesktop.DBus.Peer"), QStringLiteral("Ping")));
     QCoreApplication::processEvents();
     QCOMPARE(log.asked, 0);
-    desktop.unregisterService(QStringLiteral("org.freedesktop.ScreenSaver"));
-    QDBusConnection::disconnectFromBus(QStringLiteral("saver0"));
 }
 
 // logind's wake-up signal fetches at once, and that fetch is the timed one: the count of ticks
