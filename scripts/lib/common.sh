@@ -25,7 +25,7 @@ NIMBREL_TEST_PACKAGES=(
 # program are built with, Wine to run and test the result, NSIS for the installer.
 NIMBREL_WINDOWS_PACKAGES=(
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-    wine wine64 nsis zip xvfb xauth x11-utils fonts-liberation dpkg-dev
+    wine wine64 nsis zip xvfb xauth x11-utils fonts-liberation fonts-wine dpkg-dev
 )
 
 nimbrel_missing_packages() {

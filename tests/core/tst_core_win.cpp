@@ -52,6 +52,7 @@ private slots:
     void registryKeysMatchWithoutCase();
     void registryAbsentAndEmptyValues();
     void registryKeepsValueOfKilledCopy();
+    void cleanup();
 
 private:
     void needsThrowawayRegistry();
@@ -127,6 +128,13 @@ void TestShellWin::registryKeepsValueOfKilledCopy() {
     QVERIFY(child.waitForFinished(30000));
     QCOMPARE(child.exitCode(), 9);
     QCOMPARE(GetSetting(QStringLiteral("font color"), 16777215), QStringLiteral("65280"));
+}
+
+// What a case stored must not reach the next program run in the same prefix.
+void TestShellWin::cleanup() {
+    if (qgetenv("NIMBREL_THROWAWAY_REGISTRY") == "1")
+        QSettings(QStringLiteral("HKEY_CURRENT_USER\\Software\\Corvane"), QSettings::NativeFormat)
+            .remove(QStringLiteral("Nimbrel"));
 }
 
 int main(int argc, char** argv) {

@@ -103,6 +103,8 @@ void EndToEndWine::initTestCase() {
         QSKIP("run by scripts/windows test");
     QVERIFY2(m_x.ok(), "needs an X server (run under xvfb-run)");
     QVERIFY(m_service.listen(NIMBREL_E2E_PORT));
+    // A first run, whatever ran before in the prefix.
+    runWine({QStringLiteral("reg"), QStringLiteral("delete"), kKey, QStringLiteral("/f")});
     QCOMPARE(runWine({QStringLiteral("reg"), QStringLiteral("add"), kKey, QStringLiteral("/v"),
                       QStringLiteral("APIKey"), QStringLiteral("/t"), QStringLiteral("REG_SZ"),
                       QStringLiteral("/d"), QStringLiteral("demo-key"), QStringLiteral("/f")}),
