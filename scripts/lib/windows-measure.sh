@@ -4,7 +4,7 @@
 
 # $1 work folder, $2 seconds. Runs on the X server; prints one result line.
 nimbrel_win_measure_under_xvfb() {
-    local work=$1 seconds=$2 service_pid program_pid wid pid before after w_before w_after
+    local work=$1 seconds=$2 service_pid= program_pid= wid pid before after w_before w_after
     nimbrel_win_new_prefix "$work"
     wine reg add 'HKCU\Software\Corvane\Nimbrel' /v APIKey /t REG_SZ /d demo-key /f >/dev/null
     "$NIMBREL_WIN_HOST_BUILD/tools/sample-weather-service/sample-weather-service" --port 18475 \
@@ -14,7 +14,7 @@ nimbrel_win_measure_under_xvfb() {
     program_pid=$!
     # This runs in a process of its own (scripts/windows __measure-under-xvfb): whatever ends it
     # takes the service and Wine with it.
-    trap 'kill "$program_pid" "$service_pid" 2>/dev/null; wineserver -k 2>/dev/null' EXIT
+    trap 'kill ${program_pid:-} ${service_pid:-} 2>/dev/null; wineserver -k 2>/dev/null' EXIT
     wid=$(timeout 120 xdotool search --sync --onlyvisible --name '^Nimbrel$' | head -n 1)
     # The start button's centre in the client area; Wine's own frame, if any, comes first.
     local geometry width height side title
@@ -24,9 +24,10 @@ nimbrel_win_measure_under_xvfb() {
     side=$(((width - 536) / 2))
     title=$((height - 507 - side))
     xdotool mousemove --window "$wid" $((side + 8 + 520 / 2)) $((title + 44 + 27 / 2)) click 1
+    # The display is the program's own window that covers the screen (the root window does too).
     local deadline=$((SECONDS + 120)) full=
     while [ "$SECONDS" -lt "$deadline" ] && [ -z "$full" ]; do
-        for wid in $(xdotool search --onlyvisible --name '.*' 2>/dev/null); do
+        for wid in $(xdotool search --onlyvisible --pid "$program_pid" 2>/dev/null); do
             if xdotool getwindowgeometry --shell "$wid" 2>/dev/null | grep -qx 'WIDTH=1920' &&
                 xdotool getwindowgeometry --shell "$wid" 2>/dev/null | grep -qx 'HEIGHT=1080'; then
                 full=$wid
@@ -36,9 +37,11 @@ nimbrel_win_measure_under_xvfb() {
         sleep 0.2
     done
     [ -n "$full" ] || { echo "the Windows build showed no display" >&2; return 1; }
-    pid=$(xprop -id "$full" _NET_WM_PID | sed -n 's/.* = //p')
+    # Wine runs the program in the process it was started in; its server is the newest one, started
+    # for this prefix.
+    pid=$program_pid
     local server
-    server=$(pgrep -u "$(id -u)" -x wineserver | head -n 1)
+    server=$(pgrep -n -u "$(id -u)" '^wineserver')
     sleep 2
     before=$(awk '{ print $1 }' "/proc/$pid/schedstat")
     w_before=$(awk '{ print $1 }' "/proc/$server/schedstat")
