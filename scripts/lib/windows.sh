@@ -273,6 +273,7 @@ nimbrel_win_test_under_xvfb() {
     echo "== End to end under Wine"
     NIMBREL_WINE_RUN=$NIMBREL_ROOT/scripts/lib/wine-exec \
     NIMBREL_WINE_PROGRAM=$NIMBREL_WIN_BUILD/tests/e2e/nimbrel-e2e.exe \
+    NIMBREL_WINE_BROWSER_LOG=$work/browser.log \
         "$NIMBREL_WIN_HOST_BUILD/tests/e2e/tst_endtoend_wine" || status=1
     echo "== Installer under Wine"
     nimbrel_win_check_installer || status=1

@@ -3,10 +3,12 @@
 // read back from the registry. Built on Linux; scripts/windows test runs it with
 //   NIMBREL_WINE_RUN       the command that runs a Windows program (scripts/lib/wine-exec)
 //   NIMBREL_WINE_PROGRAM   the Windows program built against the sample service's port
+//   NIMBREL_WINE_BROWSER_LOG  where the prefix's stand-in browser writes each address
 // and WINEPREFIX set to a throwaway prefix.
 #include "sampleweatherservice.h"
 #include "xdriver.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
@@ -99,7 +101,8 @@ QMap<QString, QString> EndToEndWine::registry() const {
 void EndToEndWine::initTestCase() {
     m_wine = qEnvironmentVariable("NIMBREL_WINE_RUN");
     const QString program = qEnvironmentVariable("NIMBREL_WINE_PROGRAM");
-    if (m_wine.isEmpty() || program.isEmpty() || qEnvironmentVariableIsEmpty("WINEPREFIX"))
+    if (m_wine.isEmpty() || program.isEmpty() || qEnvironmentVariableIsEmpty("WINEPREFIX") ||
+        qEnvironmentVariableIsEmpty("NIMBREL_WINE_BROWSER_LOG"))
         QSKIP("run by scripts/windows test");
     QVERIFY2(m_x.ok(), "needs an X server (run under xvfb-run)");
     QVERIFY(m_service.listen(NIMBREL_E2E_PORT));
@@ -170,8 +173,15 @@ void EndToEndWine::fullRoundTrip() {
     // The display's load ticks the keep-awake box, which stores it.
     QCOMPARE(registry().value(QStringLiteral("Check4")), QStringLiteral("1"));
 
-    // Escape brings the settings window back.
+    // The hint, green in the top left corner, goes when "hide" is typed: read from the keys'
+    // virtual-key codes on Windows.
+    const QRect hint(screen.topLeft() + QPoint(px(120), px(120)), QSize(px(4575), px(495)));
+    QVERIFY(textBands(hint, 0x00ff00) > 0);
     m_x.click(screen.center().x(), screen.center().y());
+    m_x.type(QStringLiteral("hide"));
+    QTRY_COMPARE_WITH_TIMEOUT(textBands(hint, 0x00ff00), 0, 10000);
+
+    // Escape brings the settings window back.
     m_x.key("Escape");
     QTRY_VERIFY_WITH_TIMEOUT(settingsWindow().id != 0, 20000);
     QTRY_VERIFY_WITH_TIMEOUT(!displayUp(), 10000);
@@ -206,6 +216,26 @@ void EndToEndWine::fullRoundTrip() {
     QTRY_VERIFY_WITH_TIMEOUT(messageBox().id != 0, 20000);
     m_x.key("Return");
     QTRY_VERIFY_WITH_TIMEOUT(messageBox().id == 0, 20000);
+
+    // Its two page buttons go through the shell to the prefix's browser, a stand-in that writes
+    // down the address it was given.
+    const QString browserLog = qEnvironmentVariable("NIMBREL_WINE_BROWSER_LOG");
+    auto opened = [&browserLog] {
+        QFile log(browserLog);
+        return log.open(QIODevice::ReadOnly)
+                   ? QString::fromUtf8(log.readAll()).split(u'\n', Qt::SkipEmptyParts)
+                   : QStringList();
+    };
+    p = at(form3, form3Client, 120 + 240, 90 + 900, 7320, 405);
+    m_x.click(p.x(), p.y());
+    QTRY_COMPARE_WITH_TIMEOUT(opened().size(), 1, 20000);
+    p = at(form3, form3Client, 120 + 240, 1710 + 300, 7320, 405);
+    m_x.click(p.x(), p.y());
+    QTRY_COMPARE_WITH_TIMEOUT(opened().size(), 2, 20000);
+    QCOMPARE(opened(),
+             QStringList({QStringLiteral("https://home.openweathermap.org/users/sign_in/"),
+                          QStringLiteral("https://en.wikipedia.org/wiki/"
+                                         "Application_programming_interface_key")}));
 
     // "OK" hides the key window and shows the settings window.
     p = at(form3, form3Client, 120, 4095, 7800, 405);
