@@ -4,7 +4,9 @@
 
 # $1 work folder, $2 seconds. Runs on the X server; prints one result line.
 nimbrel_win_measure_under_xvfb() {
-    local work=$1 seconds=$2 service_pid= program_pid= wid pid before after w_before w_after
+    local work=$1 seconds=$2 wid pid before after w_before w_after
+    # Not local: the exit trap below needs them after this function has returned.
+    service_pid='' program_pid=''
     nimbrel_win_new_prefix "$work"
     wine reg add 'HKCU\Software\Corvane\Nimbrel' /v APIKey /t REG_SZ /d demo-key /f >/dev/null
     "$NIMBREL_WIN_HOST_BUILD/tools/sample-weather-service/sample-weather-service" --port 18475 \
@@ -14,7 +16,7 @@ nimbrel_win_measure_under_xvfb() {
     program_pid=$!
     # This runs in a process of its own (scripts/windows __measure-under-xvfb): whatever ends it
     # takes the service and Wine with it.
-    trap 'kill ${program_pid:-} ${service_pid:-} 2>/dev/null; wineserver -k 2>/dev/null' EXIT
+    trap 'kill $program_pid $service_pid 2>/dev/null || true; wineserver -k 2>/dev/null || true' EXIT
     wid=$(timeout 120 xdotool search --sync --onlyvisible --name '^Nimbrel$' | head -n 1)
     # The start button's centre in the client area; Wine's own frame, if any, comes first.
     local geometry width height side title
