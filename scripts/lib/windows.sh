@@ -166,6 +166,13 @@ nimbrel_win_package() {
     done
     mapfile -t binaries < <(find "$stage" -name '*.exe' -o -name '*.dll')
     nimbrel_win_copy_imports "$stage" "${binaries[@]}"
+    # https goes through Schannel: nothing of OpenSSL ships or is imported.
+    if find "$stage" \( -iname '*openssl*' -o -iname 'libssl*' -o -iname 'libcrypto*' \) | grep -q . ||
+        find "$stage" -name '*.dll' -o -name '*.exe' | while read -r f; do nimbrel_win_imports "$f"; done |
+        grep -qiE '^(libssl|libcrypto)'; then
+        echo "The Windows release files hold or import OpenSSL" >&2
+        return 1
+    fi
     find "$stage" \( -name '*.exe' -o -name '*.dll' \) -exec x86_64-w64-mingw32-strip --strip-unneeded {} +
     (cd "$NIMBREL_WIN_BUILD/stage" && zip -q -9 -r -X "$zip" Nimbrel)
     makensis -V2 -DVERSION="$NIMBREL_WIN_VERSION" -DSTAGE="$stage" -DOUTFILE="$setup" \
