@@ -132,6 +132,7 @@ void EndToEnd::fullRoundTrip() {
         return XDriver::Window{};
     };
     QTRY_VERIFY_WITH_TIMEOUT(messageBox().id != 0, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(m_x.focus() == messageBox().id, 10000);
     m_x.key("Return");
     QTRY_VERIFY_WITH_TIMEOUT(messageBox().id == 0, 10000);
 

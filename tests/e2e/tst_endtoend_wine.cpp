@@ -214,6 +214,7 @@ void EndToEndWine::fullRoundTrip() {
         return XDriver::Window{};
     };
     QTRY_VERIFY_WITH_TIMEOUT(messageBox().id != 0, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(m_x.focus() == messageBox().id, 10000);
     m_x.key("Return");
     QTRY_VERIFY_WITH_TIMEOUT(messageBox().id == 0, 20000);
 

@@ -98,6 +98,13 @@ XDriver::Window XDriver::findViewable(const QString& titlePrefix) const {
     return {};
 }
 
+unsigned long XDriver::focus() const {
+    ::Window window = 0;
+    int revertTo = 0;
+    XGetInputFocus(m_display, &window, &revertTo);
+    return window > PointerRoot ? window : 0;
+}
+
 QRect XDriver::screen() const {
     if (!m_display)
         return {};

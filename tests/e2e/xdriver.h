@@ -27,6 +27,9 @@ public:
     // The first viewable top-level whose title starts with the text.
     Window findViewable(const QString& titlePrefix) const;
     QRect screen() const;
+    // The window that holds the keyboard focus (0 for none): keys typed before a new window has
+    // it go to the one before.
+    unsigned long focus() const;
     // What the screen shows in the area, as raw pixels: equal bytes mean an equal picture.
     QByteArray pixels(const QRect& area) const;
 
