@@ -125,11 +125,7 @@ void EndToEnd::fullRoundTrip() {
              qPrintable(m_service.requestLines().last()));
     // The verdict comes in a message box titled with the program's title; Return dismisses it.
     auto messageBox = [this, &form3] {
-        for (const auto& w : m_x.topLevels()) {
-            if (w.viewable && w.title.startsWith(QLatin1String("Nimbrel")) && w.id != form3.id)
-                return w;
-        }
-        return XDriver::Window{};
+        return m_x.findViewable(QStringLiteral("Nimbrel"), form3.id);
     };
     QTRY_VERIFY_WITH_TIMEOUT(messageBox().id != 0, 10000);
     QTRY_VERIFY_WITH_TIMEOUT(m_x.focus() == messageBox().id, 10000);

@@ -207,11 +207,7 @@ void EndToEndWine::fullRoundTrip() {
     QVERIFY2(m_service.requestLines().last().contains(QLatin1String("&APPID=demo-key ")),
              qPrintable(m_service.requestLines().last()));
     auto messageBox = [this, &form3] {
-        for (const auto& w : m_x.topLevels()) {
-            if (w.viewable && w.title.startsWith(QLatin1String("Nimbrel")) && w.id != form3.id)
-                return w;
-        }
-        return XDriver::Window{};
+        return m_x.findViewable(QStringLiteral("Nimbrel"), form3.id);
     };
     QTRY_VERIFY_WITH_TIMEOUT(messageBox().id != 0, 20000);
     QTRY_VERIFY_WITH_TIMEOUT(m_x.focus() == messageBox().id, 10000);

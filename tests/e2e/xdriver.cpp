@@ -89,10 +89,10 @@ QList<XDriver::Window> XDriver::topLevels() const {
     return result;
 }
 
-XDriver::Window XDriver::findViewable(const QString& titlePrefix) const {
+XDriver::Window XDriver::findViewable(const QString& titlePrefix, unsigned long except) const {
     const auto all = topLevels();
     for (const Window& w : all) {
-        if (w.viewable && w.title.startsWith(titlePrefix))
+        if (w.viewable && w.title.startsWith(titlePrefix) && w.id != except)
             return w;
     }
     return {};

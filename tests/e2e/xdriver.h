@@ -24,8 +24,8 @@ public:
         bool viewable = false;
     };
     QList<Window> topLevels() const;
-    // The first viewable top-level whose title starts with the text.
-    Window findViewable(const QString& titlePrefix) const;
+    // The first viewable top-level whose title starts with the text, other than `except`.
+    Window findViewable(const QString& titlePrefix, unsigned long except = 0) const;
     QRect screen() const;
     // The window that holds the keyboard focus (0 for none): keys typed before a new window has
     // it go to the one before.
