@@ -106,14 +106,20 @@ void EndToEndRecovery::readingComesBackWithTheService() {
               settings.geometry.y() + (660 + 405 / 2) / 15);
     QTRY_VERIFY_WITH_TIMEOUT(displayUp(), 15000);
 
-    // The reading as drawn: the band has something on it and stays the same from one look to
-    // the next.
+    // The reading as drawn: the band has something on it and stays the same across more than
+    // one tick. Until the display paints for the first time, the screen still shows what the
+    // settings window left there, which can last longer than a quick second look. The check
+    // gives the same answer when asked twice in a row, as QTRY does on its last look.
     QByteArray reading;
+    QElapsedTimer unchanged;
     const auto readingDrawn = [&] {
         const QByteArray now = m_x.pixels(band());
-        const bool steady = now == reading && hasText(now);
-        reading = now;
-        return steady;
+        if (now != reading || !unchanged.isValid()) {
+            reading = now;
+            unchanged.start();
+            return false;
+        }
+        return hasText(now) && unchanged.elapsed() >= 1500;
     };
     QTRY_VERIFY_WITH_TIMEOUT(readingDrawn(), 15000);
     QVERIFY(report().id == 0);
