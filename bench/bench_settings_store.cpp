@@ -12,13 +12,13 @@
 //
 // --file uses (and changes) an existing store instead of generating one; --skip-display leaves
 // out the display phase on the big store.
-#include "form1.h"
-#include "form2.h"
+#include "displaywindow.h"
 #include "forms.h"
 #include "keep_awake.h"
 #include "messages.h"
 #include "sampleweatherservice.h"
 #include "settings.h"
+#include "settingswindow.h"
 #include "weatherrequest.h"
 
 #include <QApplication>
@@ -159,12 +159,12 @@ Phases walk(bool openDisplay) {
     Phases phases;
     QElapsedTimer timer;
     timer.start();
-    Forms::show(FormId::Form1);
+    Forms::show(FormId::Settings);
     QCoreApplication::processEvents();
     phases.window = milliseconds(timer);
     phases.windowPeakKib = statusKib("VmHWM");
 
-    auto* box = Forms::get(FormId::Form1)->findChild<QCheckBox*>(QStringLiteral("Check5"));
+    auto* box = Forms::get(FormId::Settings)->findChild<QCheckBox*>(QStringLiteral("Check5"));
     timer.restart();
     box->click();
     phases.save = milliseconds(timer);
@@ -172,11 +172,11 @@ Phases walk(bool openDisplay) {
 
     if (openDisplay) {
         timer.restart();
-        Forms::get<nimbrel::Form1>(FormId::Form1)->PushButton1_Click();
+        Forms::get<nimbrel::SettingsWindow>(FormId::Settings)->PushButton1_Click();
         QCoreApplication::processEvents();
         phases.display = milliseconds(timer);
         phases.displayPeakKib = statusKib("VmHWM");
-        if (!Forms::loaded(FormId::Form2) || !Forms::loaded(FormId::Form2)->isVisible())
+        if (!Forms::loaded(FormId::Display) || !Forms::loaded(FormId::Display)->isVisible())
             std::fprintf(stderr, "the display did not open\n");
     }
     Forms::reset();
@@ -235,9 +235,9 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     nimbrel::setServiceBaseUrlForTesting(service.baseUrl());
-    Forms::registerFactory(FormId::Form1, [] { return new nimbrel::Form1; });
-    Forms::registerFactory(FormId::Form2, [] { return new nimbrel::Form2; });
-    nimbrel::Form2::setKeepAwakeFactoryForTesting(
+    Forms::registerFactory(FormId::Settings, [] { return new nimbrel::SettingsWindow; });
+    Forms::registerFactory(FormId::Display, [] { return new nimbrel::DisplayWindow; });
+    nimbrel::DisplayWindow::setKeepAwakeFactoryForTesting(
         [] { return std::make_unique<QuietKeepAwake>(); });
 
     const long startKib = statusKib("VmRSS");

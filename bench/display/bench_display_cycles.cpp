@@ -9,13 +9,13 @@
 //
 // --exit-at-once ends the process right after the figures, without tearing anything down, so a
 // heap profiler (heaptrack) lists what the cycles left held as not freed.
-#include "form1.h"
-#include "form2.h"
+#include "displaywindow.h"
 #include "forms.h"
 #include "keep_awake.h"
 #include "messages.h"
 #include "sampleweatherservice.h"
 #include "settings.h"
+#include "settingswindow.h"
 #include "weatherrequest.h"
 
 #include <QApplication>
@@ -79,15 +79,15 @@ void settle() {
 }
 
 bool cycle() {
-    Forms::get<nimbrel::Form1>(FormId::Form1)->PushButton1_Click();
+    Forms::get<nimbrel::SettingsWindow>(FormId::Settings)->PushButton1_Click();
     settle();
-    nimbrel::Form* display = Forms::loaded(FormId::Form2);
-    if (!display || !display->isVisible() || Forms::loaded(FormId::Form1))
+    nimbrel::Form* display = Forms::loaded(FormId::Display);
+    if (!display || !display->isVisible() || Forms::loaded(FormId::Settings))
         return false;
     display->close();
     settle();
-    return !Forms::loaded(FormId::Form2) && Forms::loaded(FormId::Form1) &&
-           Forms::loaded(FormId::Form1)->isVisible();
+    return !Forms::loaded(FormId::Display) && Forms::loaded(FormId::Settings) &&
+           Forms::loaded(FormId::Settings)->isVisible();
 }
 
 } // namespace
@@ -122,12 +122,12 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     nimbrel::setServiceBaseUrlForTesting(service.baseUrl());
-    Forms::registerFactory(FormId::Form1, [] { return new nimbrel::Form1; });
-    Forms::registerFactory(FormId::Form2, [] { return new nimbrel::Form2; });
-    nimbrel::Form2::setKeepAwakeFactoryForTesting(
+    Forms::registerFactory(FormId::Settings, [] { return new nimbrel::SettingsWindow; });
+    Forms::registerFactory(FormId::Display, [] { return new nimbrel::DisplayWindow; });
+    nimbrel::DisplayWindow::setKeepAwakeFactoryForTesting(
         [] { return std::make_unique<QuietKeepAwake>(); });
 
-    Forms::show(FormId::Form1);
+    Forms::show(FormId::Settings);
     settle();
     for (int i = 0; i < warmUp; ++i) {
         if (!cycle()) {

@@ -4,8 +4,8 @@
 // The paints/tick counter shows how many paint events the band received per tick.
 //
 //   bench_display_tick [--benchmark_* options]
+#include "displaywindow.h"
 #include "drawingband.h"
-#include "form2.h"
 #include "messages.h"
 #include "sampleweatherservice.h"
 #include "settings.h"
@@ -30,7 +30,7 @@ using nimbrel::Forms;
 // The controls of the settings window that the display reads.
 class SettingsWindowStub : public Form {
 public:
-    SettingsWindowStub() : Form(FormId::Form1) {
+    SettingsWindowStub() : Form(FormId::Settings) {
         for (int i = 1; i <= 7; ++i) {
             auto* box = new QCheckBox(this);
             box->setObjectName(QStringLiteral("Check%1").arg(i));
@@ -69,7 +69,7 @@ protected:
     }
 };
 
-nimbrel::Form2* g_display = nullptr;
+nimbrel::DisplayWindow* g_display = nullptr;
 PaintCounter* g_paints = nullptr;
 
 void DrawingTick(benchmark::State& state) {
@@ -81,7 +81,7 @@ void DrawingTick(benchmark::State& state) {
         nimbrel::SaveSetting(QStringLiteral("Combo1"),
                              left ? QStringLiteral("0") : QStringLiteral("1"));
         state.ResumeTiming();
-        g_display->Timer1_Timer();
+        g_display->refreshTick();
         // Anything the tick left pending (it normally paints within its own event processing).
         QCoreApplication::processEvents();
     }
@@ -91,11 +91,11 @@ void DrawingTick(benchmark::State& state) {
 
 void UnchangedTick(benchmark::State& state) {
     nimbrel::SaveSetting(QStringLiteral("Combo1"), QStringLiteral("1"));
-    g_display->Timer1_Timer();
+    g_display->refreshTick();
     QCoreApplication::processEvents();
     const qint64 paintsBefore = g_paints->paints;
     for (auto _ : state) {
-        g_display->Timer1_Timer();
+        g_display->refreshTick();
         QCoreApplication::processEvents();
     }
     state.counters["paints/tick"] = benchmark::Counter(double(g_paints->paints - paintsBefore),
@@ -123,18 +123,18 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     nimbrel::setServiceBaseUrlForTesting(service.baseUrl());
-    Forms::registerFactory(FormId::Form1, [] { return new SettingsWindowStub; });
-    Forms::registerFactory(FormId::Form2, [] { return new nimbrel::Form2; });
-    nimbrel::Form2::setKeepAwakeFactoryForTesting(
+    Forms::registerFactory(FormId::Settings, [] { return new SettingsWindowStub; });
+    Forms::registerFactory(FormId::Display, [] { return new nimbrel::DisplayWindow; });
+    nimbrel::DisplayWindow::setKeepAwakeFactoryForTesting(
         [] { return std::make_unique<QuietKeepAwake>(); });
 
     // As the start command leaves it, then made 4K: the offscreen screen itself is smaller.
-    g_display = Forms::get<nimbrel::Form2>(FormId::Form2);
+    g_display = Forms::get<nimbrel::DisplayWindow>(FormId::Display);
     g_display->findChild<QTimer*>(QStringLiteral("Timer1"))->stop();
     g_display->mLocation = QStringLiteral("San Diego CA");
     g_display->mTempType = QStringLiteral("Fahrenheit");
-    g_display->ReLoadStyle();
-    Forms::show(FormId::Form2);
+    g_display->reloadStyle();
+    Forms::show(FormId::Display);
     g_display->setWindowState(Qt::WindowNoState);
     g_display->setGeometry(0, 0, 3840, 2160);
     QCoreApplication::processEvents();

@@ -1,10 +1,10 @@
 #include "application.h"
+#include "colourwindow.h"
 #include "commandline.h"
-#include "form1.h"
-#include "form2.h"
-#include "form3.h"
-#include "form4.h"
+#include "displaywindow.h"
 #include "forms.h"
+#include "keywindow.h"
+#include "settingswindow.h"
 #include "styling.h"
 #include "weatherrequest.h"
 
@@ -22,11 +22,12 @@ QStringList argumentsOf(int argc, char* argv[]) {
 // The start button of a freshly loaded settings window, pressed before anyone sees it. When it
 // refuses (no location), the settings window is what the user needs to see.
 void openDisplayAtStart() {
-    auto* settings = Forms::get<Form1>(FormId::Form1);
+    auto* settings = Forms::get<SettingsWindow>(FormId::Settings);
     settings->PushButton1_Click();
-    if (Form* stillThere = Forms::loaded(FormId::Form1);
-        stillThere && !static_cast<Form1*>(stillThere)->mOpeningDisplay && !Forms::ending())
-        Forms::show(FormId::Form1);
+    if (Form* stillThere = Forms::loaded(FormId::Settings);
+        stillThere && !static_cast<SettingsWindow*>(stillThere)->mOpeningDisplay &&
+        !Forms::ending())
+        Forms::show(FormId::Settings);
 }
 
 } // namespace
@@ -57,16 +58,16 @@ int main(int argc, char* argv[]) {
     if (!options.serviceUrl.isEmpty())
         setServiceBaseUrl(options.serviceUrl);
 
-    Forms::registerFactory(FormId::Form1, [] { return new Form1; });
-    Forms::registerFactory(FormId::Form2, [] { return new Form2; });
-    Forms::registerFactory(FormId::Form3, [] { return new Form3; });
-    Forms::registerFactory(FormId::Form4, [] { return new Form4; });
+    Forms::registerFactory(FormId::Settings, [] { return new SettingsWindow; });
+    Forms::registerFactory(FormId::Display, [] { return new DisplayWindow; });
+    Forms::registerFactory(FormId::ApiKey, [] { return new KeyWindow; });
+    Forms::registerFactory(FormId::Colours, [] { return new ColourWindow; });
 
     if (options.display)
         // Once the event loop runs, as a click would come: the fetches wait in nested loops.
         QMetaObject::invokeMethod(&app, &openDisplayAtStart, Qt::QueuedConnection);
     else
-        Forms::show(FormId::Form1);
+        Forms::show(FormId::Settings);
     const int result = Application::exec();
     Forms::reset();
     return result;

@@ -121,11 +121,11 @@ bool Form::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void Form::mouseMoveEvent(QMouseEvent* event) {
-    Form_MouseMove();
+    backgroundMouseMoved();
     QWidget::mouseMoveEvent(event);
 }
 
-void Form::Form_MouseMove() {
+void Form::backgroundMouseMoved() {
     hoverPointer(MousePointer::Default);
 }
 
@@ -192,12 +192,12 @@ Form* Forms::get(FormId id, const std::function<void(Form*)>& beforeLoad) {
     auto factory = r.factories.value(id);
     Q_ASSERT_X(factory, "Forms::get", "no factory registered for this window");
     Form* form = factory();
-    // Registered before its load handling, so code run by Form_Load that refers to the
+    // Registered before its load handling, so code run by onLoad that refers to the
     // window finds this instance instead of loading a second one.
     r.live.insert(id, form);
     if (beforeLoad)
         beforeLoad(form);
-    form->Form_Load();
+    form->onLoad();
     return form;
 }
 
@@ -235,13 +235,13 @@ bool Forms::unload(FormId id, Form::CloseReason reason) {
     if (!f)
         return true;
     QPointer<Form> guard(f);
-    if (!f->Form_QueryUnload(reason))
+    if (!f->closeRequested(reason))
         return false;
     if (ending() || !guard || guard->m_unloading)
         return true;
     f->m_unloading = true;
     registry().live.remove(id);
-    f->Form_Unload();
+    f->onUnload();
     if (guard)
         discard(f);
     return true;

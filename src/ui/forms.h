@@ -7,10 +7,10 @@
 
 namespace nimbrel {
 
-enum class FormId { Form1, Form2, Form3, Form4 };
+enum class FormId { Settings, Display, ApiKey, Colours };
 enum class MousePointer { Default = 0, Hourglass = 11, Custom = 99 };
 
-// A window of the "form" model: loaded on first reference (Form_Load runs), shown or hidden,
+// A window of the "form" model: loaded on first reference (onLoad runs), shown or hidden,
 // and unloaded (discarded). Windows are reached through the registry below, never owned by
 // each other, so the settings window and the display can refer to one another without a cycle.
 class Form : public QWidget {
@@ -25,11 +25,11 @@ public:
     enum class CloseReason { User, Code, Session };
 
     // The load handling; runs once per load, right after the registry has created the window.
-    virtual void Form_Load() {}
+    virtual void onLoad() {}
     // A close request. Return false to refuse the close.
-    virtual bool Form_QueryUnload(CloseReason) { return true; }
+    virtual bool closeRequested(CloseReason) { return true; }
     // Runs when the window is being discarded (after a close request went ahead).
-    virtual void Form_Unload() {}
+    virtual void onUnload() {}
 
     // The window's pointer (0 arrow, 11 hourglass, 99 the custom image) and custom image.
     MousePointer mousePointer() const { return m_pointer; }
@@ -43,7 +43,7 @@ public:
     // Call once all rules are in: moves over other controls then change nothing.
     void finishHoverRules();
     // The window background's rule; the display keeps it, the others too.
-    virtual void Form_MouseMove();
+    virtual void backgroundMouseMoved();
 
     // True once the registry has started discarding this window; code that resumes after a
     // wait checks it before touching the window again.

@@ -5,7 +5,7 @@
 namespace nimbrel {
 
 SettingsChoices* settingsChoices() {
-    return dynamic_cast<SettingsChoices*>(Forms::get(FormId::Form1));
+    return dynamic_cast<SettingsChoices*>(Forms::get(FormId::Settings));
 }
 
 } // namespace nimbrel

@@ -1,7 +1,7 @@
-#include "form1.h"
-#include "form3.h"
 #include "forms.h"
+#include "keywindow.h"
 #include "settings.h"
+#include "settingswindow.h"
 #include "testsupport.h"
 
 #include <QLineEdit>
@@ -20,8 +20,8 @@ private Q_SLOTS:
     void init() {
         m_settings = std::make_unique<test::TempSettings>();
         m_messages = std::make_unique<test::MessageRecorder>();
-        Forms::registerFactory(FormId::Form1, [] { return new Form1; });
-        Forms::registerFactory(FormId::Form3, [] { return new Form3; });
+        Forms::registerFactory(FormId::Settings, [] { return new SettingsWindow; });
+        Forms::registerFactory(FormId::ApiKey, [] { return new KeyWindow; });
     }
     void cleanup() {
         Forms::reset();
@@ -32,8 +32,8 @@ private Q_SLOTS:
     void longValuesSurviveTheirBoxes_data() {
         QTest::addColumn<FormId>("window");
         QTest::addColumn<QString>("key");
-        QTest::newRow("location, settings window at start-up") << FormId::Form1 << "Text1";
-        QTest::newRow("key, opening the key window") << FormId::Form3 << "APIKey";
+        QTest::newRow("location, settings window at start-up") << FormId::Settings << "Text1";
+        QTest::newRow("key, opening the key window") << FormId::ApiKey << "APIKey";
     }
     void longValuesSurviveTheirBoxes() {
         QFETCH(FormId, window);

@@ -1,8 +1,8 @@
-#include "form1.h"
-#include "form3.h"
 #include "forms.h"
 #include "guard.h"
+#include "keywindow.h"
 #include "messages.h"
+#include "settingswindow.h"
 #include "testsupport.h"
 #include "x11title.h"
 
@@ -28,10 +28,10 @@ private Q_SLOTS:
         // application title.
         QCoreApplication::setApplicationName(QStringLiteral("Nimbrel"));
         m_settings = std::make_unique<test::TempSettings>();
-        Forms::registerFactory(FormId::Form1, [] { return new Form1; });
-        Forms::registerFactory(FormId::Form3, [] { return new Form3; });
-        Forms::show(FormId::Form1);
-        QVERIFY(QTest::qWaitForWindowExposed(Forms::get(FormId::Form1)));
+        Forms::registerFactory(FormId::Settings, [] { return new SettingsWindow; });
+        Forms::registerFactory(FormId::ApiKey, [] { return new KeyWindow; });
+        Forms::show(FormId::Settings);
+        QVERIFY(QTest::qWaitForWindowExposed(Forms::get(FormId::Settings)));
     }
     void cleanupTestCase() {
         Forms::reset();
@@ -39,11 +39,11 @@ private Q_SLOTS:
     }
 
     void windows() {
-        QWidget* settings = Forms::get(FormId::Form1);
+        QWidget* settings = Forms::get(FormId::Settings);
         QTRY_COMPARE_WITH_TIMEOUT(test::x11WindowTitle(settings->winId()),
                                   QStringLiteral("Nimbrel"), 2000);
-        Forms::show(FormId::Form3);
-        QWidget* key = Forms::get(FormId::Form3);
+        Forms::show(FormId::ApiKey);
+        QWidget* key = Forms::get(FormId::ApiKey);
         QVERIFY(QTest::qWaitForWindowExposed(key));
         QTRY_COMPARE_WITH_TIMEOUT(test::x11WindowTitle(key->winId()), QStringLiteral("Key Options"),
                                   2000);

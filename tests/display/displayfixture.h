@@ -1,7 +1,7 @@
 #pragma once
 
+#include "displaywindow.h"
 #include "drawingband.h"
-#include "form2.h"
 #include "keep_awake.h"
 #include "sampleweatherservice.h"
 #include "settings.h"
@@ -47,10 +47,10 @@ public:
         if (!service->listen())
             qFatal("the sample service cannot listen");
         setServiceBaseUrlForTesting(service->baseUrl());
-        Forms::registerFactory(FormId::Form1, [] { return new SettingsWindowDouble; });
-        Forms::registerFactory(FormId::Form2, [] { return new Form2; });
+        Forms::registerFactory(FormId::Settings, [] { return new SettingsWindowDouble; });
+        Forms::registerFactory(FormId::Display, [] { return new DisplayWindow; });
         keepAwake = KeepAwakeLog();
-        Form2::setKeepAwakeFactoryForTesting([log = &keepAwake] {
+        DisplayWindow::setKeepAwakeFactoryForTesting([log = &keepAwake] {
             ++log->created;
             return std::make_unique<RecordingKeepAwake>(*log);
         });
@@ -61,7 +61,7 @@ public:
     void tearDown() {
         Forms::reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        Form2::setKeepAwakeFactoryForTesting({});
+        DisplayWindow::setKeepAwakeFactoryForTesting({});
         setServiceBaseUrlForTesting(QString());
         sharedTransfer().setTimeLimit(std::chrono::seconds(60));
         service.reset();
@@ -70,30 +70,30 @@ public:
     }
 
     // Loaded as on first use, with the one-second timer stopped so that only the test ticks.
-    static Form2* loadDisplay() {
-        auto* display = Forms::get<Form2>(FormId::Form2);
+    static DisplayWindow* loadDisplay() {
+        auto* display = Forms::get<DisplayWindow>(FormId::Display);
         timer(display, "Timer1")->stop();
         return display;
     }
 
     // As the start command leaves it: location and unit handed over, restyled, shown.
-    static Form2* openDisplay() {
-        Form2* display = loadDisplay();
+    static DisplayWindow* openDisplay() {
+        DisplayWindow* display = loadDisplay();
         display->mLocation = QStringLiteral("San Diego CA");
         display->mTempType = QStringLiteral("Fahrenheit");
-        display->ReLoadStyle();
-        Forms::show(FormId::Form2);
+        display->reloadStyle();
+        Forms::show(FormId::Display);
         return display;
     }
 
-    static QTimer* timer(const Form2* display, const char* name) {
+    static QTimer* timer(const DisplayWindow* display, const char* name) {
         return display->findChild<QTimer*>(QLatin1String(name));
     }
-    static DrawingBand* band(const Form2* display) {
+    static DrawingBand* band(const DisplayWindow* display) {
         return display->findChild<DrawingBand*>(QStringLiteral("Picture1"));
     }
     static SettingsWindowDouble* settingsWindow() {
-        return static_cast<SettingsWindowDouble*>(Forms::get(FormId::Form1));
+        return static_cast<SettingsWindowDouble*>(Forms::get(FormId::Settings));
     }
 
     // The lines of the reports shown for one procedure ("Form2.ReLoadStyle"), in order.

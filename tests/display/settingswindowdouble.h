@@ -15,7 +15,7 @@ namespace nimbrel::test {
 // real window's, filled from the store on load and storing every change, as the real window does.
 class SettingsWindowDouble : public Form, public SettingsChoices {
 public:
-    SettingsWindowDouble() : Form(FormId::Form1) {
+    SettingsWindowDouble() : Form(FormId::Settings) {
         for (int i = 1; i <= 7; ++i) {
             auto* box = new QCheckBox(this);
             box->setObjectName(QStringLiteral("Check%1").arg(i));
@@ -25,7 +25,7 @@ public:
         m_location->setObjectName(QStringLiteral("Text1"));
     }
 
-    void Form_Load() override {
+    void onLoad() override {
         for (QCheckBox* box : std::as_const(m_boxes)) {
             const QString key = box->objectName();
             QObject::connect(box, &QCheckBox::stateChanged, box, [key](int state) {

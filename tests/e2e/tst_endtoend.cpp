@@ -79,10 +79,10 @@ void EndToEnd::fullRoundTrip() {
     // Start-up shows the settings window only and asks the service nothing.
     QTRY_VERIFY_WITH_TIMEOUT(settingsWindowShown(), 15000);
     QCOMPARE(m_service.requestCount(), 0);
-    XDriver::Window form1 = settingsWindow();
+    XDriver::Window settingsWin = settingsWindow();
 
     // "Show Weather At Full Screen".
-    QPoint p = centreOf(form1.geometry, 120, 660, 7800, 405);
+    QPoint p = centreOf(settingsWin.geometry, 120, 660, 7800, 405);
     m_x.click(p.x(), p.y());
     QTRY_VERIFY_WITH_TIMEOUT(m_service.requestCount() >= 3, 15000);
     for (const QString& line : m_service.requestLines()) {
@@ -107,25 +107,25 @@ void EndToEnd::fullRoundTrip() {
     QTRY_VERIFY_WITH_TIMEOUT(!displayUp(), 5000);
     // The display's load, and the restyle's two fetches: nothing more for opening it.
     QCOMPARE(m_service.requestCount(), 3);
-    form1 = settingsWindow();
+    settingsWin = settingsWindow();
 
     // The API key window: type a key and test it.
-    p = centreOf(form1.geometry, 120, 120, 7800, 405);
+    p = centreOf(settingsWin.geometry, 120, 120, 7800, 405);
     m_x.click(p.x(), p.y());
-    XDriver::Window form3;
-    QTRY_VERIFY_WITH_TIMEOUT((form3 = m_x.findViewable(QStringLiteral("Key Options"))).id != 0,
+    XDriver::Window keyWin;
+    QTRY_VERIFY_WITH_TIMEOUT((keyWin = m_x.findViewable(QStringLiteral("Key Options"))).id != 0,
                              10000);
     // The key box has the focus with its text selected, so typing replaces the stored key.
     m_x.type(QStringLiteral("demo-key"));
     const int before = m_service.requestCount();
-    p = centreOf(form3.geometry, 120, 3600, 7800, 405);
+    p = centreOf(keyWin.geometry, 120, 3600, 7800, 405);
     m_x.click(p.x(), p.y());
     QTRY_VERIFY_WITH_TIMEOUT(m_service.requestCount() == before + 1, 10000);
     QVERIFY2(m_service.requestLines().last().contains(QLatin1String("&APPID=demo-key ")),
              qPrintable(m_service.requestLines().last()));
     // The verdict comes in a message box titled with the program's title; Return dismisses it.
-    auto messageBox = [this, &form3] {
-        return m_x.findViewable(QStringLiteral("Nimbrel"), form3.id);
+    auto messageBox = [this, &keyWin] {
+        return m_x.findViewable(QStringLiteral("Nimbrel"), keyWin.id);
     };
     QTRY_VERIFY_WITH_TIMEOUT(messageBox().id != 0, 10000);
     QTRY_VERIFY_WITH_TIMEOUT(m_x.focus() == messageBox().id, 10000);
@@ -133,14 +133,14 @@ void EndToEnd::fullRoundTrip() {
     QTRY_VERIFY_WITH_TIMEOUT(messageBox().id == 0, 10000);
 
     // "OK" hides the key window and shows the settings window.
-    p = centreOf(form3.geometry, 120, 4095, 7800, 405);
+    p = centreOf(keyWin.geometry, 120, 4095, 7800, 405);
     m_x.click(p.x(), p.y());
     QTRY_VERIFY_WITH_TIMEOUT(settingsWindowShown(), 10000);
     QTRY_VERIFY_WITH_TIMEOUT(m_x.findViewable(QStringLiteral("Key Options")).id == 0, 5000);
-    form1 = settingsWindow();
+    settingsWin = settingsWindow();
 
     // The colour window, closed with its close box.
-    p = centreOf(form1.geometry, 120, 6600, 7800, 405);
+    p = centreOf(settingsWin.geometry, 120, 6600, 7800, 405);
     m_x.click(p.x(), p.y());
     auto colourWindow = [this] {
         for (const auto& w : m_x.topLevels()) {

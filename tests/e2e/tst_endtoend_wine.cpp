@@ -138,7 +138,7 @@ QPoint EndToEndWine::at(const XDriver::Window& window, const QSize& client, int 
 }
 
 void EndToEndWine::fullRoundTrip() {
-    const QSize form1Client(536, 507);
+    const QSize settingsClient(536, 507);
     QTRY_VERIFY_WITH_TIMEOUT(settingsWindow().id != 0, 60000);
     QCOMPARE(m_service.requestCount(), 0);
 
@@ -150,8 +150,8 @@ void EndToEndWine::fullRoundTrip() {
     QVERIFY(!stored.contains(QStringLiteral("Check4")));
 
     // "Show Weather At Full Screen".
-    XDriver::Window form1 = settingsWindow();
-    QPoint p = at(form1, form1Client, 120, 660, 7800, 405);
+    XDriver::Window settingsWin = settingsWindow();
+    QPoint p = at(settingsWin, settingsClient, 120, 660, 7800, 405);
     m_x.click(p.x(), p.y());
     QTRY_VERIFY_WITH_TIMEOUT(m_service.requestCount() >= 3, 30000);
     for (const QString& line : m_service.requestLines()) {
@@ -186,28 +186,28 @@ void EndToEndWine::fullRoundTrip() {
     QTRY_VERIFY_WITH_TIMEOUT(settingsWindow().id != 0, 20000);
     QTRY_VERIFY_WITH_TIMEOUT(!displayUp(), 10000);
     QCOMPARE(m_service.requestCount(), 3);
-    form1 = settingsWindow();
+    settingsWin = settingsWindow();
 
     // The API key window: type the key and test it.
-    p = at(form1, form1Client, 120, 120, 7800, 405);
+    p = at(settingsWin, settingsClient, 120, 120, 7800, 405);
     m_x.click(p.x(), p.y());
-    XDriver::Window form3;
-    QTRY_VERIFY_WITH_TIMEOUT((form3 = m_x.findViewable(QStringLiteral("Key Options"))).id != 0,
+    XDriver::Window keyWin;
+    QTRY_VERIFY_WITH_TIMEOUT((keyWin = m_x.findViewable(QStringLiteral("Key Options"))).id != 0,
                              20000);
     // Its frame is as wide as the settings window's; its client area follows from that.
-    const int frameWidth = form1.geometry.width() - form1Client.width();
-    const int frameHeight = form1.geometry.height() - form1Client.height();
-    const QSize form3Client(form3.geometry.width() - frameWidth,
-                            form3.geometry.height() - frameHeight);
+    const int frameWidth = settingsWin.geometry.width() - settingsClient.width();
+    const int frameHeight = settingsWin.geometry.height() - settingsClient.height();
+    const QSize keyClient(keyWin.geometry.width() - frameWidth,
+                          keyWin.geometry.height() - frameHeight);
     m_x.type(QStringLiteral("demo-key"));
     const int before = m_service.requestCount();
-    p = at(form3, form3Client, 120, 3600, 7800, 405);
+    p = at(keyWin, keyClient, 120, 3600, 7800, 405);
     m_x.click(p.x(), p.y());
     QTRY_VERIFY_WITH_TIMEOUT(m_service.requestCount() == before + 1, 20000);
     QVERIFY2(m_service.requestLines().last().contains(QLatin1String("&APPID=demo-key ")),
              qPrintable(m_service.requestLines().last()));
-    auto messageBox = [this, &form3] {
-        return m_x.findViewable(QStringLiteral("Nimbrel"), form3.id);
+    auto messageBox = [this, &keyWin] {
+        return m_x.findViewable(QStringLiteral("Nimbrel"), keyWin.id);
     };
     QTRY_VERIFY_WITH_TIMEOUT(messageBox().id != 0, 20000);
     QTRY_VERIFY_WITH_TIMEOUT(m_x.focus() == messageBox().id, 10000);
@@ -223,10 +223,10 @@ void EndToEndWine::fullRoundTrip() {
                    ? QString::fromUtf8(log.readAll()).split(u'\n', Qt::SkipEmptyParts)
                    : QStringList();
     };
-    p = at(form3, form3Client, 120 + 240, 90 + 900, 7320, 405);
+    p = at(keyWin, keyClient, 120 + 240, 90 + 900, 7320, 405);
     m_x.click(p.x(), p.y());
     QTRY_COMPARE_WITH_TIMEOUT(opened().size(), 1, 20000);
-    p = at(form3, form3Client, 120 + 240, 1710 + 300, 7320, 405);
+    p = at(keyWin, keyClient, 120 + 240, 1710 + 300, 7320, 405);
     m_x.click(p.x(), p.y());
     QTRY_COMPARE_WITH_TIMEOUT(opened().size(), 2, 20000);
     QCOMPARE(opened(),
@@ -235,7 +235,7 @@ void EndToEndWine::fullRoundTrip() {
                                          "Application_programming_interface_key")}));
 
     // "OK" hides the key window and shows the settings window.
-    p = at(form3, form3Client, 120, 4095, 7800, 405);
+    p = at(keyWin, keyClient, 120, 4095, 7800, 405);
     m_x.click(p.x(), p.y());
     QTRY_VERIFY_WITH_TIMEOUT(settingsWindow().id != 0, 20000);
     QTRY_VERIFY_WITH_TIMEOUT(m_x.findViewable(QStringLiteral("Key Options")).id == 0, 10000);

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "form1.h"
 #include "forms.h"
 #include "messages.h"
+#include "settingswindow.h"
 
 #include <QString>
 #include <QTest>
@@ -10,9 +10,9 @@
 namespace nimbrel::test {
 
 // The settings window as the program creates it: through the registry, load steps included.
-inline Form1* loadForm1() {
-    Forms::registerFactory(FormId::Form1, [] { return new Form1; });
-    return Forms::get<Form1>(FormId::Form1);
+inline SettingsWindow* loadSettingsWindow() {
+    Forms::registerFactory(FormId::Settings, [] { return new SettingsWindow; });
+    return Forms::get<SettingsWindow>(FormId::Settings);
 }
 
 template <class T> T* control(const QWidget* window, const char* name) {
@@ -27,11 +27,11 @@ template <class T> T* control(const QWidget* window, const char* name) {
 class StandInWindow : public Form {
 public:
     explicit StandInWindow(FormId id) : Form(id) {}
-    bool Form_QueryUnload(CloseReason) override {
+    bool closeRequested(CloseReason) override {
         ++queryUnloads;
         return true;
     }
-    void Form_Unload() override { ++unloads; }
+    void onUnload() override { ++unloads; }
     int queryUnloads = 0;
     int unloads = 0;
 };

@@ -77,7 +77,7 @@ private:
     std::unique_ptr<MessageRecorder> m_messages;
     std::unique_ptr<ScriptedFontPicker> m_scripted;
     ScriptedFontPicker& picker() { return *m_scripted; }
-    Form1* m_form = nullptr;
+    SettingsWindow* m_form = nullptr;
 };
 
 void FontCommandsTest::init() {
@@ -85,8 +85,8 @@ void FontCommandsTest::init() {
     m_messages = std::make_unique<MessageRecorder>();
     m_scripted = std::make_unique<ScriptedFontPicker>();
     setFontPicker(m_scripted.get());
-    m_form = loadForm1();
-    Forms::show(FormId::Form1);
+    m_form = loadSettingsWindow();
+    Forms::show(FormId::Settings);
 }
 
 void FontCommandsTest::cleanup() {
@@ -255,11 +255,11 @@ void FontCommandsTest::colourReset() {
 }
 
 void FontCommandsTest::colourCommandHidesTheWindow() {
-    Forms::registerFactory(FormId::Form4, [] { return new StandInWindow(FormId::Form4); });
+    Forms::registerFactory(FormId::Colours, [] { return new StandInWindow(FormId::Colours); });
     clickOn("PushButton5");
-    QVERIFY(Forms::loaded(FormId::Form4)->isVisible());
+    QVERIFY(Forms::loaded(FormId::Colours)->isVisible());
     QVERIFY(!m_form->isVisible());
-    QCOMPARE(Forms::loaded(FormId::Form1), m_form);
+    QCOMPARE(Forms::loaded(FormId::Settings), m_form);
 }
 
 // Qt's own font dialog, driven for real: it opens modal on the settings window without an

@@ -34,16 +34,16 @@ public:
         addHoverRule(frame, MousePointer::Default);
         finishHoverRules();
     }
-    void Form_Load() override {
+    void onLoad() override {
         ++loads;
         // Code run by the load handling that refers to the window finds this instance.
         sameDuringLoad = Forms::get(formId()) == this;
     }
-    bool Form_QueryUnload(CloseReason) override {
+    bool closeRequested(CloseReason) override {
         ++queries;
         return allowClose;
     }
-    void Form_Unload() override { ++unloads; }
+    void onUnload() override { ++unloads; }
 
     PushButton* button;
     QGroupBox* frame;
@@ -66,7 +66,7 @@ class FormsTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void init() {
-        for (FormId id : {FormId::Form1, FormId::Form2})
+        for (FormId id : {FormId::Settings, FormId::Display})
             Forms::registerFactory(id, [id] { return new ProbeForm(id); });
     }
     void cleanup() {
@@ -76,43 +76,43 @@ private Q_SLOTS:
     }
 
     void loadsOnceAndOnFirstUse() {
-        QVERIFY(!Forms::loaded(FormId::Form1));
-        auto* f = static_cast<ProbeForm*>(Forms::get(FormId::Form1));
+        QVERIFY(!Forms::loaded(FormId::Settings));
+        auto* f = static_cast<ProbeForm*>(Forms::get(FormId::Settings));
         QVERIFY(f->sameDuringLoad);
-        QCOMPARE(Forms::get(FormId::Form1), f);
+        QCOMPARE(Forms::get(FormId::Settings), f);
         QCOMPARE(f->loads, 1);
         QVERIFY(!f->isVisible());
-        Forms::show(FormId::Form1);
+        Forms::show(FormId::Settings);
         QVERIFY(f->isVisible());
-        Forms::hide(FormId::Form1);
-        QCOMPARE(Forms::loaded(FormId::Form1), f);
+        Forms::hide(FormId::Settings);
+        QCOMPARE(Forms::loaded(FormId::Settings), f);
     }
 
     void unloadAsksTheWindowAndCanBeRefused() {
-        auto* f = static_cast<ProbeForm*>(Forms::get(FormId::Form1));
+        auto* f = static_cast<ProbeForm*>(Forms::get(FormId::Settings));
         f->allowClose = false;
-        QVERIFY(!Forms::unload(FormId::Form1));
-        QCOMPARE(Forms::loaded(FormId::Form1), f);
+        QVERIFY(!Forms::unload(FormId::Settings));
+        QCOMPARE(Forms::loaded(FormId::Settings), f);
         f->allowClose = true;
         QPointer<Form> alive(f);
-        QVERIFY(Forms::unload(FormId::Form1));
+        QVERIFY(Forms::unload(FormId::Settings));
         QCOMPARE(f->unloads, 1);
-        QVERIFY(!Forms::loaded(FormId::Form1));
+        QVERIFY(!Forms::loaded(FormId::Settings));
         QTRY_VERIFY_WITH_TIMEOUT(alive.isNull(), 1000);
         // The next reference loads a fresh window.
-        auto* again = static_cast<ProbeForm*>(Forms::get(FormId::Form1));
+        auto* again = static_cast<ProbeForm*>(Forms::get(FormId::Settings));
         QCOMPARE(again->loads, 1);
     }
 
     // A handler that lets events run while its window is discarded must come back to a live
     // window; the window goes once the handler has returned.
     void discardWaitsForTheHandlerOnTheStack() {
-        auto* f = static_cast<ProbeForm*>(Forms::get(FormId::Form1));
-        Forms::show(FormId::Form1);
+        auto* f = static_cast<ProbeForm*>(Forms::get(FormId::Settings));
+        Forms::show(FormId::Settings);
         QPointer<Form> alive(f);
         bool aliveAfterWait = false;
         QObject::connect(f->button, &QAbstractButton::clicked, f, [&] {
-            QTimer::singleShot(0, [] { Forms::unload(FormId::Form1); });
+            QTimer::singleShot(0, [] { Forms::unload(FormId::Settings); });
             for (int i = 0; i < 20; ++i)
                 QCoreApplication::processEvents(QEventLoop::AllEvents);
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -124,28 +124,28 @@ private Q_SLOTS:
     }
 
     void closeBoxGoesThroughTheRegistry() {
-        auto* f = static_cast<ProbeForm*>(Forms::get(FormId::Form2));
-        Forms::show(FormId::Form2);
+        auto* f = static_cast<ProbeForm*>(Forms::get(FormId::Display));
+        Forms::show(FormId::Display);
         QVERIFY(!f->close());
         QCOMPARE(f->queries, 1);
-        QVERIFY(!Forms::loaded(FormId::Form2));
+        QVERIFY(!Forms::loaded(FormId::Display));
     }
 
     void endProgramDiscardsEveryWindowWithoutItsHandlers() {
-        auto* a = static_cast<ProbeForm*>(Forms::get(FormId::Form1));
-        auto* b = static_cast<ProbeForm*>(Forms::get(FormId::Form2));
-        Forms::show(FormId::Form1);
+        auto* a = static_cast<ProbeForm*>(Forms::get(FormId::Settings));
+        auto* b = static_cast<ProbeForm*>(Forms::get(FormId::Display));
+        Forms::show(FormId::Settings);
         Forms::endProgram();
         QVERIFY(Forms::ending());
-        QVERIFY(!Forms::loaded(FormId::Form1));
-        QVERIFY(!Forms::loaded(FormId::Form2));
+        QVERIFY(!Forms::loaded(FormId::Settings));
+        QVERIFY(!Forms::loaded(FormId::Display));
         QCOMPARE(a->unloads + b->unloads + a->queries + b->queries, 0);
         QVERIFY(!a->isVisible());
     }
 
     void hoverRules() {
-        auto* f = static_cast<ProbeForm*>(Forms::get(FormId::Form1));
-        Forms::show(FormId::Form1);
+        auto* f = static_cast<ProbeForm*>(Forms::get(FormId::Settings));
+        Forms::show(FormId::Settings);
         QVERIFY(QTest::qWaitForWindowExposed(f));
         moveOver(f->button);
         QCOMPARE(f->mousePointer(), MousePointer::Custom);
@@ -175,7 +175,7 @@ private Q_SLOTS:
         QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("HAND-M.CUR")));
         QVERIFY(FileExists(programFile(QStringLiteral("HAND-M.CUR")))); // a folder counts
         QVERIFY(handPointerPresent());
-        auto* f = static_cast<ProbeForm*>(Forms::get(FormId::Form1));
+        auto* f = static_cast<ProbeForm*>(Forms::get(FormId::Settings));
         QVERIFY_THROWS_EXCEPTION(AppError, loadHandPointer(f));
         QVERIFY(!f->hasMouseIcon());
 
@@ -218,7 +218,7 @@ private Q_SLOTS:
         if (!QFile::exists(shipped + QStringLiteral("/HAND-M.CUR")))
             QSKIP("no hand pointer in resources/");
         setProgramFolderForTesting(shipped);
-        auto* f = static_cast<ProbeForm*>(Forms::get(FormId::Form1));
+        auto* f = static_cast<ProbeForm*>(Forms::get(FormId::Settings));
         loadHandPointer(f);
         QVERIFY(f->hasMouseIcon());
         f->setMousePointer(MousePointer::Custom);

@@ -29,7 +29,7 @@ class ProcedureTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void init() {
-        for (FormId id : {FormId::Form1, FormId::Form2})
+        for (FormId id : {FormId::Settings, FormId::Display})
             Forms::registerFactory(id, [id] { return new Form(id); });
     }
     void cleanup() { Forms::reset(); }
@@ -38,7 +38,7 @@ private Q_SLOTS:
     // and the window stays in memory until the procedure has returned.
     void windowProcedureEndsQuietlyWithItsWindow() {
         test::MessageRecorder recorder;
-        QPointer<Form> window(Forms::get(FormId::Form2));
+        QPointer<Form> window(Forms::get(FormId::Display));
         {
             Procedure p(window, QStringLiteral("Form2.Timer1_Timer"));
             p.setReportMode(ReportMode::Modeless);
@@ -49,7 +49,7 @@ private Q_SLOTS:
                 QLatin1String("Form2.Timer1_Timer at line 100")));
             QVERIFY(!p.gone());
 
-            closeWhileWaiting(FormId::Form2);
+            closeWhileWaiting(FormId::Display);
             QVERIFY(p.gone());
             QVERIFY(p.windowGone());
             QVERIFY(!window.isNull());
@@ -64,9 +64,9 @@ private Q_SLOTS:
     // own window has closed; only the program ending stops it and silences it.
     void commandOutlivesItsWindowButNotTheProgram() {
         test::MessageRecorder recorder;
-        Procedure p(Forms::get(FormId::Form1), QStringLiteral("Form1.PushButton1_Click"),
+        Procedure p(Forms::get(FormId::Settings), QStringLiteral("Form1.PushButton1_Click"),
                     Procedure::StopsWhen::ProgramEnds);
-        closeWhileWaiting(FormId::Form1);
+        closeWhileWaiting(FormId::Settings);
         QVERIFY(p.windowGone());
         QVERIFY(!p.gone());
         QVERIFY(!p(108, failingStep));
@@ -74,7 +74,7 @@ private Q_SLOTS:
         QVERIFY(recorder.messages.first().text.contains(
             QLatin1String("Form1.PushButton1_Click at line 108")));
 
-        Forms::get(FormId::Form2);
+        Forms::get(FormId::Display);
         Forms::endProgram();
         QVERIFY(p.gone());
         QVERIFY(!p(110, failingStep));

@@ -12,7 +12,7 @@ class PushButton;
 
 // The API key window: how to get a key, the key box (stored on every change) and the key test.
 // Reached from the settings window, which comes back whichever way this window is left.
-class Form3 : public Form {
+class KeyWindow : public Form {
     Q_OBJECT
 public:
     static inline const QString kSignInPage =
@@ -29,10 +29,10 @@ public:
     static inline const QString kKeyNotJudged =
         QStringLiteral("Your API Key could not be tested because the weather service answered: ");
 
-    Form3();
+    KeyWindow();
 
-    void Form_Load() override;
-    void Form_Unload() override;
+    void onLoad() override;
+    void onUnload() override;
 
     void Text1_Change();
     void Text1_GotFocus(Qt::FocusReason reason);

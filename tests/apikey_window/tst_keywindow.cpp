@@ -1,4 +1,4 @@
-#include "form3.h"
+#include "keywindow.h"
 #include "messages.h"
 #include "pushbutton.h"
 #include "sampleweatherservice.h"
@@ -41,7 +41,7 @@ const QString kNotJudged =
 // Stands in for the settings window: the key window only needs its location box.
 class SettingsWindowDouble : public Form, public SettingsChoices {
 public:
-    SettingsWindowDouble() : Form(FormId::Form1) {
+    SettingsWindowDouble() : Form(FormId::Settings) {
         locationBox = new QLineEdit(QStringLiteral("San Diego CA"), this);
         locationBox->setObjectName(QStringLiteral("Text1"));
     }
@@ -65,7 +65,7 @@ public Q_SLOTS:
 
 } // namespace
 
-class TestForm3 : public QObject {
+class TestKeyWindow : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -94,31 +94,31 @@ private Q_SLOTS:
     void closingDuringKeyTest();
 
 private:
-    Form3* openForm3();
+    KeyWindow* openKeyWindow();
     SettingsWindowDouble* settingsWindow();
     template <class T> T* control(const char* name);
 
     SampleWeatherService m_service;
     std::unique_ptr<test::TempSettings> m_settings;
     std::unique_ptr<test::MessageRecorder> m_messages;
-    int m_form3Loads = 0;
+    int m_keyWindowLoads = 0;
 };
 
-void TestForm3::initTestCase() {
+void TestKeyWindow::initTestCase() {
     QVERIFY(m_service.listen());
     setServiceBaseUrlForTesting(m_service.baseUrl());
     setProgramFolderForTesting(QDir::tempPath() + QStringLiteral("/nimbrel-no-such-folder"));
-    Forms::registerFactory(FormId::Form1, [] { return new SettingsWindowDouble; });
-    Forms::registerFactory(FormId::Form3, [this] {
-        ++m_form3Loads;
-        return new Form3;
+    Forms::registerFactory(FormId::Settings, [] { return new SettingsWindowDouble; });
+    Forms::registerFactory(FormId::ApiKey, [this] {
+        ++m_keyWindowLoads;
+        return new KeyWindow;
     });
 }
 
-void TestForm3::init() {
+void TestKeyWindow::init() {
     m_settings = std::make_unique<test::TempSettings>();
     m_messages = std::make_unique<test::MessageRecorder>();
-    m_form3Loads = 0;
+    m_keyWindowLoads = 0;
     m_service.clearRequests();
     m_service.clearFixedReply();
     m_service.setFault(SampleWeatherService::Fault::None);
@@ -126,27 +126,27 @@ void TestForm3::init() {
     sharedTransfer().setTimeLimit(5s);
 }
 
-void TestForm3::cleanup() {
+void TestKeyWindow::cleanup() {
     Forms::reset();
     m_messages.reset();
     m_settings.reset();
 }
 
-Form3* TestForm3::openForm3() {
-    Forms::show(FormId::Form3);
-    return Forms::get<Form3>(FormId::Form3);
+KeyWindow* TestKeyWindow::openKeyWindow() {
+    Forms::show(FormId::ApiKey);
+    return Forms::get<KeyWindow>(FormId::ApiKey);
 }
 
-SettingsWindowDouble* TestForm3::settingsWindow() {
-    return Forms::get<SettingsWindowDouble>(FormId::Form1);
+SettingsWindowDouble* TestKeyWindow::settingsWindow() {
+    return Forms::get<SettingsWindowDouble>(FormId::Settings);
 }
 
-template <class T> T* TestForm3::control(const char* name) {
-    return Forms::get(FormId::Form3)->findChild<T*>(QLatin1String(name));
+template <class T> T* TestKeyWindow::control(const char* name) {
+    return Forms::get(FormId::ApiKey)->findChild<T*>(QLatin1String(name));
 }
 
-void TestForm3::layout() {
-    Form3* form = openForm3();
+void TestKeyWindow::layout() {
+    KeyWindow* form = openKeyWindow();
     QVERIFY(QTest::qWaitForWindowExposed(form));
     QCOMPARE(form->windowTitle(), QStringLiteral("Key Options"));
     QCOMPARE(form->minimumSize(), QSize(536, 311));
@@ -179,7 +179,7 @@ void TestForm3::layout() {
     QTRY_VERIFY_WITH_TIMEOUT(control<QLineEdit>("Text1")->hasFocus(), 2000);
 }
 
-void TestForm3::firstOpeningStoresTheKey_data() {
+void TestKeyWindow::firstOpeningStoresTheKey_data() {
     QTest::addColumn<std::optional<QString>>("stored");
     QTest::addColumn<QString>("expected");
     QTest::newRow("nothing stored") << std::optional<QString>() << QString();
@@ -189,12 +189,12 @@ void TestForm3::firstOpeningStoresTheKey_data() {
     QTest::newRow("the layout text") << std::optional<QString>(QStringLiteral("Text1")) << "Text1";
 }
 
-void TestForm3::firstOpeningStoresTheKey() {
+void TestKeyWindow::firstOpeningStoresTheKey() {
     QFETCH(std::optional<QString>, stored);
     QFETCH(QString, expected);
     if (stored)
         SaveSetting(QStringLiteral("APIKey"), *stored);
-    openForm3();
+    openKeyWindow();
     QCOMPARE(control<QLineEdit>("Text1")->text(), expected);
     const auto entries = m_settings->entries();
     QVERIFY(entries.contains(QStringLiteral("APIKey")));
@@ -202,8 +202,8 @@ void TestForm3::firstOpeningStoresTheKey() {
     QVERIFY(m_messages->messages.isEmpty());
 }
 
-void TestForm3::typingStoresEveryChange() {
-    Form3* form = openForm3();
+void TestKeyWindow::typingStoresEveryChange() {
+    KeyWindow* form = openKeyWindow();
     QVERIFY(QTest::qWaitForWindowExposed(form));
     auto* box = control<QLineEdit>("Text1");
     box->setFocus();
@@ -221,9 +221,9 @@ void TestForm3::typingStoresEveryChange() {
     QCOMPARE(seen, (QStringList{u"a"_s, u"ab"_s, u"abc"_s, u"ab"_s, u"a"_s, u""_s}));
 }
 
-void TestForm3::focusSelectsTheWholeKey() {
+void TestKeyWindow::focusSelectsTheWholeKey() {
     SaveSetting(QStringLiteral("APIKey"), QStringLiteral("old-key"));
-    Form3* form = openForm3();
+    KeyWindow* form = openKeyWindow();
     QVERIFY(QTest::qWaitForWindowExposed(form));
     auto* box = control<QLineEdit>("Text1");
     auto* ok = control<PushButton>("PushButton6");
@@ -237,7 +237,7 @@ void TestForm3::focusSelectsTheWholeKey() {
     QCOMPARE(m_settings->entries().value(QStringLiteral("APIKey")), QStringLiteral("new"));
 }
 
-void TestForm3::openPages_data() {
+void TestKeyWindow::openPages_data() {
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("page");
     QTest::newRow("sign-in page") << "PushButton1"
@@ -247,19 +247,19 @@ void TestForm3::openPages_data() {
                                            "Application_programming_interface_key";
 }
 
-void TestForm3::openPages() {
+void TestKeyWindow::openPages() {
     QFETCH(QString, button);
     QFETCH(QString, page);
     BrowserDouble browser;
     QDesktopServices::setUrlHandler(QStringLiteral("https"), &browser, "open");
-    openForm3();
+    openKeyWindow();
     control<PushButton>(qPrintable(button))->click();
     QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
     QCOMPARE(browser.opened, QList<QUrl>{QUrl(page)});
     QVERIFY(m_messages->messages.isEmpty());
 }
 
-void TestForm3::hoverRules_data() {
+void TestKeyWindow::hoverRules_data() {
     QTest::addColumn<QString>("over");
     QTest::addColumn<int>("before");
     QTest::addColumn<int>("after");
@@ -275,11 +275,11 @@ void TestForm3::hoverRules_data() {
     QTest::newRow("hourglass stays over a frame") << "Frame2" << 11 << 11;
 }
 
-void TestForm3::hoverRules() {
+void TestKeyWindow::hoverRules() {
     QFETCH(QString, over);
     QFETCH(int, before);
     QFETCH(int, after);
-    Form3* form = openForm3();
+    KeyWindow* form = openKeyWindow();
     QWidget* target = over == QLatin1String("Form3") ? form : control<QWidget>(qPrintable(over));
     QVERIFY(target);
     form->setMousePointer(static_cast<MousePointer>(before));
@@ -289,11 +289,11 @@ void TestForm3::hoverRules() {
 
 // A store that cannot be written: the load reports its step, and typing reports without the
 // failure escaping from the key box.
-void TestForm3::failedWritesAreReported() {
+void TestKeyWindow::failedWritesAreReported() {
     QTemporaryFile notAFolder;
     QVERIFY(notAFolder.open());
     setSettingsFileForTesting(notAFolder.fileName() + QStringLiteral("/Corvane.ini"));
-    Form3* form = openForm3();
+    KeyWindow* form = openKeyWindow();
     QVERIFY(QTest::qWaitForWindowExposed(form));
     QVERIFY(!m_messages->messages.isEmpty());
     QVERIFY(m_messages->messages.constLast().text.contains(
@@ -310,40 +310,40 @@ void TestForm3::failedWritesAreReported() {
         QStringLiteral("Form3.Text1_Change at line 100\r")));
 }
 
-void TestForm3::okKeepsTheWindowLoaded() {
+void TestKeyWindow::okKeepsTheWindowLoaded() {
     SaveSetting(QStringLiteral("APIKey"), QStringLiteral("kept"));
     settingsWindow()->hide();
-    Form3* form = openForm3();
-    QCOMPARE(m_form3Loads, 1);
+    KeyWindow* form = openKeyWindow();
+    QCOMPARE(m_keyWindowLoads, 1);
     control<PushButton>("PushButton6")->click();
     QVERIFY(settingsWindow()->isVisible());
     QVERIFY(!form->isVisible());
-    QCOMPARE(Forms::loaded(FormId::Form3), form);
+    QCOMPARE(Forms::loaded(FormId::ApiKey), form);
 
     // Only a new load would read the store again.
     SaveSetting(QStringLiteral("APIKey"), QStringLiteral("changed"));
-    QCOMPARE(openForm3(), form);
+    QCOMPARE(openKeyWindow(), form);
     QVERIFY(form->isVisible());
-    QCOMPARE(m_form3Loads, 1);
+    QCOMPARE(m_keyWindowLoads, 1);
     QCOMPARE(control<QLineEdit>("Text1")->text(), QStringLiteral("kept"));
 }
 
-void TestForm3::closeBoxUnloads() {
+void TestKeyWindow::closeBoxUnloads() {
     SaveSetting(QStringLiteral("APIKey"), QStringLiteral("first"));
     settingsWindow()->hide();
-    QPointer<Form3> form = openForm3();
+    QPointer<KeyWindow> form = openKeyWindow();
     form->close();
     QVERIFY(settingsWindow()->isVisible());
-    QCOMPARE(Forms::loaded(FormId::Form3), nullptr);
+    QCOMPARE(Forms::loaded(FormId::ApiKey), nullptr);
     QTRY_VERIFY_WITH_TIMEOUT(form.isNull(), 1000);
 
     SaveSetting(QStringLiteral("APIKey"), QStringLiteral("second"));
-    openForm3();
-    QCOMPARE(m_form3Loads, 2);
+    openKeyWindow();
+    QCOMPARE(m_keyWindowLoads, 2);
     QCOMPARE(control<QLineEdit>("Text1")->text(), QStringLiteral("second"));
 }
 
-void TestForm3::keyTest_data() {
+void TestKeyWindow::keyTest_data() {
     QTest::addColumn<std::optional<QString>>("key");
     QTest::addColumn<QString>("location");
     QTest::addColumn<int>("fixedStatus"); // 0: the service answers as it would
@@ -397,7 +397,7 @@ void TestForm3::keyTest_data() {
         << "APPID=demo-key" << kNotJudged + u"200 OK"_s;
 }
 
-void TestForm3::keyTest() {
+void TestKeyWindow::keyTest() {
     QFETCH(std::optional<QString>, key);
     QFETCH(QString, location);
     QFETCH(int, fixedStatus);
@@ -408,7 +408,7 @@ void TestForm3::keyTest() {
         SaveSetting(QStringLiteral("APIKey"), *key);
     if (fixedStatus)
         m_service.setFixedReply(fixedStatus, fixedBody);
-    openForm3();
+    openKeyWindow();
     settingsWindow()->locationBox->setText(location);
 
     control<PushButton>("PushButton3")->click();
@@ -426,7 +426,7 @@ void TestForm3::keyTest() {
     QCOMPARE(m_settings->entries().value(QStringLiteral("APIKey")), key.value_or(QString()));
 }
 
-void TestForm3::keyTestWithoutAnswer_data() {
+void TestKeyWindow::keyTestWithoutAnswer_data() {
     QTest::addColumn<SampleWeatherService::Fault>("fault");
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("verdict");
@@ -438,14 +438,14 @@ void TestForm3::keyTestWithoutAnswer_data() {
         << SampleWeatherService::Fault::Reset << "" << kNotCorrect;
 }
 
-void TestForm3::keyTestWithoutAnswer() {
+void TestKeyWindow::keyTestWithoutAnswer() {
     QFETCH(SampleWeatherService::Fault, fault);
     QFETCH(QString, key);
     QFETCH(QString, verdict);
     SaveSetting(QStringLiteral("APIKey"), key);
     m_service.setFault(fault);
     sharedTransfer().setTimeLimit(300ms);
-    openForm3();
+    openKeyWindow();
 
     control<PushButton>("PushButton3")->click();
 
@@ -466,9 +466,9 @@ void TestForm3::keyTestWithoutAnswer() {
 
 // The display's fetch holds the shared transfer when the test is clicked: the test waits for it
 // and then asks on its own, judging its own reply rather than the display's.
-void TestForm3::keyTestWaitsForRunningFetch() {
+void TestKeyWindow::keyTestWaitsForRunningFetch() {
     SaveSetting(QStringLiteral("APIKey"), QStringLiteral("demo-key"));
-    openForm3();
+    openKeyWindow();
     m_service.setFault(SampleWeatherService::Fault::Delay, 200ms);
     bool clicked = false;
     QTimer::singleShot(0, this, [&] {
@@ -491,9 +491,9 @@ void TestForm3::keyTestWaitsForRunningFetch() {
 }
 
 // Closing the window while its test waits must neither crash nor lose the verdict.
-void TestForm3::closingDuringKeyTest() {
+void TestKeyWindow::closingDuringKeyTest() {
     SaveSetting(QStringLiteral("APIKey"), QStringLiteral("demo-key"));
-    QPointer<Form3> form = openForm3();
+    QPointer<KeyWindow> form = openKeyWindow();
     m_service.setFault(SampleWeatherService::Fault::Delay, 150ms);
     QTimer::singleShot(0, this, [&] { control<PushButton>("PushButton3")->click(); });
     // Lands inside the test's own wait for the display's fetch.
@@ -512,5 +512,5 @@ void TestForm3::closingDuringKeyTest() {
     QCOMPARE(m_messages->messages.constFirst().text, kCorrect);
 }
 
-NIMBREL_TEST_MAIN(TestForm3)
-#include "tst_form3.moc"
+NIMBREL_TEST_MAIN(TestKeyWindow)
+#include "tst_keywindow.moc"

@@ -48,10 +48,10 @@ qint64 residentBytes() {
 }
 
 // Ticks the display second by second until it sends its next request; how many ticks that took.
-int ticksToNextRequest(Form2* display, const sample::SampleWeatherService& service) {
+int ticksToNextRequest(DisplayWindow* display, const sample::SampleWeatherService& service) {
     const int before = service.requestCount();
     for (int ticks = 1; ticks <= 1000; ++ticks) {
-        display->Timer1_Timer();
+        display->refreshTick();
         if (service.requestCount() != before)
             return ticks;
     }
@@ -64,7 +64,7 @@ int liveReplies() {
 
 } // namespace
 
-class TestForm2Reliability : public QObject {
+class TestDisplayReliability : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -84,8 +84,8 @@ private:
     DisplayFixture fixture;
 };
 
-void TestForm2Reliability::tickDoesNotReenterWhileFetchWaits() {
-    Form2* display = DisplayFixture::openDisplay();
+void TestDisplayReliability::tickDoesNotReenterWhileFetchWaits() {
+    DisplayWindow* display = DisplayFixture::openDisplay();
     fixture.service->setFault(Fault::Stall);
     sharedTransfer().setTimeLimit(300ms);
     fixture.service->clearRequests();
@@ -95,14 +95,14 @@ void TestForm2Reliability::tickDoesNotReenterWhileFetchWaits() {
     connect(fixture.service.get(), &sample::SampleWeatherService::requestReceived, display, [&] {
         QTimer::singleShot(0, display, [&] {
             fetchWaiting = sharedTransfer().StillExecuting();
-            display->Timer1_Timer();
+            display->refreshTick();
             ++nestedTicks;
             countInside = display->tickCount();
         });
     });
 
     display->setTickCountForTesting(599);
-    display->Timer1_Timer();
+    display->refreshTick();
     QCOMPARE(nestedTicks, 1);
     QVERIFY(fetchWaiting);
     // The tick that arrived during the wait neither counted nor fetched.
@@ -113,11 +113,11 @@ void TestForm2Reliability::tickDoesNotReenterWhileFetchWaits() {
     QCOMPARE(fixture.reportLines(QStringLiteral("Form2.getWeather")).size(), 1);
     QVERIFY(fixture.reportLines(QStringLiteral("Form2.Timer1_Timer")).isEmpty());
     QVERIFY(!DisplayFixture::band(display)->drawing().lines.isEmpty());
-    display->Timer1_Timer();
+    display->refreshTick();
     QCOMPARE(display->tickCount(), 1);
 }
 
-void TestForm2Reliability::closingWhileFetchWaits_data() {
+void TestDisplayReliability::closingWhileFetchWaits_data() {
     QTest::addColumn<QString>("during");
     QTest::addColumn<bool>("closeEvent");
     for (const char* during : {"tick", "restyle", "load"}) {
@@ -126,10 +126,10 @@ void TestForm2Reliability::closingWhileFetchWaits_data() {
     }
 }
 
-void TestForm2Reliability::closingWhileFetchWaits() {
+void TestDisplayReliability::closingWhileFetchWaits() {
     QFETCH(QString, during);
     QFETCH(bool, closeEvent);
-    QPointer<Form2> display;
+    QPointer<DisplayWindow> display;
     if (during != QLatin1String("load"))
         display = DisplayFixture::openDisplay();
     // Long enough that only the abort can end the wait in time.
@@ -140,8 +140,8 @@ void TestForm2Reliability::closingWhileFetchWaits() {
                 fixture.service.get(), [closeEvent] {
                     QTimer::singleShot(0, [closeEvent] {
                         if (!closeEvent)
-                            Forms::unload(FormId::Form2);
-                        else if (Form* form = Forms::loaded(FormId::Form2))
+                            Forms::unload(FormId::Display);
+                        else if (Form* form = Forms::loaded(FormId::Display))
                             form->close();
                     });
                 });
@@ -150,17 +150,17 @@ void TestForm2Reliability::closingWhileFetchWaits() {
     clock.start();
     if (during == QLatin1String("tick")) {
         display->setTickCountForTesting(599);
-        display->Timer1_Timer();
+        display->refreshTick();
     } else if (during == QLatin1String("restyle")) {
-        display->ReLoadStyle();
+        display->reloadStyle();
     } else {
-        display = Forms::get<Form2>(FormId::Form2);
+        display = Forms::get<DisplayWindow>(FormId::Display);
     }
     QVERIFY2(clock.elapsed() < 10000, "the fetch was not cancelled");
     QVERIFY(!sharedTransfer().StillExecuting());
     QVERIFY(fixture.messages->messages.isEmpty());
-    QVERIFY(!Forms::loaded(FormId::Form2));
-    const Form* settings = Forms::loaded(FormId::Form1);
+    QVERIFY(!Forms::loaded(FormId::Display));
+    const Form* settings = Forms::loaded(FormId::Settings);
     QVERIFY(settings);
     QVERIFY(settings->isVisible());
     QTRY_VERIFY(display.isNull());
@@ -168,21 +168,21 @@ void TestForm2Reliability::closingWhileFetchWaits() {
     // The transfer serves the next display as before.
     disconnect(closer);
     fixture.service->setFault(Fault::None);
-    const Form2* next = DisplayFixture::openDisplay();
+    const DisplayWindow* next = DisplayFixture::openDisplay();
     QVERIFY(next->weatherText().startsWith(QLatin1String("San Diego\r\n")));
 }
 
-void TestForm2Reliability::sameFailureNotStacked() {
-    Form2* display = DisplayFixture::openDisplay();
+void TestDisplayReliability::sameFailureNotStacked() {
+    DisplayWindow* display = DisplayFixture::openDisplay();
     setServiceBaseUrlForTesting(closedServiceBase());
     display->setTickCountForTesting(599);
-    display->Timer1_Timer();
+    display->refreshTick();
     QCOMPARE(fixture.reportLines(QStringLiteral("Form2.getWeather")), QList<int>{102});
     QCOMPARE(fixture.messages->modelessOnScreen(), 1);
     // While that report is up, the next fetches fail the same way (the tick's and one of a
     // person's own) and are not reported again.
     display->setTickCountForTesting(599);
-    display->Timer1_Timer();
+    display->refreshTick();
     QCOMPARE(display->tickCount(), 0);
     display->getWeather();
     QCOMPARE(fixture.messages->messages.size(), 1);
@@ -190,24 +190,24 @@ void TestForm2Reliability::sameFailureNotStacked() {
     // Once dismissed, the next failure is reported again.
     fixture.messages->dismissModeless();
     display->setTickCountForTesting(599);
-    display->Timer1_Timer();
+    display->refreshTick();
     QCOMPARE(fixture.reportLines(QStringLiteral("Form2.getWeather")).size(), 2);
 }
 
-void TestForm2Reliability::failedRefreshDoesNotHoldTheDisplay() {
-    Form2* display = DisplayFixture::openDisplay();
+void TestDisplayReliability::failedRefreshDoesNotHoldTheDisplay() {
+    DisplayWindow* display = DisplayFixture::openDisplay();
     QVERIFY(fixture.messages->messages.isEmpty());
     const quint16 port = fixture.service->port();
     fixture.service.reset();
 
     display->setTickCountForTesting(599);
-    display->Timer1_Timer();
+    display->refreshTick();
     QCOMPARE(fixture.reportLines(QStringLiteral("Form2.getWeather")), QList<int>{102});
     QCOMPARE(fixture.messages->modelessShown, 1);
     QCOMPARE(fixture.messages->modelessOnScreen(), 1);
     QVERIFY(display->weatherText().contains(QLatin1String("Current Temperature: -- ")));
     // The report is up and nobody presses OK; the ticks go on as before.
-    display->Timer1_Timer();
+    display->refreshTick();
     QCOMPARE(display->tickCount(), 1);
 
     // The service is back: the next attempt brings the reading, and the stale report goes.
@@ -220,12 +220,12 @@ void TestForm2Reliability::failedRefreshDoesNotHoldTheDisplay() {
 
     // A person's own action still reports modal, as before.
     setServiceBaseUrlForTesting(closedServiceBase());
-    display->ReLoadStyle();
+    display->reloadStyle();
     QCOMPARE(fixture.reportLines(QStringLiteral("Form2.getWeather")), QList<int>(3, 102));
     QCOMPARE(fixture.messages->modelessShown, 1);
 }
 
-void TestForm2Reliability::backOffAfterFailedRefresh_data() {
+void TestDisplayReliability::backOffAfterFailedRefresh_data() {
     QTest::addColumn<QString>("failure");
     QTest::addColumn<QList<int>>("gaps");
     QTest::newRow("no answer") << "reset" << QList<int>{30, 60, 120, 240, 480, 600, 600};
@@ -234,10 +234,10 @@ void TestForm2Reliability::backOffAfterFailedRefresh_data() {
     QTest::newRow("invalid key") << "wrong key" << QList<int>{600};
 }
 
-void TestForm2Reliability::backOffAfterFailedRefresh() {
+void TestDisplayReliability::backOffAfterFailedRefresh() {
     QFETCH(QString, failure);
     QFETCH(QList<int>, gaps);
-    Form2* display = DisplayFixture::openDisplay();
+    DisplayWindow* display = DisplayFixture::openDisplay();
     sample::SampleWeatherService& service = *fixture.service;
     const auto fail = [&](bool on) {
         service.setFault(on && failure == QLatin1String("reset") ? Fault::Reset : Fault::None);
@@ -256,7 +256,7 @@ void TestForm2Reliability::backOffAfterFailedRefresh() {
     fail(true);
     display->setTickCountForTesting(599);
     const int before = service.requestCount();
-    display->Timer1_Timer();
+    display->refreshTick();
     QVERIFY(service.requestCount() > before);
     QList<int> seen;
     for (qsizetype i = 0; i < gaps.size(); ++i)
@@ -272,8 +272,8 @@ void TestForm2Reliability::backOffAfterFailedRefresh() {
     QCOMPARE(ticksToNextRequest(display, service), gaps.first());
 }
 
-void TestForm2Reliability::unreachableServiceStaysFlat() {
-    Form2* display = DisplayFixture::openDisplay();
+void TestDisplayReliability::unreachableServiceStaysFlat() {
+    DisplayWindow* display = DisplayFixture::openDisplay();
     setServiceBaseUrlForTesting(closedServiceBase());
     int reports = 0;
     // Ticks come from an event loop, as they do in the program, so whatever is deleted later is
@@ -284,7 +284,7 @@ void TestForm2Reliability::unreachableServiceStaysFlat() {
         int done = 0;
         connect(&driver, &QTimer::timeout, &loop, [&] {
             display->setTickCountForTesting(599);
-            display->Timer1_Timer();
+            display->refreshTick();
             reports += int(fixture.messages->messages.size());
             fixture.messages->messages.clear();
             // Somebody presses OK each time, so each failure is shown.
@@ -318,5 +318,5 @@ void TestForm2Reliability::unreachableServiceStaysFlat() {
         QVERIFY2(growth < 1024 * 1024, qPrintable(QString::number(growth)));
 }
 
-NIMBREL_TEST_MAIN(TestForm2Reliability)
-#include "tst_form2_reliability.moc"
+NIMBREL_TEST_MAIN(TestDisplayReliability)
+#include "tst_display_reliability.moc"

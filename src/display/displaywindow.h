@@ -61,17 +61,17 @@ class Transfer;
 //                             102 nudge (key press and release, system told it is in use),
 //                             104 process events
 //   "Form2.getWeather"        the lines of the weather text builder
-class Form2 : public Form {
+class DisplayWindow : public Form {
     Q_OBJECT
 public:
-    Form2();
-    ~Form2() override;
+    DisplayWindow();
+    ~DisplayWindow() override;
 
     // Handed over by the settings window's start command.
     QString mLocation;
     QString mTempType;
 
-    void ReLoadStyle();
+    void reloadStyle();
     QString getWeather();
     // The start command's fetches (the layout's as the window is created, then the restyle's
     // two) make one opening. Once one of them got no answer, the others take that result at
@@ -81,17 +81,17 @@ public:
     // The display's transfer is the program's one transfer.
     Transfer& Inet1();
 
-    void Form_Load() override;
-    bool Form_QueryUnload(CloseReason reason) override;
-    void Form_Unload() override;
+    void onLoad() override;
+    bool closeRequested(CloseReason reason) override;
+    void onUnload() override;
 
     // The layout: a full-width band exactly as tall as the text, centred vertically. Fetches.
-    void Form_Resize();
-    void Form_Activate();
+    void layOut();
+    void onActivate();
     // keyCode is a Qt::Key; a swallowed key comes back as 0.
-    void Form_KeyDown(int& keyCode, Qt::KeyboardModifiers shift);
-    void Timer1_Timer();
-    void Timer2_Timer();
+    void onKeyDown(int& keyCode, Qt::KeyboardModifiers shift);
+    void refreshTick();
+    void keepAwakeTick();
     // A fetch right now that counts as the timed one, so the ten minutes start again from here:
     // after a resume from suspend or when the network comes back.
     void refreshNow();

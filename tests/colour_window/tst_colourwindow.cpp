@@ -1,7 +1,7 @@
 #include "apperror.h"
 #include "colours.h"
+#include "colourwindow.h"
 #include "dialogs.h"
-#include "form4.h"
 #include "pushbutton.h"
 #include "settings.h"
 #include "styling.h"
@@ -27,7 +27,7 @@ namespace {
 
 class SettingsWindowDouble : public Form {
 public:
-    SettingsWindowDouble() : Form(FormId::Form1) {}
+    SettingsWindowDouble() : Form(FormId::Settings) {}
 };
 
 // Answers the colour dialog at once: with a colour (OK) or leaving it as offered (Cancel).
@@ -51,7 +51,7 @@ const QString kAbsent = QStringLiteral("<absent>");
 
 } // namespace
 
-class TestForm4 : public QObject {
+class TestColourWindow : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -74,7 +74,7 @@ private Q_SLOTS:
     void hoverRules();
 
 private:
-    Form4* openForm4();
+    ColourWindow* openColourWindow();
     template <class T> T* control(const char* name);
     QColor swatch(const char* name) {
         return control<QLabel>(name)->palette().color(QPalette::Window);
@@ -83,44 +83,44 @@ private:
     std::unique_ptr<test::TempSettings> m_settings;
     std::unique_ptr<test::MessageRecorder> m_messages;
     ScriptedPicker m_picker;
-    int m_form4Loads = 0;
+    int m_colourWindowLoads = 0;
 };
 
-void TestForm4::initTestCase() {
+void TestColourWindow::initTestCase() {
     setProgramFolderForTesting(QDir::tempPath() + QStringLiteral("/nimbrel-no-such-folder"));
-    Forms::registerFactory(FormId::Form1, [] { return new SettingsWindowDouble; });
-    Forms::registerFactory(FormId::Form4, [this] {
-        ++m_form4Loads;
-        return new Form4;
+    Forms::registerFactory(FormId::Settings, [] { return new SettingsWindowDouble; });
+    Forms::registerFactory(FormId::Colours, [this] {
+        ++m_colourWindowLoads;
+        return new ColourWindow;
     });
 }
 
-void TestForm4::init() {
+void TestColourWindow::init() {
     m_settings = std::make_unique<test::TempSettings>();
     m_messages = std::make_unique<test::MessageRecorder>();
     m_picker.answer.reset();
     m_picker.offered.clear();
     setColourPicker(&m_picker);
-    m_form4Loads = 0;
+    m_colourWindowLoads = 0;
 }
 
-void TestForm4::cleanup() {
+void TestColourWindow::cleanup() {
     Forms::reset();
     setColourPicker(nullptr);
     m_messages.reset();
     m_settings.reset();
 }
 
-Form4* TestForm4::openForm4() {
-    Forms::show(FormId::Form4);
-    return Forms::get<Form4>(FormId::Form4);
+ColourWindow* TestColourWindow::openColourWindow() {
+    Forms::show(FormId::Colours);
+    return Forms::get<ColourWindow>(FormId::Colours);
 }
 
-template <class T> T* TestForm4::control(const char* name) {
-    return Forms::get(FormId::Form4)->findChild<T*>(QLatin1String(name));
+template <class T> T* TestColourWindow::control(const char* name) {
+    return Forms::get(FormId::Colours)->findChild<T*>(QLatin1String(name));
 }
 
-void TestForm4::colourNumbers_data() {
+void TestColourWindow::colourNumbers_data() {
     QTest::addColumn<qint32>("number");
     QTest::addColumn<QColor>("colour");
     QTest::newRow("red in the low byte") << 255 << QColor(255, 0, 0);
@@ -130,7 +130,7 @@ void TestForm4::colourNumbers_data() {
     QTest::newRow("mixed") << 0x123456 << QColor(0x56, 0x34, 0x12);
 }
 
-void TestForm4::colourNumbers() {
+void TestColourWindow::colourNumbers() {
     QFETCH(qint32, number);
     QFETCH(QColor, colour);
     QCOMPARE(colourFromNumber(number), colour);
@@ -139,8 +139,8 @@ void TestForm4::colourNumbers() {
     QVERIFY_THROWS_EXCEPTION(AppError, colourFromNumber(0x1000000));
 }
 
-void TestForm4::layout() {
-    Form4* form = openForm4();
+void TestColourWindow::layout() {
+    ColourWindow* form = openColourWindow();
     QVERIFY(QTest::qWaitForWindowExposed(form));
     QCOMPARE(form->windowTitle(), QStringLiteral("Nimbrel"));
     QCOMPARE(form->minimumSize(), QSize(536, 117));
@@ -166,7 +166,7 @@ void TestForm4::layout() {
     QTRY_VERIFY_WITH_TIMEOUT(hidden->hasFocus(), 2000);
 }
 
-void TestForm4::swatchesFromStore_data() {
+void TestColourWindow::swatchesFromStore_data() {
     QTest::addColumn<QString>("fontColor");
     QTest::addColumn<QString>("backgroundColor");
     QTest::addColumn<QColor>("label1");
@@ -196,7 +196,7 @@ void TestForm4::swatchesFromStore_data() {
         << QGuiApplication::palette().color(QPalette::Button) << 0;
 }
 
-void TestForm4::swatchesFromStore() {
+void TestColourWindow::swatchesFromStore() {
     QFETCH(QString, fontColor);
     QFETCH(QString, backgroundColor);
     QFETCH(QColor, label1);
@@ -208,7 +208,7 @@ void TestForm4::swatchesFromStore() {
         SaveSetting(QStringLiteral("Background Color"), backgroundColor);
     const auto before = m_settings->entries();
 
-    openForm4();
+    openColourWindow();
 
     QCOMPARE(swatch("Label1"), label1.isValid() ? label1 : buttonFace());
     QCOMPARE(swatch("Label2"), label2.isValid() ? label2 : buttonFace());
@@ -224,7 +224,7 @@ void TestForm4::swatchesFromStore() {
     QCOMPARE(m_settings->entries(), before);
 }
 
-void TestForm4::picks_data() {
+void TestColourWindow::picks_data() {
     QTest::addColumn<QString>("swatch");
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("storedBefore");
@@ -259,7 +259,7 @@ void TestForm4::picks_data() {
         << "65280" << Answer() << QColor(Qt::green) << "65280";
 }
 
-void TestForm4::picks() {
+void TestColourWindow::picks() {
     QFETCH(QString, swatch);
     QFETCH(QString, key);
     QFETCH(QString, storedBefore);
@@ -269,7 +269,7 @@ void TestForm4::picks() {
     if (storedBefore != kAbsent)
         SaveSetting(key, storedBefore);
     m_picker.answer = answer;
-    Form4* form = openForm4();
+    ColourWindow* form = openColourWindow();
     QVERIFY(QTest::qWaitForWindowExposed(form));
     const QString otherKey =
         key == QLatin1String("Font Color") ? u"Background Color"_s : u"Font Color"_s;
@@ -283,8 +283,8 @@ void TestForm4::picks() {
     QVERIFY(m_messages->messages.isEmpty());
 }
 
-void TestForm4::pressElsewhereIsNoClick() {
-    Form4* form = openForm4();
+void TestColourWindow::pressElsewhereIsNoClick() {
+    ColourWindow* form = openColourWindow();
     QVERIFY(QTest::qWaitForWindowExposed(form));
     auto* label1 = control<QLabel>("Label1");
     QTest::mousePress(label1, Qt::LeftButton);
@@ -294,12 +294,12 @@ void TestForm4::pressElsewhereIsNoClick() {
     QVERIFY(m_settings->entries().isEmpty());
 }
 
-void TestForm4::failedWriteIsReported() {
+void TestColourWindow::failedWriteIsReported() {
     QTemporaryFile notAFolder;
     QVERIFY(notAFolder.open());
     setSettingsFileForTesting(notAFolder.fileName() + QStringLiteral("/Corvane.ini"));
     m_picker.answer = QColor(Qt::red);
-    Form4* form = openForm4();
+    ColourWindow* form = openColourWindow();
     QVERIFY(QTest::qWaitForWindowExposed(form));
     m_messages->messages.clear();
 
@@ -312,34 +312,34 @@ void TestForm4::failedWriteIsReported() {
     QCOMPARE(swatch("Label1"), QColor(Qt::red));
 }
 
-void TestForm4::leaving_data() {
+void TestColourWindow::leaving_data() {
     QTest::addColumn<bool>("closeBox");
     QTest::newRow("Close") << false;
     QTest::newRow("title-bar close box") << true;
 }
 
-void TestForm4::leaving() {
+void TestColourWindow::leaving() {
     QFETCH(bool, closeBox);
-    Forms::get(FormId::Form1)->hide();
-    QPointer<Form4> form = openForm4();
-    QCOMPARE(m_form4Loads, 1);
+    Forms::get(FormId::Settings)->hide();
+    QPointer<ColourWindow> form = openColourWindow();
+    QCOMPARE(m_colourWindowLoads, 1);
     if (closeBox)
         form->close();
     else
         control<PushButton>("PushButton1")->click();
-    QCOMPARE(Forms::loaded(FormId::Form4), nullptr);
-    QVERIFY(Forms::get(FormId::Form1)->isVisible());
+    QCOMPARE(Forms::loaded(FormId::Colours), nullptr);
+    QVERIFY(Forms::get(FormId::Settings)->isVisible());
     QTRY_VERIFY_WITH_TIMEOUT(form.isNull(), 1000);
 
     // Every opening loads afresh and reads the keys again.
     SaveSetting(QStringLiteral("Font Color"), QStringLiteral("255"));
-    openForm4();
-    QCOMPARE(m_form4Loads, 2);
+    openColourWindow();
+    QCOMPARE(m_colourWindowLoads, 2);
     QCOMPARE(swatch("Label1"), QColor(Qt::red));
     QVERIFY(m_messages->messages.isEmpty());
 }
 
-void TestForm4::hoverRules_data() {
+void TestColourWindow::hoverRules_data() {
     QTest::addColumn<QString>("over");
     QTest::addColumn<int>("before");
     QTest::addColumn<int>("after");
@@ -350,11 +350,11 @@ void TestForm4::hoverRules_data() {
     QTest::newRow("hourglass stays") << "Label1" << 11 << 11;
 }
 
-void TestForm4::hoverRules() {
+void TestColourWindow::hoverRules() {
     QFETCH(QString, over);
     QFETCH(int, before);
     QFETCH(int, after);
-    Form4* form = openForm4();
+    ColourWindow* form = openColourWindow();
     QWidget* target = over == QLatin1String("Form4") ? form : control<QWidget>(qPrintable(over));
     QVERIFY(target);
     form->setMousePointer(static_cast<MousePointer>(before));
@@ -362,5 +362,5 @@ void TestForm4::hoverRules() {
     QCOMPARE(static_cast<int>(form->mousePointer()), after);
 }
 
-NIMBREL_TEST_MAIN(TestForm4)
-#include "tst_form4.moc"
+NIMBREL_TEST_MAIN(TestColourWindow)
+#include "tst_colourwindow.moc"

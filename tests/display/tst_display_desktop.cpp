@@ -142,7 +142,7 @@ const QString kSaverPath = QStringLiteral("/org/freedesktop/ScreenSaver");
 
 } // namespace
 
-class TestForm2Desktop : public QObject {
+class TestDisplayDesktop : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -166,7 +166,7 @@ private:
     QString m_address;
 };
 
-void TestForm2Desktop::initTestCase() {
+void TestDisplayDesktop::initTestCase() {
     const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
     QVERIFY2(!daemon.isEmpty(), "needs dbus-daemon");
     m_busDaemon.start(daemon, {QStringLiteral("--session"), QStringLiteral("--nofork"),
@@ -180,27 +180,27 @@ void TestForm2Desktop::initTestCase() {
     qputenv("DBUS_SYSTEM_BUS_ADDRESS", m_address.toLatin1());
 }
 
-void TestForm2Desktop::cleanupTestCase() {
+void TestDisplayDesktop::cleanupTestCase() {
     m_busDaemon.kill();
     m_busDaemon.waitForFinished();
 }
 
-void TestForm2Desktop::walkDisplay(const InhibitLog& log) {
-    Form2* display = DisplayFixture::openDisplay();
+void TestDisplayDesktop::walkDisplay(const InhibitLog& log) {
+    DisplayWindow* display = DisplayFixture::openDisplay();
     QTRY_COMPARE_WITH_TIMEOUT(log.held, 1, 5000);
     int escape = Qt::Key_Escape;
-    display->Form_KeyDown(escape, Qt::NoModifier);
+    display->onKeyDown(escape, Qt::NoModifier);
     QTRY_COMPARE_WITH_TIMEOUT(log.held, 0, 5000);
-    Forms::show(FormId::Form2);
-    Forms::show(FormId::Form2);
+    Forms::show(FormId::Display);
+    Forms::show(FormId::Display);
     QTRY_COMPARE_WITH_TIMEOUT(log.held, 1, 5000);
-    QVERIFY(Forms::unload(FormId::Form2));
+    QVERIFY(Forms::unload(FormId::Display));
     QTRY_COMPARE_WITH_TIMEOUT(log.held, 0, 5000);
     QCOMPARE(log.asked, 2);
     QCOMPARE(log.mostHeld, 1);
 }
 
-void TestForm2Desktop::portalInhibitsWhileShown() {
+void TestDisplayDesktop::portalInhibitsWhileShown() {
     DesktopService desktop(m_address, QStringLiteral("portal"));
     InhibitLog log;
     FakePortal portal(desktop.bus(), log);
@@ -210,7 +210,7 @@ void TestForm2Desktop::portalInhibitsWhileShown() {
     QCOMPARE(portal.lastFlags, 8u); // idle
 }
 
-void TestForm2Desktop::screenSaverInhibitsWithoutPortal() {
+void TestDisplayDesktop::screenSaverInhibitsWithoutPortal() {
     DesktopService desktop(m_address, QStringLiteral("saver"));
     InhibitLog log;
     FakeScreenSaver saver(log);
@@ -221,7 +221,7 @@ void TestForm2Desktop::screenSaverInhibitsWithoutPortal() {
 
 // The display goes before the desktop has answered: what the desktop grants afterwards is ended
 // as it arrives, not held for as long as the program runs.
-void TestForm2Desktop::closedBeforeTheDesktopAnswers() {
+void TestDisplayDesktop::closedBeforeTheDesktopAnswers() {
     DesktopService desktop(m_address, QStringLiteral("portal1"));
     InhibitLog log;
     FakePortal portal(desktop.bus(), log);
@@ -229,7 +229,7 @@ void TestForm2Desktop::closedBeforeTheDesktopAnswers() {
     SaveSetting(QStringLiteral("Check4"), QStringLiteral("1"));
     portal.holdAnswers = true;
     DisplayFixture::openDisplay();
-    QVERIFY(Forms::unload(FormId::Form2));
+    QVERIFY(Forms::unload(FormId::Display));
     // The request may still be on its way over the bus; the answer goes once it is there.
     QTRY_COMPARE_WITH_TIMEOUT(portal.waiting(), 1, 5000);
     QCOMPARE(log.asked, 0);
@@ -238,7 +238,7 @@ void TestForm2Desktop::closedBeforeTheDesktopAnswers() {
     QTRY_COMPARE_WITH_TIMEOUT(log.held, 0, 5000);
 }
 
-void TestForm2Desktop::nothingHeldWithoutKeepAwake() {
+void TestDisplayDesktop::nothingHeldWithoutKeepAwake() {
     DesktopService desktop(m_address, QStringLiteral("saver0"));
     InhibitLog log;
     FakeScreenSaver saver(log);
@@ -255,10 +255,10 @@ void TestForm2Desktop::nothingHeldWithoutKeepAwake() {
 
 // logind's wake-up signal fetches at once, and that fetch is the timed one: the count of ticks
 // to the next fetch starts again.
-void TestForm2Desktop::resumeFetchesAtOnce() {
+void TestDisplayDesktop::resumeFetchesAtOnce() {
     QDBusConnection logind = QDBusConnection::connectToBus(m_address, QStringLiteral("logind"));
     QVERIFY(logind.registerService(QStringLiteral("org.freedesktop.login1")));
-    Form2* display = DisplayFixture::openDisplay();
+    DisplayWindow* display = DisplayFixture::openDisplay();
     display->setTickCountForTesting(250);
     const int before = fixture.service->requestCount();
     const auto announce = [&logind](bool sleeping) {
@@ -284,7 +284,7 @@ qint64 testClock() {
 }
 } // namespace
 
-void TestForm2Desktop::reconnectFetchesAtMostOncePerMinute() {
+void TestDisplayDesktop::reconnectFetchesAtMostOncePerMinute() {
     using R = QNetworkInformation::Reachability;
     ComebackWatcher watcher;
     watcher.setElapsedForTesting(&testClock);
@@ -307,5 +307,5 @@ void TestForm2Desktop::reconnectFetchesAtMostOncePerMinute() {
     QCOMPARE(wanted.size(), 2);
 }
 
-QTEST_MAIN(TestForm2Desktop)
-#include "tst_form2_desktop.moc"
+QTEST_MAIN(TestDisplayDesktop)
+#include "tst_display_desktop.moc"

@@ -15,13 +15,13 @@ enum class Key;
 
 // The colour options window: a swatch each for the display's text and background colour. A
 // click on a swatch opens the colour picker and stores the outcome at once.
-class Form4 : public Form {
+class ColourWindow : public Form {
     Q_OBJECT
 public:
-    Form4();
+    ColourWindow();
 
-    void Form_Load() override;
-    void Form_Unload() override;
+    void onLoad() override;
+    void onUnload() override;
 
     void Label1_Click();
     void Label2_Click();

@@ -48,7 +48,7 @@ void typeRussian(QWidget* target, const QString& letters) {
 
 } // namespace
 
-class TestForm2WinKeys : public QObject {
+class TestDisplayWinKeys : public QObject {
     Q_OBJECT
 
 private slots:
@@ -63,7 +63,7 @@ private:
     DisplayFixture fixture;
 };
 
-void TestForm2WinKeys::hideTypedOnRussianLayout_data() {
+void TestDisplayWinKeys::hideTypedOnRussianLayout_data() {
     QTest::addColumn<QString>("letters");
     QTest::addColumn<bool>("hintGone");
     QTest::newRow("h i d e") << "hide" << true;
@@ -71,10 +71,10 @@ void TestForm2WinKeys::hideTypedOnRussianLayout_data() {
     QTest::newRow("h h i d e") << "hhide" << false;
 }
 
-void TestForm2WinKeys::hideTypedOnRussianLayout() {
+void TestDisplayWinKeys::hideTypedOnRussianLayout() {
     QFETCH(QString, letters);
     QFETCH(bool, hintGone);
-    Form2* display = DisplayFixture::openDisplay();
+    DisplayWindow* display = DisplayFixture::openDisplay();
     QLabel* hint = display->findChild<QLabel*>(QStringLiteral("Label1"));
     QVERIFY(hint);
     const QSize before = hint->size();
@@ -84,15 +84,15 @@ void TestForm2WinKeys::hideTypedOnRussianLayout() {
     QVERIFY(fixture.messages->messages.isEmpty());
 }
 
-void TestForm2WinKeys::escapeFromTheSystemHidesDisplay() {
-    Form2* display = DisplayFixture::openDisplay();
-    QVERIFY(Forms::unload(FormId::Form1));
+void TestDisplayWinKeys::escapeFromTheSystemHidesDisplay() {
+    DisplayWindow* display = DisplayFixture::openDisplay();
+    QVERIFY(Forms::unload(FormId::Settings));
     press(display, {0x1B, Qt::Key_Escape, QStringLiteral("\x1b")});
     QVERIFY(display->isHidden());
-    const Form* settings = Forms::loaded(FormId::Form1);
+    const Form* settings = Forms::loaded(FormId::Settings);
     QVERIFY(settings);
     QVERIFY(settings->isVisible());
 }
 
-QTEST_MAIN(TestForm2WinKeys)
-#include "tst_form2_winkeys.moc"
+QTEST_MAIN(TestDisplayWinKeys)
+#include "tst_display_winkeys.moc"

@@ -1,4 +1,4 @@
-#include "form3.h"
+#include "keywindow.h"
 
 #include "apperror.h"
 #include "controls.h"
@@ -77,7 +77,7 @@ QString whatTheServiceSaid(const Transfer::Answer& answer) {
 
 } // namespace
 
-Form3::Form3() : Form(FormId::Form3) {
+KeyWindow::KeyWindow() : Form(FormId::ApiKey) {
     setUpDialogWindow(8040, 4665, false);
     setWindowTitle(QStringLiteral("Enter Your API Key Here"));
 
@@ -122,10 +122,10 @@ Form3::Form3() : Form(FormId::Form3) {
         g(100, [this] { Text1_Change(); });
     });
     Text1->installEventFilter(this);
-    connect(PushButton1, &PushButton::clicked, this, &Form3::PushButton1_Click);
-    connect(PushButton2, &PushButton::clicked, this, &Form3::PushButton2_Click);
-    connect(PushButton3, &PushButton::clicked, this, &Form3::PushButton3_Click);
-    connect(PushButton6, &PushButton::clicked, this, &Form3::PushButton6_Click);
+    connect(PushButton1, &PushButton::clicked, this, &KeyWindow::PushButton1_Click);
+    connect(PushButton2, &PushButton::clicked, this, &KeyWindow::PushButton2_Click);
+    connect(PushButton3, &PushButton::clicked, this, &KeyWindow::PushButton3_Click);
+    connect(PushButton6, &PushButton::clicked, this, &KeyWindow::PushButton6_Click);
 
     for (QWidget* button : {PushButton1, PushButton2, PushButton3, PushButton6})
         addHoverRule(button, MousePointer::Custom);
@@ -134,7 +134,7 @@ Form3::Form3() : Form(FormId::Form3) {
     finishHoverRules();
 }
 
-void Form3::Form_Load() {
+void KeyWindow::onLoad() {
     Guard g(QStringLiteral("Form3.Form_Load"));
     g(100, [this] { ApplyFormColors(this); });
     g(102, [this] { setWindowIcon(applicationIcon()); });
@@ -155,15 +155,15 @@ void Form3::Form_Load() {
     });
 }
 
-void Form3::Form_Unload() {
-    Forms::show(FormId::Form1);
+void KeyWindow::onUnload() {
+    Forms::show(FormId::Settings);
 }
 
-void Form3::Text1_Change() {
+void KeyWindow::Text1_Change() {
     settings::save(settings::Key::APIKey, settings::User::KeyWindow, Text1->text());
 }
 
-void Form3::Text1_GotFocus(Qt::FocusReason reason) {
+void KeyWindow::Text1_GotFocus(Qt::FocusReason reason) {
     // Typing replaces the old key.
     Text1->selectAll();
     // A click puts the caret where it lands once the focus has arrived; select after it.
@@ -171,23 +171,23 @@ void Form3::Text1_GotFocus(Qt::FocusReason reason) {
         QTimer::singleShot(0, Text1, [box = Text1] { box->selectAll(); });
 }
 
-void Form3::PushButton1_Click() {
+void KeyWindow::PushButton1_Click() {
     Guard g(QStringLiteral("Form3.PushButton1_Click"));
     QString page;
     g(100, [&page] { page = kSignInPage; });
-    g(102, [&page] { openInBrowser(page, Forms::loaded(FormId::Form1)); });
+    g(102, [&page] { openInBrowser(page, Forms::loaded(FormId::Settings)); });
 }
 
-void Form3::PushButton2_Click() {
+void KeyWindow::PushButton2_Click() {
     Guard g(QStringLiteral("Form3.PushButton2_Click"));
     QString page;
     g(100, [&page] { page = kApiKeyArticle; });
-    g(102, [&page] { openInBrowser(page, Forms::loaded(FormId::Form1)); });
+    g(102, [&page] { openInBrowser(page, Forms::loaded(FormId::Settings)); });
 }
 
 // The waits below let any event run, closing this window included, and the window may be gone
 // when they return; from the first wait on nothing here touches the window.
-void Form3::PushButton3_Click() {
+void KeyWindow::PushButton3_Click() {
     // When the program ends during a wait there is nobody left to tell.
     Procedure g(this, QStringLiteral("Form3.PushButton3_Click"), Procedure::StopsWhen::ProgramEnds);
     Transfer::Answer reply;
@@ -228,14 +228,14 @@ void Form3::PushButton3_Click() {
         g(116, [&reply] { showPlainMessage(kKeyNotJudged + whatTheServiceSaid(reply)); });
 }
 
-void Form3::PushButton6_Click() {
+void KeyWindow::PushButton6_Click() {
     Guard g(QStringLiteral("Form3.PushButton6_Click"));
-    g(100, [] { Forms::show(FormId::Form1); });
+    g(100, [] { Forms::show(FormId::Settings); });
     // Hidden, not unloaded: the next opening shows the window as it was.
-    g(102, [] { Forms::hide(FormId::Form3); });
+    g(102, [] { Forms::hide(FormId::ApiKey); });
 }
 
-bool Form3::eventFilter(QObject* watched, QEvent* event) {
+bool KeyWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == Text1 && event->type() == QEvent::FocusIn)
         Text1_GotFocus(static_cast<QFocusEvent*>(event)->reason());
     return Form::eventFilter(watched, event);

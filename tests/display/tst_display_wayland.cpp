@@ -12,7 +12,7 @@
 using namespace nimbrel;
 using namespace nimbrel::test;
 
-class TestForm2Wayland : public QObject {
+class TestDisplayWayland : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -25,7 +25,7 @@ private:
     DisplayFixture fixture;
 };
 
-void TestForm2Wayland::displayCoversTheOutput() {
+void TestDisplayWayland::displayCoversTheOutput() {
     QCOMPARE(QGuiApplication::platformName(), QStringLiteral("wayland"));
     const QStringList size = qEnvironmentVariable("NIMBREL_OUTPUT_SIZE").split(QLatin1Char('x'));
     QCOMPARE(size.size(), 2);
@@ -33,7 +33,7 @@ void TestForm2Wayland::displayCoversTheOutput() {
     QTRY_COMPARE_WITH_TIMEOUT(QGuiApplication::primaryScreen()->geometry().size(), output, 5000);
 
     SaveSetting(QStringLiteral("Check4"), QStringLiteral("1"));
-    Form2* display = DisplayFixture::openDisplay();
+    DisplayWindow* display = DisplayFixture::openDisplay();
     QVERIFY(QTest::qWaitForWindowExposed(display, 5000));
     QTRY_COMPARE_WITH_TIMEOUT(display->windowHandle()->geometry().size(), output, 5000);
     QVERIFY(display->windowState() & Qt::WindowFullScreen);
@@ -41,14 +41,14 @@ void TestForm2Wayland::displayCoversTheOutput() {
     QCOMPARE(DisplayFixture::band(display)->width(), output.width());
     QVERIFY(display->weatherText().contains(QLatin1String("San Diego")));
     // The keep-awake tick on Wayland: no X connection, nothing to fail.
-    display->Timer2_Timer();
+    display->keepAwakeTick();
     QVERIFY(fixture.messages->messages.isEmpty());
 }
 
 // The real program, straight into the display: it runs on Wayland itself (no X fallback), asks
 // the service as the start button does, and says nothing on standard error about missing X
 // pieces.
-void TestForm2Wayland::programRunsNatively() {
+void TestDisplayWayland::programRunsNatively() {
     QTemporaryDir config;
     QFile ini(config.filePath(QStringLiteral("Corvane.ini")));
     QVERIFY(ini.open(QIODevice::WriteOnly));
@@ -76,5 +76,5 @@ void TestForm2Wayland::programRunsNatively() {
                  qPrintable(line));
 }
 
-QTEST_MAIN(TestForm2Wayland)
-#include "tst_form2_wayland.moc"
+QTEST_MAIN(TestDisplayWayland)
+#include "tst_display_wayland.moc"

@@ -24,7 +24,7 @@ QStringList sanDiegoLines() {
             QStringLiteral("High: 73 ") + kDegree + QLatin1Char('F')};
 }
 
-QLabel* label(const Form2* display, const char* name) {
+QLabel* label(const DisplayWindow* display, const char* name) {
     return display->findChild<QLabel*>(QLatin1String(name));
 }
 
@@ -51,7 +51,7 @@ void keyDown(QWidget* target, int key, Qt::KeyboardModifiers modifiers, const QS
 
 // Types a space-separated script: letters as typed; SHIFT presses Shift and keeps it down for
 // the letters after it, UP lets it go; CAPS is the Caps Lock key; RELOAD restyles the display.
-void typeScript(Form2* display, const QString& script) {
+void typeScript(DisplayWindow* display, const QString& script) {
     Qt::KeyboardModifiers held;
     for (const QString& token : script.split(QLatin1Char(' '))) {
         if (token == QLatin1String("SHIFT")) {
@@ -64,7 +64,7 @@ void typeScript(Form2* display, const QString& script) {
         } else if (token == QLatin1String("CAPS")) {
             keyDown(display, Qt::Key_CapsLock, Qt::NoModifier);
         } else if (token == QLatin1String("RELOAD")) {
-            display->ReLoadStyle();
+            display->reloadStyle();
         } else {
             // Qt names the letter key the same whatever the case.
             keyDown(display, Qt::Key_A + (token.at(0).toUpper().unicode() - 'A'), held, token);
@@ -74,7 +74,7 @@ void typeScript(Form2* display, const QString& script) {
 
 } // namespace
 
-class TestForm2 : public QObject {
+class TestDisplayWindow : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -108,8 +108,8 @@ private:
     DisplayFixture fixture;
 };
 
-void TestForm2::asCreated() {
-    auto* display = Forms::get<Form2>(FormId::Form2);
+void TestDisplayWindow::asCreated() {
+    auto* display = Forms::get<DisplayWindow>(FormId::Display);
     QTimer* timer1 = DisplayFixture::timer(display, "Timer1");
     QVERIFY(timer1->isActive());
     QCOMPARE(timer1->interval(), 1000);
@@ -129,7 +129,7 @@ void TestForm2::asCreated() {
     QCOMPARE(fixture.service->requestCount(), 1);
 }
 
-void TestForm2::hideSequence_data() {
+void TestDisplayWindow::hideSequence_data() {
     QTest::addColumn<QString>("script");
     QTest::addColumn<bool>("hintGone");
     QTest::newRow("h i d e") << "h i d e" << true;
@@ -143,18 +143,18 @@ void TestForm2::hideSequence_data() {
     QTest::newRow("typed again once gone") << "h i d e h i d e" << true;
 }
 
-void TestForm2::hideSequence() {
+void TestDisplayWindow::hideSequence() {
     QFETCH(QString, script);
     QFETCH(bool, hintGone);
-    Form2* display = DisplayFixture::openDisplay();
+    DisplayWindow* display = DisplayFixture::openDisplay();
     typeScript(display, script);
     QCOMPARE(label(display, "Label1")->size(), hintGone ? QSize(0, 0) : QSize(305, 33));
     QVERIFY(fixture.messages->messages.isEmpty());
 }
 
-void TestForm2::storedHideOptionHidesHintForGood() {
+void TestDisplayWindow::storedHideOptionHidesHintForGood() {
     SaveSetting(QStringLiteral("Check1"), QStringLiteral("1"));
-    Form2* display = DisplayFixture::openDisplay();
+    DisplayWindow* display = DisplayFixture::openDisplay();
     QLabel* hint = label(display, "Label1");
     QVERIFY(hint->isHidden());
     QVERIFY(DisplayFixture::settingsWindow()->box(1)->isChecked());
@@ -163,35 +163,35 @@ void TestForm2::storedHideOptionHidesHintForGood() {
     QCOMPARE(hint->size(), QSize(0, 0));
 }
 
-void TestForm2::escapeHidesAndKeepsRunning() {
-    Form2* display = DisplayFixture::openDisplay();
+void TestDisplayWindow::escapeHidesAndKeepsRunning() {
+    DisplayWindow* display = DisplayFixture::openDisplay();
     DisplayFixture::timer(display, "Timer1")->start();
     // The start command unloads the settings window once the display is up.
-    QVERIFY(Forms::unload(FormId::Form1));
+    QVERIFY(Forms::unload(FormId::Settings));
     QTest::keyClick(display, Qt::Key_Escape);
     QVERIFY(display->isHidden());
-    QCOMPARE(Forms::loaded(FormId::Form2), display);
+    QCOMPARE(Forms::loaded(FormId::Display), display);
     QVERIFY(DisplayFixture::timer(display, "Timer1")->isActive());
     QVERIFY(DisplayFixture::timer(display, "Timer2")->isActive());
-    const Form* settings = Forms::loaded(FormId::Form1);
+    const Form* settings = Forms::loaded(FormId::Settings);
     QVERIFY(settings);
     QVERIFY(settings->isVisible());
 }
 
-void TestForm2::closeShowsSettingsWindowAndDiscardsDisplay() {
-    QPointer<Form2> display = DisplayFixture::openDisplay();
-    QVERIFY(Forms::unload(FormId::Form1));
+void TestDisplayWindow::closeShowsSettingsWindowAndDiscardsDisplay() {
+    QPointer<DisplayWindow> display = DisplayFixture::openDisplay();
+    QVERIFY(Forms::unload(FormId::Settings));
     display->close();
-    const Form* settings = Forms::loaded(FormId::Form1);
+    const Form* settings = Forms::loaded(FormId::Settings);
     QVERIFY(settings);
     QVERIFY(settings->isVisible());
-    QVERIFY(!Forms::loaded(FormId::Form2));
+    QVERIFY(!Forms::loaded(FormId::Display));
     QTRY_VERIFY(display.isNull());
     QVERIFY(fixture.messages->messages.isEmpty());
 }
 
-void TestForm2::displayOptionsReadOnlyAtLoad() {
-    Form2* display = DisplayFixture::openDisplay();
+void TestDisplayWindow::displayOptionsReadOnlyAtLoad() {
+    DisplayWindow* display = DisplayFixture::openDisplay();
     // "Check4" reads 1 when absent and the box stores what it is given.
     QCOMPARE(fixture.settings->entries().value(QStringLiteral("Check4")), QStringLiteral("1"));
     QVERIFY(!fixture.settings->entries().contains(QStringLiteral("Check1")));
@@ -201,23 +201,23 @@ void TestForm2::displayOptionsReadOnlyAtLoad() {
     SaveSetting(QStringLiteral("Check1"), QStringLiteral("1"));
     SaveSetting(QStringLiteral("Check4"), QStringLiteral("0"));
     QTest::keyClick(display, Qt::Key_Escape);
-    display->ReLoadStyle();
-    Forms::show(FormId::Form2);
+    display->reloadStyle();
+    Forms::show(FormId::Display);
     QVERIFY(!label(display, "Label1")->isHidden());
     QVERIFY(DisplayFixture::timer(display, "Timer2")->isActive());
 
     // A display created anew reads them again.
-    QVERIFY(Forms::unload(FormId::Form2));
+    QVERIFY(Forms::unload(FormId::Display));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     display = DisplayFixture::openDisplay();
     QVERIFY(label(display, "Label1")->isHidden());
     QVERIFY(!DisplayFixture::timer(display, "Timer2")->isActive());
 }
 
-void TestForm2::bandGeometry() {
-    Form2* display = DisplayFixture::openDisplay();
+void TestDisplayWindow::bandGeometry() {
+    DisplayWindow* display = DisplayFixture::openDisplay();
     QCOMPARE(display->geometry(), QGuiApplication::primaryScreen()->geometry());
-    display->Timer1_Timer();
+    display->refreshTick();
     const DrawingBand* band = DisplayFixture::band(display);
     const QLabel* data = label(display, "lblData");
     QVERIFY(band->isVisible());
@@ -231,26 +231,26 @@ void TestForm2::bandGeometry() {
 
     // A one-line message makes a one-line band.
     SaveSetting(QStringLiteral("APIKey"), QString());
-    display->ReLoadStyle();
+    display->reloadStyle();
     QVERIFY(display->weatherText().startsWith(QLatin1String("Invalid API key")));
     QCOMPARE(band->height(), lineHeight);
     QVERIFY(std::abs(band->y() - (display->height() - lineHeight) / 2.0) <= 0.5);
 }
 
-void TestForm2::activationHidesBand() {
-    Form2* display = DisplayFixture::openDisplay();
-    display->Timer1_Timer();
+void TestDisplayWindow::activationHidesBand() {
+    DisplayWindow* display = DisplayFixture::openDisplay();
+    display->refreshTick();
     const DrawingBand* band = DisplayFixture::band(display);
     QVERIFY(!band->isHidden());
     QEvent activate(QEvent::WindowActivate);
     QCoreApplication::sendEvent(display, &activate);
     QVERIFY(band->isHidden());
     QVERIFY(label(display, "lblData")->isHidden());
-    display->Timer1_Timer();
+    display->refreshTick();
     QVERIFY(!band->isHidden());
 }
 
-void TestForm2::linePositions_data() {
+void TestDisplayWindow::linePositions_data() {
     QTest::addColumn<QString>("combo");
     QTest::addColumn<bool>("withLocation");
     QTest::addColumn<bool>("centred");
@@ -261,7 +261,7 @@ void TestForm2::linePositions_data() {
     QTest::newRow("no place name") << "1" << false << true;
 }
 
-void TestForm2::linePositions() {
+void TestDisplayWindow::linePositions() {
     QFETCH(QString, combo);
     QFETCH(bool, withLocation);
     QFETCH(bool, centred);
@@ -269,8 +269,8 @@ void TestForm2::linePositions() {
         SaveSetting(QStringLiteral("Combo1"), combo);
     DisplayFixture::loadDisplay();
     DisplayFixture::settingsWindow()->box(2)->setChecked(withLocation);
-    Form2* display = DisplayFixture::openDisplay();
-    display->Timer1_Timer();
+    DisplayWindow* display = DisplayFixture::openDisplay();
+    display->refreshTick();
 
     const DrawingBand* band = DisplayFixture::band(display);
     const BandDrawing& drawing = band->drawing();
@@ -290,22 +290,22 @@ void TestForm2::linePositions() {
     }
 }
 
-void TestForm2::alignmentFollowsStoreFromNextLine() {
+void TestDisplayWindow::alignmentFollowsStoreFromNextLine() {
     SaveSetting(QStringLiteral("Combo1"), QStringLiteral("0"));
-    Form2* display = DisplayFixture::openDisplay();
-    display->Timer1_Timer();
+    DisplayWindow* display = DisplayFixture::openDisplay();
+    display->refreshTick();
     const DrawingBand* band = DisplayFixture::band(display);
     for (const BandLine& line : band->drawing().lines)
         QCOMPARE(line.x, 0);
     // No restyling: the tick itself reads the store.
     SaveSetting(QStringLiteral("Combo1"), QStringLiteral("1"));
-    display->Timer1_Timer();
+    display->refreshTick();
     for (const BandLine& line : band->drawing().lines)
         QCOMPARE(line.x, centredX(band, line));
 
     SaveSetting(QStringLiteral("Combo1"), QStringLiteral("abc"));
     fixture.messages->messages.clear();
-    display->Timer1_Timer();
+    display->refreshTick();
     // Reported once, without holding the tick: the report stays up while the other lines fail
     // the same way. Each line is then drawn from the left edge.
     QCOMPARE(fixture.reportLines(QStringLiteral("Form2.Timer1_Timer")), QList<int>{112});
@@ -314,22 +314,22 @@ void TestForm2::alignmentFollowsStoreFromNextLine() {
         QCOMPARE(line.x, 0);
     // Once dismissed, the next tick reports it again.
     fixture.messages->dismissModeless();
-    display->Timer1_Timer();
+    display->refreshTick();
     QCOMPARE(fixture.reportLines(QStringLiteral("Form2.Timer1_Timer")), QList<int>(2, 112));
 }
 
-void TestForm2::refetchesEvery600thTick() {
-    Form2* display = DisplayFixture::openDisplay();
+void TestDisplayWindow::refetchesEvery600thTick() {
+    DisplayWindow* display = DisplayFixture::openDisplay();
     fixture.service->clearRequests();
     sample::SampleWeatherService::City city;
     city.name = QStringLiteral("Ocean Beach");
     fixture.service->setCity(QStringLiteral("San Diego CA"), city);
 
     display->setTickCountForTesting(598);
-    display->Timer1_Timer();
+    display->refreshTick();
     QCOMPARE(display->tickCount(), 599);
     QCOMPARE(fixture.service->requestCount(), 0);
-    display->Timer1_Timer();
+    display->refreshTick();
     QCOMPARE(display->tickCount(), 0);
     QCOMPARE(fixture.service->requestCount(), 1);
     QVERIFY(fixture.service->requestLines().first().contains(
@@ -338,14 +338,14 @@ void TestForm2::refetchesEvery600thTick() {
 
     // Neither restyling nor showing again restarts the count.
     display->setTickCountForTesting(42);
-    display->ReLoadStyle();
-    Forms::show(FormId::Form2);
+    display->reloadStyle();
+    Forms::show(FormId::Display);
     QCOMPARE(display->tickCount(), 42);
 }
 
-void TestForm2::getWeatherReadsSettingsWindow() {
-    Form2* display = DisplayFixture::openDisplay();
-    QVERIFY(Forms::unload(FormId::Form1));
+void TestDisplayWindow::getWeatherReadsSettingsWindow() {
+    DisplayWindow* display = DisplayFixture::openDisplay();
+    QVERIFY(Forms::unload(FormId::Settings));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     // The box captioned "High" cleared: the "High: " line goes, the "Low: " line stays.
     SaveSetting(QStringLiteral("Check6"), QStringLiteral("0"));
@@ -353,7 +353,7 @@ void TestForm2::getWeatherReadsSettingsWindow() {
     fixture.service->clearRequests();
 
     const QString text = display->getWeather();
-    const Form* settings = Forms::loaded(FormId::Form1);
+    const Form* settings = Forms::loaded(FormId::Settings);
     QVERIFY(settings);
     QVERIFY(!settings->isVisible());
     QCOMPARE(text, QStringLiteral("San Diego\r\nCurrent Temperature: 20 ") + kDegree +
@@ -362,7 +362,7 @@ void TestForm2::getWeatherReadsSettingsWindow() {
     QCOMPARE(fixture.service->requestCount(), 1);
 }
 
-void TestForm2::style_data() {
+void TestDisplayWindow::style_data() {
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("family");
@@ -410,13 +410,13 @@ void TestForm2::style_data() {
                                            << false << white << green << QColor(0, 0, 255);
 }
 
-void TestForm2::style() {
+void TestDisplayWindow::style() {
     QFETCH(QString, key);
     QFETCH(QString, value);
     if (!key.isEmpty())
         SaveSetting(key, value);
-    Form2* display = DisplayFixture::openDisplay();
-    display->Timer1_Timer();
+    DisplayWindow* display = DisplayFixture::openDisplay();
+    display->refreshTick();
 
     const DrawingBand* band = DisplayFixture::band(display);
     const QLabel* data = label(display, "lblData");
@@ -442,7 +442,7 @@ void TestForm2::style() {
     QVERIFY(fixture.messages->messages.isEmpty());
 }
 
-void TestForm2::badStoredValues_data() {
+void TestDisplayWindow::badStoredValues_data() {
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("value");
     QTest::addColumn<QList<int>>("lines");
@@ -466,12 +466,12 @@ void TestForm2::badStoredValues_data() {
                                          << "abc" << QList<int>{108} << "Type mismatch";
 }
 
-void TestForm2::badStoredValues() {
+void TestDisplayWindow::badStoredValues() {
     QFETCH(QString, key);
     QFETCH(QString, value);
     QFETCH(QList<int>, lines);
     QFETCH(QString, description);
-    Form2* display = DisplayFixture::openDisplay();
+    DisplayWindow* display = DisplayFixture::openDisplay();
     const DrawingBand* band = DisplayFixture::band(display);
     const QLabel* hint = label(display, "Label1");
     const QFont fontBefore = band->font();
@@ -479,7 +479,7 @@ void TestForm2::badStoredValues() {
     const QPalette hintBefore = hint->palette();
 
     SaveSetting(key, value);
-    display->ReLoadStyle();
+    display->reloadStyle();
     QCOMPARE(fixture.reportLines(QStringLiteral("Form2.ReLoadStyle")), lines);
     for (const Message& message : std::as_const(fixture.messages->messages)) {
         QCOMPARE(message.title, QStringLiteral("Application Error"));
@@ -494,12 +494,12 @@ void TestForm2::badStoredValues() {
     QCOMPARE(hint->palette().color(QPalette::Window), hintBefore.color(QPalette::Window));
 }
 
-void TestForm2::badSizeKeepsPreviousSize() {
+void TestDisplayWindow::badSizeKeepsPreviousSize() {
     SaveSetting(QStringLiteral("FontSize"), QStringLiteral("40"));
-    Form2* display = DisplayFixture::openDisplay();
+    DisplayWindow* display = DisplayFixture::openDisplay();
     SaveSetting(QStringLiteral("FontSize"), QStringLiteral("abc"));
     SaveSetting(QStringLiteral("FontItalic"), QStringLiteral("True"));
-    display->ReLoadStyle();
+    display->reloadStyle();
     const QFont font = DisplayFixture::band(display)->font();
     QCOMPARE(font.pointSize(), 40);
     // The statements after the failed one on the same line still ran.
@@ -507,7 +507,7 @@ void TestForm2::badSizeKeepsPreviousSize() {
     QCOMPARE(fixture.reportLines(QStringLiteral("Form2.ReLoadStyle")), (QList<int>{104, 112}));
 }
 
-void TestForm2::keepAwake_data() {
+void TestDisplayWindow::keepAwake_data() {
     QTest::addColumn<QString>("stored");
     QTest::addColumn<bool>("on");
     QTest::newRow("nothing stored") << QString() << true;
@@ -515,20 +515,20 @@ void TestForm2::keepAwake_data() {
     QTest::newRow("0") << "0" << false;
 }
 
-void TestForm2::keepAwake() {
+void TestDisplayWindow::keepAwake() {
     QFETCH(QString, stored);
     QFETCH(bool, on);
     if (!stored.isNull())
         SaveSetting(QStringLiteral("Check4"), stored);
-    Form2* display = DisplayFixture::openDisplay();
+    DisplayWindow* display = DisplayFixture::openDisplay();
     QTimer* timer2 = DisplayFixture::timer(display, "Timer2");
     QCOMPARE(timer2->isActive(), on);
     // Made with the window when it will be needed, and only then.
     QCOMPARE(fixture.keepAwake.created, on ? 1 : 0);
     QCOMPARE(fixture.keepAwake.nudges, 0);
     if (on) {
-        display->Timer2_Timer();
-        display->Timer2_Timer();
+        display->keepAwakeTick();
+        display->keepAwakeTick();
         QCOMPARE(fixture.keepAwake.created, 1);
         QCOMPARE(fixture.keepAwake.nudges, 2);
         // The timer is what drives the tick.
@@ -537,32 +537,32 @@ void TestForm2::keepAwake() {
     } else {
         // Ticking the box later does not reach this window.
         DisplayFixture::settingsWindow()->box(4)->setChecked(true);
-        display->ReLoadStyle();
-        Forms::show(FormId::Form2);
+        display->reloadStyle();
+        Forms::show(FormId::Display);
         QVERIFY(!timer2->isActive());
         QCOMPARE(fixture.keepAwake.created, 0);
     }
 }
 
-void TestForm2::unchangedTickRepaintsNothing() {
-    Form2* display = DisplayFixture::openDisplay();
+void TestDisplayWindow::unchangedTickRepaintsNothing() {
+    DisplayWindow* display = DisplayFixture::openDisplay();
     QVERIFY(QTest::qWaitForWindowExposed(display));
     QTRY_COMPARE(QGuiApplication::focusWindow(), display->windowHandle());
-    display->Timer1_Timer();
+    display->refreshTick();
     QTRY_VERIFY(!DisplayFixture::band(display)->isHidden());
     QCoreApplication::processEvents();
 
     auto* counter = new PaintCounter(DisplayFixture::band(display));
-    display->Timer1_Timer();
+    display->refreshTick();
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
     QCOMPARE(counter->paints, 0);
 
     // The control: a tick that changes something does repaint.
     SaveSetting(QStringLiteral("Combo1"), QStringLiteral("0"));
-    display->Timer1_Timer();
+    display->refreshTick();
     QTRY_VERIFY(counter->paints > 0);
 }
 
-NIMBREL_TEST_MAIN(TestForm2)
-#include "tst_form2.moc"
+NIMBREL_TEST_MAIN(TestDisplayWindow)
+#include "tst_display.moc"

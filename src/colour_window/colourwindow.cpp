@@ -1,4 +1,4 @@
-#include "form4.h"
+#include "colourwindow.h"
 
 #include "colours.h"
 #include "controls.h"
@@ -27,7 +27,7 @@ QColor swatchColour(const QLabel* swatch) {
 
 } // namespace
 
-Form4::Form4() : Form(FormId::Form4) {
+ColourWindow::ColourWindow() : Form(FormId::Colours) {
     setUpDialogWindow(8040, 1755, false);
     setWindowTitle(QStringLiteral("Color Option"));
 
@@ -52,7 +52,7 @@ Form4::Form4() : Form(FormId::Form4) {
 
     Label1->installEventFilter(this);
     Label2->installEventFilter(this);
-    connect(PushButton1, &PushButton::clicked, this, &Form4::PushButton1_Click);
+    connect(PushButton1, &PushButton::clicked, this, &ColourWindow::PushButton1_Click);
 
     for (QWidget* w : std::initializer_list<QWidget*>{PushButton1, Label1, Label2})
         addHoverRule(w, MousePointer::Custom);
@@ -61,7 +61,7 @@ Form4::Form4() : Form(FormId::Form4) {
     finishHoverRules();
 }
 
-void Form4::Form_Load() {
+void ColourWindow::onLoad() {
     Guard g(QStringLiteral("Form4.Form_Load"));
     g(100, [this] { ApplyFormColors(this); });
     g(102, [this] { setWindowIcon(applicationIcon()); });
@@ -78,23 +78,23 @@ void Form4::Form_Load() {
     });
 }
 
-void Form4::Form_Unload() {
-    Forms::show(FormId::Form1);
+void ColourWindow::onUnload() {
+    Forms::show(FormId::Settings);
 }
 
 // The picks have no numbered steps of their own; the guard only keeps a failed write from
 // escaping into the event loop.
-void Form4::Label1_Click() {
+void ColourWindow::Label1_Click() {
     Guard g(QStringLiteral("Form4.Label1_Click"));
     g(100, [this] { pickColour(Label1, settings::Key::FontColor); });
 }
 
-void Form4::Label2_Click() {
+void ColourWindow::Label2_Click() {
     Guard g(QStringLiteral("Form4.Label2_Click"));
     g(100, [this] { pickColour(Label2, settings::Key::BackgroundColor); });
 }
 
-void Form4::pickColour(QLabel* swatch, settings::Key key) {
+void ColourWindow::pickColour(QLabel* swatch, settings::Key key) {
     QColor colour = swatchColour(swatch);
     const QPointer<QLabel> alive(swatch);
     colourPicker().pick(this, colour);
@@ -107,12 +107,12 @@ void Form4::pickColour(QLabel* swatch, settings::Key key) {
                    QString::number(numberFromColour(swatchColour(swatch))));
 }
 
-void Form4::PushButton1_Click() {
+void ColourWindow::PushButton1_Click() {
     Guard g(QStringLiteral("Form4.PushButton1_Click"));
-    g(100, [] { Forms::unload(FormId::Form4); });
+    g(100, [] { Forms::unload(FormId::Colours); });
 }
 
-bool Form4::eventFilter(QObject* watched, QEvent* event) {
+bool ColourWindow::eventFilter(QObject* watched, QEvent* event) {
     auto* swatch = qobject_cast<QLabel*>(watched);
     if (swatch && (swatch == Label1 || swatch == Label2)) {
         const QEvent::Type type = event->type();

@@ -8,7 +8,7 @@
 using namespace nimbrel;
 using namespace nimbrel::test;
 
-class TestForm2Screen : public QObject {
+class TestDisplayScreen : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -21,18 +21,18 @@ private:
     DisplayFixture fixture;
 };
 
-void TestForm2Screen::coversScreenWithoutWindowManager() {
+void TestDisplayScreen::coversScreenWithoutWindowManager() {
     QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb"));
-    Forms::show(FormId::Form1);
-    Form2* display = DisplayFixture::openDisplay();
+    Forms::show(FormId::Settings);
+    DisplayWindow* display = DisplayFixture::openDisplay();
     QVERIFY(QTest::qWaitForWindowExposed(display));
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     QCOMPARE(screen, QRect(0, 0, 1920, 1080));
     QTRY_COMPARE(x11WindowGeometry(display->winId()), screen);
     // The band spans the real width too.
-    display->Timer1_Timer();
+    display->refreshTick();
     QCOMPARE(DisplayFixture::band(display)->width(), screen.width());
 }
 
-NIMBREL_TEST_MAIN(TestForm2Screen)
-#include "tst_form2_screen.moc"
+NIMBREL_TEST_MAIN(TestDisplayScreen)
+#include "tst_display_screen.moc"

@@ -1,9 +1,9 @@
-#include "form1.h"
+#include "settingswindow.h"
 
 #include "apperror.h"
 #include "colours.h"
 #include "controls.h"
-#include "form2.h"
+#include "displaywindow.h"
 #include "guard.h"
 #include "messages.h"
 #include "procedure.h"
@@ -56,7 +56,7 @@ template <class F> void storeQuietly(F&& store) noexcept {
 
 } // namespace
 
-Form1::Form1(QWidget* parent) : Form(FormId::Form1, parent) {
+SettingsWindow::SettingsWindow(QWidget* parent) : Form(FormId::Settings, parent) {
     setUpDialogWindow(8040, 7605, true);
     fillBackground(this, Qt::white);
 
@@ -72,7 +72,7 @@ Form1::Form1(QWidget* parent) : Form(FormId::Form1, parent) {
     finishHoverRules();
 }
 
-void Form1::buildControls() {
+void SettingsWindow::buildControls() {
     auto button = [](QWidget* parent, const char* name, const QString& caption, QRect at) {
         return addControl<PushButton>(parent, name, at, caption);
     };
@@ -157,7 +157,7 @@ void Form1::buildControls() {
     Text1->installEventFilter(this);
 }
 
-void Form1::connectHandlers() {
+void SettingsWindow::connectHandlers() {
     using settings::Key;
     const std::pair<QCheckBox*, Key> boxes[] = {
         {Check1, Key::Check1}, {Check2, Key::Check2}, {Check3, Key::Check3}, {Check4, Key::Check4},
@@ -178,16 +178,16 @@ void Form1::connectHandlers() {
     connect(Text1, &QLineEdit::textChanged, this,
             [](const QString& text) { storeQuietly([&text] { storeValue(Key::Text1, text); }); });
 
-    connect(PushButton1, &PushButton::clicked, this, &Form1::PushButton1_Click);
-    connect(PushButton2, &PushButton::clicked, this, &Form1::PushButton2_Click);
-    connect(PushButton3, &PushButton::clicked, this, &Form1::PushButton3_Click);
-    connect(PushButton4, &PushButton::clicked, this, &Form1::PushButton4_Click);
-    connect(PushButton5, &PushButton::clicked, this, &Form1::PushButton5_Click);
-    connect(PushButton6, &PushButton::clicked, this, &Form1::PushButton6_Click);
-    connect(PushButton7, &PushButton::clicked, this, &Form1::PushButton7_Click);
+    connect(PushButton1, &PushButton::clicked, this, &SettingsWindow::PushButton1_Click);
+    connect(PushButton2, &PushButton::clicked, this, &SettingsWindow::PushButton2_Click);
+    connect(PushButton3, &PushButton::clicked, this, &SettingsWindow::PushButton3_Click);
+    connect(PushButton4, &PushButton::clicked, this, &SettingsWindow::PushButton4_Click);
+    connect(PushButton5, &PushButton::clicked, this, &SettingsWindow::PushButton5_Click);
+    connect(PushButton6, &PushButton::clicked, this, &SettingsWindow::PushButton6_Click);
+    connect(PushButton7, &PushButton::clicked, this, &SettingsWindow::PushButton7_Click);
 }
 
-void Form1::Check_Click(QCheckBox* box, settings::Key key) {
+void SettingsWindow::Check_Click(QCheckBox* box, settings::Key key) {
     QString state;
     switch (box->checkState()) {
     case Qt::Unchecked:
@@ -206,7 +206,7 @@ void Form1::Check_Click(QCheckBox* box, settings::Key key) {
     storeQuietly([key, &state] { storeValue(key, state); });
 }
 
-void Form1::Option_Click() {
+void SettingsWindow::Option_Click() {
     storeQuietly([this] {
         storeValue(settings::Key::Option1,
                    Option1->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
@@ -215,7 +215,7 @@ void Form1::Option_Click() {
     });
 }
 
-void Form1::setCheckFromStore(QCheckBox* box, settings::Key key) {
+void SettingsWindow::setCheckFromStore(QCheckBox* box, settings::Key key) {
     setCheckValue(box, settings::whole(key, settings::User::SettingsWindow));
 }
 
@@ -243,13 +243,13 @@ void appendListEntry(QComboBox* list, const QString& entry) {
 
 } // namespace
 
-void Form1::setCaptionIconAndTitle() {
+void SettingsWindow::setCaptionIconAndTitle() {
     setWindowTitle(productName());
     setWindowIcon(applicationIcon());
     SetAppTitle();
 }
 
-void Form1::Form_Load() {
+void SettingsWindow::onLoad() {
     Guard g(QStringLiteral("Form1.Form_Load"));
     g(100, [this] { ApplySkin(this); });
     if (g(102, [] { return handPointerPresent(); }).value_or(false))
@@ -279,7 +279,7 @@ void Form1::Form_Load() {
     g(156, [this] { setCaptionIconAndTitle(); });
 }
 
-bool Form1::Form_QueryUnload(CloseReason) {
+bool SettingsWindow::closeRequested(CloseReason) {
     Guard g(QStringLiteral("Form1.Form_QueryUnload"));
     if (g(100, [this] { return !mOpeningDisplay; }).value_or(false))
         g(102, [] { Forms::endProgram(); });
@@ -296,7 +296,7 @@ public:
     OpeningOf(const OpeningOf&) = delete;
     OpeningOf& operator=(const OpeningOf&) = delete;
 
-    void begin(Form2* display) {
+    void begin(DisplayWindow* display) {
         if (display == m_display)
             return;
         end();
@@ -310,12 +310,12 @@ private:
             m_display->endOpening();
         m_display = nullptr;
     }
-    QPointer<Form2> m_display;
+    QPointer<DisplayWindow> m_display;
 };
 
 } // namespace
 
-void Form1::PushButton1_Click() {
+void SettingsWindow::PushButton1_Click() {
     // Loading and styling the display fetches the weather and waits for it. Meanwhile this
     // window may be closed: with the flag up that close goes through, and the command carries on
     // without the window, so the display still comes. Only the program ending stops it.
@@ -331,11 +331,12 @@ void Form1::PushButton1_Click() {
         // A display created here fetches once as it loads; it is handed the place and unit
         // first, so that fetch asks for the place instead of sending an empty query.
         const QString location = Text1->text();
-        Form2* display = Forms::get<Form2>(FormId::Form2, [&](Form2* created) {
-            created->mLocation = location;
-            created->mTempType = unit;
-            opening.begin(created);
-        });
+        DisplayWindow* display =
+            Forms::get<DisplayWindow>(FormId::Display, [&](DisplayWindow* created) {
+                created->mLocation = location;
+                created->mTempType = unit;
+                opening.begin(created);
+            });
         opening.begin(display);
         display->mLocation = location;
     });
@@ -344,24 +345,24 @@ void Form1::PushButton1_Click() {
     g(106, [&] {
         if (!g.windowGone())
             unit = Option1->isChecked() ? QStringLiteral("Fahrenheit") : QStringLiteral("Celsius");
-        Form2* display = Forms::get<Form2>(FormId::Form2);
+        DisplayWindow* display = Forms::get<DisplayWindow>(FormId::Display);
         opening.begin(display);
         display->mTempType = unit;
     });
     if (g.gone())
         return;
-    g(108, [] { Forms::get<Form2>(FormId::Form2)->ReLoadStyle(); });
+    g(108, [] { Forms::get<DisplayWindow>(FormId::Display)->reloadStyle(); });
     if (g.gone())
         return;
-    g(110, [] { Forms::show(FormId::Form2); });
+    g(110, [] { Forms::show(FormId::Display); });
     // A settings window loaded since (the display reads its boxes) stays hidden in the
     // background; unloading it would end the program.
     if (g.gone() || g.windowGone())
         return;
-    g(112, [] { Forms::unload(FormId::Form1); });
+    g(112, [] { Forms::unload(FormId::Settings); });
 }
 
-void Form1::PushButton2_Click() {
+void SettingsWindow::PushButton2_Click() {
     Procedure g(this, QStringLiteral("Form1.PushButton2_Click"));
     FontChoice dialog = CommonDialog1;
     // (100) The picker always lists the screen fonts and offers no effects section, which is
@@ -393,7 +394,7 @@ void Form1::PushButton2_Click() {
     CommonDialog1 = dialog;
 }
 
-void Form1::PushButton3_Click() {
+void SettingsWindow::PushButton3_Click() {
     Guard g(QStringLiteral("Form1.PushButton3_Click"));
     using settings::Key;
     g(100, [] { settings::restoreDefault(Key::FontName); });
@@ -404,7 +405,7 @@ void Form1::PushButton3_Click() {
     g(110, [] { settings::restoreDefault(Key::FontUnderLine); });
 }
 
-void Form1::PushButton4_Click() {
+void SettingsWindow::PushButton4_Click() {
     Guard g(QStringLiteral("Form1.PushButton4_Click"));
     g(100, [] {
         showPlainMessage(QStringLiteral("Please enter you location such as Londonderry, UK or "
@@ -412,19 +413,19 @@ void Form1::PushButton4_Click() {
     });
 }
 
-void Form1::PushButton5_Click() {
+void SettingsWindow::PushButton5_Click() {
     Guard g(QStringLiteral("Form1.PushButton5_Click"));
-    g(100, [] { Forms::show(FormId::Form4); });
+    g(100, [] { Forms::show(FormId::Colours); });
     g(102, [this] { hide(); });
 }
 
-void Form1::PushButton6_Click() {
+void SettingsWindow::PushButton6_Click() {
     Guard g(QStringLiteral("Form1.PushButton6_Click"));
-    g(100, [] { Forms::show(FormId::Form3); });
+    g(100, [] { Forms::show(FormId::ApiKey); });
     g(102, [this] { hide(); });
 }
 
-void Form1::PushButton7_Click() {
+void SettingsWindow::PushButton7_Click() {
     Guard g(QStringLiteral("Form1.PushButton7_Click"));
     g(100, [] { settings::restoreDefault(settings::Key::FontColor); });
     g(102, [] { settings::restoreDefault(settings::Key::BackgroundColor); });
@@ -432,7 +433,7 @@ void Form1::PushButton7_Click() {
 
 // Each detail box switches the line its caption names: Check6 ("High") the "High: " line,
 // Check7 ("Low") the "Low: " line.
-bool Form1::detailChosen(Detail detail) const {
+bool SettingsWindow::detailChosen(Detail detail) const {
     const QCheckBox* box = nullptr;
     switch (detail) {
     case Detail::Location:
@@ -454,20 +455,20 @@ bool Form1::detailChosen(Detail detail) const {
     return box->checkState() == Qt::Checked;
 }
 
-QString Form1::location() const {
+QString SettingsWindow::location() const {
     return Text1->text();
 }
 
-bool Form1::displayOption(DisplayOption option) const {
+bool SettingsWindow::displayOption(DisplayOption option) const {
     const QCheckBox* box = option == DisplayOption::HideHint ? Check1 : Check4;
     return box->checkState() == Qt::Checked;
 }
 
-void Form1::setDisplayOption(DisplayOption option, qint16 value) {
+void SettingsWindow::setDisplayOption(DisplayOption option, qint16 value) {
     setCheckValue(option == DisplayOption::HideHint ? Check1 : Check4, value);
 }
 
-bool Form1::eventFilter(QObject* watched, QEvent* event) {
+bool SettingsWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == Text1 && event->type() == QEvent::FocusIn) {
         // Deferred: a click that brings the focus would otherwise place the cursor and undo
         // the selection straight after.

@@ -21,17 +21,17 @@ enum class Key;
 // moment its control changes, whether the user or the program changed it, so filling the
 // window from the store writes back whatever differs from the laid-out state. The display and
 // the key window read its choices through SettingsChoices.
-class Form1 : public Form, public SettingsChoices {
+class SettingsWindow : public Form, public SettingsChoices {
     Q_OBJECT
 public:
-    explicit Form1(QWidget* parent = nullptr);
+    explicit SettingsWindow(QWidget* parent = nullptr);
 
     // Raised by the start command just before it closes the window, so that this one close
     // hands over to the display instead of ending the program.
     bool mOpeningDisplay = false;
 
-    void Form_Load() override;
-    bool Form_QueryUnload(CloseReason reason) override;
+    void onLoad() override;
+    bool closeRequested(CloseReason reason) override;
 
     void PushButton1_Click();
     void PushButton2_Click();

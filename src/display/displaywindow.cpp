@@ -1,4 +1,4 @@
-#include "form2.h"
+#include "displaywindow.h"
 
 #include "apperror.h"
 #include "colours.h"
@@ -36,8 +36,8 @@ namespace {
 // Far beyond any screen; the font command stops at 250 anyway.
 constexpr qint16 kLargestFontSize = 2048;
 
-Form2::KeepAwakeFactory& keepAwakeFactory() {
-    static Form2::KeepAwakeFactory factory;
+DisplayWindow::KeepAwakeFactory& keepAwakeFactory() {
+    static DisplayWindow::KeepAwakeFactory factory;
     return factory;
 }
 
@@ -78,8 +78,8 @@ DetailChoices detailChoices() {
 
 } // namespace
 
-Form2::Form2()
-    : Form(FormId::Form2), m_label1(new QLabel(this)), m_lblData(new MeasuringLabel(this)),
+DisplayWindow::DisplayWindow()
+    : Form(FormId::Display), m_label1(new QLabel(this)), m_lblData(new MeasuringLabel(this)),
       m_picture1(new DrawingBand(this)), m_timer1(new QTimer(this)), m_timer2(new QTimer(this)),
       m_comeback(new ComebackWatcher(this)), m_refreshTicks(refreshSchedule().regularTicks) {
     // An ordinary top-level window without a frame: a tool window would not get the keyboard.
@@ -93,7 +93,7 @@ Form2::Form2()
     setFont(windowFont);
     // Created at the size it will be shown at, so that showing it is no size change and the
     // layout's fetch at load is the only one.
-    const Form* settings = Forms::loaded(FormId::Form1);
+    const Form* settings = Forms::loaded(FormId::Settings);
     if (QScreen* screen = settings ? settings->screen() : QGuiApplication::primaryScreen())
         setGeometry(screen->geometry());
     else
@@ -125,12 +125,12 @@ Form2::Form2()
 
     m_timer1->setObjectName(QStringLiteral("Timer1"));
     m_timer1->setInterval(1000);
-    connect(m_timer1, &QTimer::timeout, this, &Form2::Timer1_Timer);
+    connect(m_timer1, &QTimer::timeout, this, &DisplayWindow::refreshTick);
     m_timer2->setObjectName(QStringLiteral("Timer2"));
     m_timer2->setInterval(59000);
-    connect(m_timer2, &QTimer::timeout, this, &Form2::Timer2_Timer);
+    connect(m_timer2, &QTimer::timeout, this, &DisplayWindow::keepAwakeTick);
     m_timer1->start();
-    connect(m_comeback, &ComebackWatcher::freshReadingWanted, this, &Form2::refreshNow);
+    connect(m_comeback, &ComebackWatcher::freshReadingWanted, this, &DisplayWindow::refreshNow);
     m_comeback->watchSystem();
 
     // Moves over the hint and the band leave the pointer alone; the window's own rule is the
@@ -138,24 +138,24 @@ Form2::Form2()
     finishHoverRules();
 }
 
-Form2::~Form2() = default;
+DisplayWindow::~DisplayWindow() = default;
 
-Transfer& Form2::Inet1() {
+Transfer& DisplayWindow::Inet1() {
     return sharedTransfer();
 }
 
-void Form2::setKeepAwakeFactoryForTesting(KeepAwakeFactory factory) {
+void DisplayWindow::setKeepAwakeFactoryForTesting(KeepAwakeFactory factory) {
     keepAwakeFactory() = std::move(factory);
 }
 
-void Form2::setHideIdle() {
+void DisplayWindow::setHideIdle() {
     mHideStarted = false;
     mHideStep = 0;
 }
 
-void Form2::Form_Load() {
+void DisplayWindow::onLoad() {
     Procedure g(this, QStringLiteral("Form2.Form_Load"));
-    g(100, [&] { Form_Resize(); });
+    g(100, [&] { layOut(); });
     if (g.gone())
         return;
     g(102, [&] { setWindowIcon(applicationIcon()); });
@@ -191,7 +191,7 @@ void Form2::Form_Load() {
     });
 }
 
-void Form2::Form_Resize() {
+void DisplayWindow::layOut() {
     // The layout has no numbered steps, so no report name either.
     const Procedure layout(this, QString());
     if (layout.gone())
@@ -209,13 +209,13 @@ void Form2::Form_Resize() {
     placeBand();
 }
 
-void Form2::placeBand() {
+void DisplayWindow::placeBand() {
     const int bandHeight = m_lblData->height();
     m_picture1->setGeometry(0, roundHalfEvenToInt(height() / 2.0 - bandHeight / 2.0), width(),
                             bandHeight);
 }
 
-void Form2::resizeEvent(QResizeEvent* event) {
+void DisplayWindow::resizeEvent(QResizeEvent* event) {
     Form::resizeEvent(event);
     // Qt delivers a resize held back while the window was hidden when it is first shown; only a
     // real change of size asks for a new layout (and its fetch).
@@ -223,14 +223,14 @@ void Form2::resizeEvent(QResizeEvent* event) {
         return;
     // The layout has no report of its own, and nothing may leave an event handler.
     try {
-        Form_Resize();
+        layOut();
     } catch (...) {
     }
 }
 
-void Form2::setVisible(bool visible) {
+void DisplayWindow::setVisible(bool visible) {
     if (visible && isHidden()) {
-        const Form* settings = Forms::loaded(FormId::Form1);
+        const Form* settings = Forms::loaded(FormId::Settings);
         QScreen* screen = settings ? settings->screen() : QGuiApplication::primaryScreen();
         if (screen) {
             setScreen(screen);
@@ -248,12 +248,12 @@ void Form2::setVisible(bool visible) {
     }
 }
 
-bool Form2::event(QEvent* event) {
+bool DisplayWindow::event(QEvent* event) {
     switch (event->type()) {
     case QEvent::KeyPress: {
         auto* key = static_cast<QKeyEvent*>(event);
         int keyCode = displayKeyCode(*key);
-        Form_KeyDown(keyCode, key->modifiers());
+        onKeyDown(keyCode, key->modifiers());
         if (keyCode == 0) {
             event->accept();
             return true;
@@ -261,7 +261,7 @@ bool Form2::event(QEvent* event) {
         break;
     }
     case QEvent::WindowActivate:
-        Form_Activate();
+        onActivate();
         break;
     default:
         break;
@@ -269,13 +269,13 @@ bool Form2::event(QEvent* event) {
     return Form::event(event);
 }
 
-void Form2::Form_Activate() {
+void DisplayWindow::onActivate() {
     Procedure g(this, QStringLiteral("Form2.Form_Activate"));
     g(100, [&] { m_lblData->hide(); });
     g(102, [&] { m_picture1->hide(); });
 }
 
-void Form2::Form_KeyDown(int& keyCode, Qt::KeyboardModifiers) {
+void DisplayWindow::onKeyDown(int& keyCode, Qt::KeyboardModifiers) {
     Procedure g(this, QStringLiteral("Form2.Form_KeyDown"));
     const int key = keyCode;
     g(100, [&] {
@@ -285,7 +285,7 @@ void Form2::Form_KeyDown(int& keyCode, Qt::KeyboardModifiers) {
     switch (key) {
     case Qt::Key_Escape:
         g(102, [&] { hide(); });
-        g(102, [] { Forms::show(FormId::Form1); });
+        g(102, [] { Forms::show(FormId::Settings); });
         break;
     case Qt::Key_H:
         g(104, [&] {
@@ -332,15 +332,15 @@ void Form2::Form_KeyDown(int& keyCode, Qt::KeyboardModifiers) {
     }
 }
 
-bool Form2::Form_QueryUnload(CloseReason) {
+bool DisplayWindow::closeRequested(CloseReason) {
     Procedure g(this, QStringLiteral("Form2.Form_QueryUnload"));
-    g(100, [] { Forms::show(FormId::Form1); });
+    g(100, [] { Forms::show(FormId::Settings); });
     g(102, [] { processPendingEvents(); });
     g(104, [] { processPendingEvents(); });
     return true;
 }
 
-void Form2::Form_Unload() {
+void DisplayWindow::onUnload() {
     m_timer1->stop();
     m_timer2->stop();
     m_idleInhibitor.reset();
@@ -350,15 +350,15 @@ void Form2::Form_Unload() {
         Inet1().abort();
 }
 
-QString Form2::getWeather() {
+QString DisplayWindow::getWeather() {
     return fetchWeather(false, nullptr);
 }
 
-void Form2::beginOpening() {
+void DisplayWindow::beginOpening() {
     ++m_openings;
 }
 
-void Form2::endOpening() {
+void DisplayWindow::endOpening() {
     if (--m_openings > 0)
         return;
     m_openings = 0;
@@ -369,7 +369,7 @@ void Form2::endOpening() {
     m_openingGotNoAnswer = false;
 }
 
-QString Form2::fetchWeather(bool scheduled, FetchOutcome* outcome) {
+QString DisplayWindow::fetchWeather(bool scheduled, FetchOutcome* outcome) {
     Procedure g(this, QStringLiteral("Form2.getWeather"));
     if (g.gone())
         return {};
@@ -413,7 +413,7 @@ QString Form2::fetchWeather(bool scheduled, FetchOutcome* outcome) {
     return text;
 }
 
-void Form2::planNextFetch(FetchOutcome outcome) {
+void DisplayWindow::planNextFetch(FetchOutcome outcome) {
     const RefreshSchedule schedule = refreshSchedule();
     if (outcome == FetchOutcome::Reading || outcome == FetchOutcome::Answer) {
         m_failedFetches = 0;
@@ -427,7 +427,7 @@ void Form2::planNextFetch(FetchOutcome outcome) {
     m_refreshTicks = int(std::min<qint64>(wait, schedule.regularTicks));
 }
 
-void Form2::applyFontSettings(Guard& g, int line, QWidget* target) {
+void DisplayWindow::applyFontSettings(Guard& g, int line, QWidget* target) {
     // One property at a time: a bad stored value costs that property only.
     const auto change = [&](const auto& edit) {
         g(line, [&] {
@@ -451,7 +451,7 @@ void Form2::applyFontSettings(Guard& g, int line, QWidget* target) {
     change([](QFont& f) { f.setUnderline(settings::boolean(Key::FontUnderLine, user)); });
 }
 
-void Form2::ReLoadStyle() {
+void DisplayWindow::reloadStyle() {
     Procedure g(this, QStringLiteral("Form2.ReLoadStyle"));
     if (g.gone())
         return;
@@ -504,7 +504,7 @@ void Form2::ReLoadStyle() {
     g(128, [&] { setHideIdle(); });
 }
 
-void Form2::Timer1_Timer() {
+void DisplayWindow::refreshTick() {
     if (m_inTimer1)
         return;
     Procedure g(this, QStringLiteral("Form2.Timer1_Timer"));
@@ -518,7 +518,7 @@ void Form2::Timer1_Timer() {
         m_inTimer1 = false;
 }
 
-void Form2::drawTick(Procedure& g) {
+void DisplayWindow::drawTick(Procedure& g) {
     g(100, [&] {
         if (mTickCount == std::numeric_limits<qint32>::max())
             throw AppError::overflow();
@@ -580,7 +580,7 @@ void Form2::drawTick(Procedure& g) {
 // Made when the window is created with keep-awake on, so its set-up (a connection of its own to
 // the X server) is not paid by a display that has been up for days; a tick makes it only if that
 // failed.
-void Form2::createKeepAwake() {
+void DisplayWindow::createKeepAwake() {
     if (m_keepAwake)
         return;
     const KeepAwakeFactory& factory = keepAwakeFactory();
@@ -592,13 +592,13 @@ void Form2::createKeepAwake() {
     }
 }
 
-void Form2::refreshNow() {
+void DisplayWindow::refreshNow() {
     // A tick under way fetches as soon as it can; otherwise this is the tick that fetches.
     mTickCount = m_refreshTicks - 1;
-    Timer1_Timer();
+    refreshTick();
 }
 
-void Form2::Timer2_Timer() {
+void DisplayWindow::keepAwakeTick() {
     if (m_inTimer2)
         return;
     Procedure g(this, QStringLiteral("Form2.Timer2_Timer"));

@@ -1,7 +1,7 @@
 #include "apperror.h"
+#include "displaywindow.h"
 #include "drawingband.h"
-#include "form2.h"
-#include "form3.h"
+#include "keywindow.h"
 #include "pushbutton.h"
 #include "sampleweatherservice.h"
 #include "settings.h"
@@ -51,7 +51,7 @@ QColor background(const QWidget* widget) {
 
 } // namespace
 
-class Form1Test : public QObject {
+class SettingsWindowTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -98,7 +98,7 @@ private:
     std::unique_ptr<sample::SampleWeatherService> m_service;
 };
 
-void Form1Test::init() {
+void SettingsWindowTest::init() {
     m_store = std::make_unique<TempSettings>();
     m_messages = std::make_unique<MessageRecorder>();
     m_folder = std::make_unique<QTemporaryDir>();
@@ -106,7 +106,7 @@ void Form1Test::init() {
     setProgramFolderForTesting(m_folder->path());
 }
 
-void Form1Test::cleanup() {
+void SettingsWindowTest::cleanup() {
     // After the program ended, new event loops return at once until the application loop has
     // run again; the next test needs them.
     if (Forms::ending()) {
@@ -124,7 +124,7 @@ void Form1Test::cleanup() {
 }
 
 // The display fetches on load; it is pointed at a service of the test's own.
-void Form1Test::useSampleService() {
+void SettingsWindowTest::useSampleService() {
     m_service = std::make_unique<sample::SampleWeatherService>();
     QVERIFY(m_service->listen(0));
     setServiceBaseUrlForTesting(m_service->baseUrl());
@@ -132,12 +132,12 @@ void Form1Test::useSampleService() {
     SaveSetting(QStringLiteral("APIKey"), QStringLiteral("demo-key"));
     // Keep-awake is no business of these tests.
     SaveSetting(QStringLiteral("Check4"), QStringLiteral("0"));
-    Forms::registerFactory(FormId::Form2, [] { return new Form2; });
+    Forms::registerFactory(FormId::Display, [] { return new DisplayWindow; });
 }
 
-void Form1Test::firstOpeningShowsAndStoresDefaults() {
-    Form1* form = loadForm1();
-    Forms::show(FormId::Form1);
+void SettingsWindowTest::firstOpeningShowsAndStoresDefaults() {
+    SettingsWindow* form = loadSettingsWindow();
+    Forms::show(FormId::Settings);
     QVERIFY(QTest::qWaitForWindowExposed(form));
 
     QVERIFY(m_messages->messages.isEmpty());
@@ -174,10 +174,10 @@ void Form1Test::firstOpeningShowsAndStoresDefaults() {
     QVERIFY(QTest::qWaitForWindowActive(form));
     QTRY_VERIFY_WITH_TIMEOUT(text1->hasFocus(), 2000);
     QTRY_COMPARE_WITH_TIMEOUT(text1->selectedText(), text1->text(), 2000);
-    QCOMPARE(Forms::loaded(FormId::Form2), nullptr);
+    QCOMPARE(Forms::loaded(FormId::Display), nullptr);
 }
 
-void Form1Test::layoutInPixels_data() {
+void SettingsWindowTest::layoutInPixels_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QRect>("geometry");
     QTest::newRow("PushButton6") << "PushButton6" << QRect(8, 8, 520, 27);
@@ -186,10 +186,10 @@ void Form1Test::layoutInPixels_data() {
     QTest::newRow("PushButton7") << "PushButton7" << QRect(8, 474, 520, 27);
 }
 
-void Form1Test::layoutInPixels() {
+void SettingsWindowTest::layoutInPixels() {
     QFETCH(QString, name);
     QFETCH(QRect, geometry);
-    Form1* form = loadForm1();
+    SettingsWindow* form = loadSettingsWindow();
     QCOMPARE(form->size(), QSize(536, 507));
     QCOMPARE(form->minimumSize(), form->maximumSize());
     QVERIFY(form->windowFlags() & Qt::WindowMinimizeButtonHint);
@@ -199,8 +199,8 @@ void Form1Test::layoutInPixels() {
     QCOMPARE(widget->geometry(), geometry);
 }
 
-void Form1Test::tabOrderFollowsTabIndexes() {
-    Form1* form = loadForm1();
+void SettingsWindowTest::tabOrderFollowsTabIndexes() {
+    SettingsWindow* form = loadSettingsWindow();
     const QStringList expected{
         u"Text1"_s,       u"PushButton4"_s, u"Check2"_s,     u"PushButton1"_s, u"Check4"_s,
         u"Check1"_s,      u"Option1"_s,     u"Option2"_s,    u"Check3"_s,      u"Check5"_s,
@@ -216,8 +216,8 @@ void Form1Test::tabOrderFollowsTabIndexes() {
     QCOMPARE(order, expected);
 }
 
-void Form1Test::laidOutLook() {
-    Form1* form = loadForm1();
+void SettingsWindowTest::laidOutLook() {
+    SettingsWindow* form = loadSettingsWindow();
     // Without a skin file the window and its frames, boxes and buttons keep their white.
     QCOMPARE(background(form), QColor(Qt::white));
     for (const char* name : {"Frame1", "Frame2", "Frame3", "Frame4", "Frame6", "Check1", "Check7",
@@ -238,7 +238,7 @@ void Form1Test::laidOutLook() {
     QCOMPARE(form->windowIcon().availableSizes(), applicationIcon().availableSizes());
 }
 
-void Form1Test::checkStatesFromStore_data() {
+void SettingsWindowTest::checkStatesFromStore_data() {
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("stored");
     QTest::addColumn<int>("state");
@@ -256,19 +256,19 @@ void Form1Test::checkStatesFromStore_data() {
                                      << "1.5" << int(Qt::PartiallyChecked) << "2";
 }
 
-void Form1Test::checkStatesFromStore() {
+void SettingsWindowTest::checkStatesFromStore() {
     QFETCH(QString, key);
     QFETCH(QString, stored);
     QFETCH(int, state);
     QFETCH(QString, afterLoad);
     SaveSetting(key, stored);
-    Form1* form = loadForm1();
+    SettingsWindow* form = loadSettingsWindow();
     QVERIFY(m_messages->messages.isEmpty());
     QCOMPARE(int(control<QCheckBox>(form, qPrintable(key))->checkState()), state);
     QCOMPARE(GetSetting(key, "absent"), afterLoad);
 }
 
-void Form1Test::unitsFromStore_data() {
+void SettingsWindowTest::unitsFromStore_data() {
     QTest::addColumn<QString>("option1");
     QTest::addColumn<QString>("option2");
     QTest::addColumn<bool>("fahrenheit");
@@ -289,7 +289,7 @@ void Form1Test::unitsFromStore_data() {
                                           << "0";
 }
 
-void Form1Test::unitsFromStore() {
+void SettingsWindowTest::unitsFromStore() {
     QFETCH(QString, option1);
     QFETCH(QString, option2);
     QFETCH(bool, fahrenheit);
@@ -298,7 +298,7 @@ void Form1Test::unitsFromStore() {
     QFETCH(QString, option2AfterLoad);
     SaveSetting(QStringLiteral("Option1"), option1);
     SaveSetting(QStringLiteral("Option2"), option2);
-    Form1* form = loadForm1();
+    SettingsWindow* form = loadSettingsWindow();
     QVERIFY(m_messages->messages.isEmpty());
     QCOMPARE(control<QRadioButton>(form, "Option1")->isChecked(), fahrenheit);
     QCOMPARE(control<QRadioButton>(form, "Option2")->isChecked(), celsius);
@@ -306,7 +306,7 @@ void Form1Test::unitsFromStore() {
     QCOMPARE(GetSetting(QStringLiteral("Option2"), "absent"), option2AfterLoad);
 }
 
-void Form1Test::badStoredValueFailsOnlyItsStep_data() {
+void SettingsWindowTest::badStoredValueFailsOnlyItsStep_data() {
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("stored");
     QTest::addColumn<int>("line");
@@ -329,13 +329,13 @@ void Form1Test::badStoredValueFailsOnlyItsStep_data() {
                                          << "Center" << 152 << "Type mismatch";
 }
 
-void Form1Test::badStoredValueFailsOnlyItsStep() {
+void SettingsWindowTest::badStoredValueFailsOnlyItsStep() {
     QFETCH(QString, key);
     QFETCH(QString, stored);
     QFETCH(int, line);
     QFETCH(QString, description);
     SaveSetting(key, stored);
-    Form1* form = loadForm1();
+    SettingsWindow* form = loadSettingsWindow();
 
     QCOMPARE(m_messages->messages.size(), 1);
     const Message& report = m_messages->messages.first();
@@ -360,8 +360,8 @@ void Form1Test::badStoredValueFailsOnlyItsStep() {
     QVERIFY(!form->mOpeningDisplay);
 }
 
-void Form1Test::changesAreStoredAtOnce() {
-    Form1* form = loadForm1();
+void SettingsWindowTest::changesAreStoredAtOnce() {
+    SettingsWindow* form = loadSettingsWindow();
     auto* text1 = control<QLineEdit>(form, "Text1");
     text1->clear();
     QCOMPARE(GetSetting(QStringLiteral("Text1"), "absent"), QString());
@@ -392,10 +392,10 @@ void Form1Test::changesAreStoredAtOnce() {
 
 // What the display and the key window read is what the boxes show, each box switching the line
 // its caption names; a box wired to the wrong line would show the user a line they turned off.
-void Form1Test::choicesAreTheBoxesAsTheyStand() {
-    Form1* form = test::loadForm1();
+void SettingsWindowTest::choicesAreTheBoxesAsTheyStand() {
+    SettingsWindow* form = test::loadSettingsWindow();
     SettingsChoices* choices = settingsChoices();
-    QCOMPARE(dynamic_cast<Form1*>(choices), form);
+    QCOMPARE(dynamic_cast<SettingsWindow*>(choices), form);
     using Detail = SettingsChoices::Detail;
     const QList<QPair<QString, Detail>> lines = {
         {QStringLiteral("Location"), Detail::Location},
@@ -437,9 +437,9 @@ void Form1Test::choicesAreTheBoxesAsTheyStand() {
     QCOMPARE(hideHint->checkState(), Qt::Checked);
 }
 
-void Form1Test::focusSelectsTheWholeLocation() {
-    Form1* form = loadForm1();
-    Forms::show(FormId::Form1);
+void SettingsWindowTest::focusSelectsTheWholeLocation() {
+    SettingsWindow* form = loadSettingsWindow();
+    Forms::show(FormId::Settings);
     QVERIFY(QTest::qWaitForWindowActive(form));
     auto* text1 = control<QLineEdit>(form, "Text1");
     control<QCheckBox>(form, "Check2")->setFocus(Qt::TabFocusReason);
@@ -453,8 +453,8 @@ void Form1Test::focusSelectsTheWholeLocation() {
     QCOMPARE(text1->selectionStart(), 0);
 }
 
-void Form1Test::locationHint() {
-    Form1* form = loadForm1();
+void SettingsWindowTest::locationHint() {
+    SettingsWindow* form = loadSettingsWindow();
     control<PushButton>(form, "PushButton4")->click();
     QCOMPARE(m_messages->messages.size(), 1);
     const Message& hint = m_messages->messages.first();
@@ -464,10 +464,10 @@ void Form1Test::locationHint() {
     QCOMPARE(hint.icon, MessageIcon::None);
 }
 
-void Form1Test::emptyLocationIsRefused() {
+void SettingsWindowTest::emptyLocationIsRefused() {
     SaveSetting(QStringLiteral("Text1"), QString());
-    Form1* form = loadForm1();
-    Forms::show(FormId::Form1);
+    SettingsWindow* form = loadSettingsWindow();
+    Forms::show(FormId::Settings);
     QCOMPARE(control<QLineEdit>(form, "Text1")->text(), QString());
 
     control<PushButton>(form, "PushButton1")->click();
@@ -475,13 +475,13 @@ void Form1Test::emptyLocationIsRefused() {
     QCOMPARE(m_messages->messages.first().text, QStringLiteral("Please enter a location below."));
     QCOMPARE(m_messages->messages.first().title, applicationTitle());
     QCOMPARE(m_messages->messages.first().icon, MessageIcon::None);
-    QCOMPARE(Forms::loaded(FormId::Form1), form);
+    QCOMPARE(Forms::loaded(FormId::Settings), form);
     QVERIFY(form->isVisible());
     QVERIFY(!form->mOpeningDisplay);
-    QCOMPARE(Forms::loaded(FormId::Form2), nullptr);
+    QCOMPARE(Forms::loaded(FormId::Display), nullptr);
 }
 
-void Form1Test::startCommandHandsOverToTheDisplay_data() {
+void SettingsWindowTest::startCommandHandsOverToTheDisplay_data() {
     QTest::addColumn<QString>("location");
     QTest::addColumn<bool>("celsius");
     QTest::addColumn<QString>("tempType");
@@ -490,37 +490,37 @@ void Form1Test::startCommandHandsOverToTheDisplay_data() {
     QTest::newRow("only spaces") << "   " << false << "Fahrenheit";
 }
 
-void Form1Test::startCommandHandsOverToTheDisplay() {
+void SettingsWindowTest::startCommandHandsOverToTheDisplay() {
     QFETCH(QString, location);
     QFETCH(bool, celsius);
     QFETCH(QString, tempType);
     useSampleService();
-    Form1* form = loadForm1();
-    Forms::show(FormId::Form1);
+    SettingsWindow* form = loadSettingsWindow();
+    Forms::show(FormId::Settings);
     control<QLineEdit>(form, "Text1")->setText(location);
     control<QRadioButton>(form, celsius ? "Option2" : "Option1")->click();
-    const QPointer<Form1> settings(form);
+    const QPointer<SettingsWindow> settings(form);
 
     control<PushButton>(form, "PushButton1")->click();
 
-    auto* display = qobject_cast<Form2*>(Forms::loaded(FormId::Form2));
+    auto* display = qobject_cast<DisplayWindow*>(Forms::loaded(FormId::Display));
     QVERIFY(display);
     QCOMPARE(display->mLocation, location);
     QCOMPARE(display->mTempType, tempType);
     QVERIFY(display->isVisible());
     QVERIFY(m_service->requestCount() >= 1);
     // The settings window is unloaded, and that close did not end the program.
-    QCOMPARE(Forms::loaded(FormId::Form1), nullptr);
+    QCOMPARE(Forms::loaded(FormId::Settings), nullptr);
     QVERIFY(!Forms::ending());
     QTRY_VERIFY_WITH_TIMEOUT(settings.isNull(), 2000);
     // The start command stores nothing of its own.
     QCOMPARE(GetSetting(QStringLiteral("Text1"), "absent"), location);
 }
 
-void Form1Test::listPositionOutOfRangeReachesTheDisplay() {
+void SettingsWindowTest::listPositionOutOfRangeReachesTheDisplay() {
     useSampleService();
     SaveSetting(QStringLiteral("Combo1"), QStringLiteral("5"));
-    Form1* form = loadForm1();
+    SettingsWindow* form = loadSettingsWindow();
     QCOMPARE(m_messages->messages.size(), 1);
     QCOMPARE(control<QComboBox>(form, "Combo1")->currentIndex(), -1);
     control<PushButton>(form, "PushButton1")->click();
@@ -528,9 +528,9 @@ void Form1Test::listPositionOutOfRangeReachesTheDisplay() {
 
     // The display reads the stored 5 itself, which is not "centre", so every line starts at
     // the left edge.
-    auto* display = qobject_cast<Form2*>(Forms::loaded(FormId::Form2));
+    auto* display = qobject_cast<DisplayWindow*>(Forms::loaded(FormId::Display));
     QVERIFY(display);
-    display->Timer1_Timer();
+    display->refreshTick();
     const auto* band = display->findChild<DrawingBand*>(QStringLiteral("Picture1"));
     QVERIFY(band);
     const QList<BandLine> lines = band->drawing().lines;
@@ -539,60 +539,60 @@ void Form1Test::listPositionOutOfRangeReachesTheDisplay() {
         QCOMPARE(line.x, 0);
 }
 
-void Form1Test::apiKeyWindowHidesAndKeepsTheWindow() {
-    Forms::registerFactory(FormId::Form3, [] { return new StandInWindow(FormId::Form3); });
-    Form1* form = loadForm1();
-    Forms::show(FormId::Form1);
+void SettingsWindowTest::apiKeyWindowHidesAndKeepsTheWindow() {
+    Forms::registerFactory(FormId::ApiKey, [] { return new StandInWindow(FormId::ApiKey); });
+    SettingsWindow* form = loadSettingsWindow();
+    Forms::show(FormId::Settings);
     control<QLineEdit>(form, "Text1")->setText(QStringLiteral("Derry"));
     control<QCheckBox>(form, "Check3")->setChecked(false);
 
     control<PushButton>(form, "PushButton6")->click();
-    QVERIFY(Forms::loaded(FormId::Form3)->isVisible());
+    QVERIFY(Forms::loaded(FormId::ApiKey)->isVisible());
     QVERIFY(!form->isVisible());
-    QCOMPARE(Forms::loaded(FormId::Form1), form);
+    QCOMPARE(Forms::loaded(FormId::Settings), form);
 
     // Back again: the same window, as it was, without its load steps running again.
     SaveSetting(QStringLiteral("Text1"), QStringLiteral("changed elsewhere"));
-    Forms::show(FormId::Form1);
-    QCOMPARE(Forms::loaded(FormId::Form1), form);
+    Forms::show(FormId::Settings);
+    QCOMPARE(Forms::loaded(FormId::Settings), form);
     QVERIFY(form->isVisible());
     QCOMPARE(control<QLineEdit>(form, "Text1")->text(), QStringLiteral("Derry"));
     QVERIFY(!control<QCheckBox>(form, "Check3")->isChecked());
 }
 
-void Form1Test::closeEndsTheProgram() {
-    Forms::registerFactory(FormId::Form3, [] { return new StandInWindow(FormId::Form3); });
-    Form1* form = loadForm1();
-    Forms::show(FormId::Form1);
-    auto* hidden = static_cast<StandInWindow*>(Forms::get(FormId::Form3));
+void SettingsWindowTest::closeEndsTheProgram() {
+    Forms::registerFactory(FormId::ApiKey, [] { return new StandInWindow(FormId::ApiKey); });
+    SettingsWindow* form = loadSettingsWindow();
+    Forms::show(FormId::Settings);
+    auto* hidden = static_cast<StandInWindow*>(Forms::get(FormId::ApiKey));
 
     form->close();
     QVERIFY(Forms::ending());
-    QCOMPARE(Forms::loaded(FormId::Form1), nullptr);
-    QCOMPARE(Forms::loaded(FormId::Form3), nullptr);
+    QCOMPARE(Forms::loaded(FormId::Settings), nullptr);
+    QCOMPARE(Forms::loaded(FormId::ApiKey), nullptr);
     // Every window goes at once, without its own close handling.
     QCOMPARE(hidden->queryUnloads, 0);
     QCOMPARE(hidden->unloads, 0);
     QVERIFY(m_messages->messages.isEmpty());
 }
 
-void Form1Test::closeDuringHandOverGoesAhead() {
-    Form1* form = loadForm1();
-    Forms::show(FormId::Form1);
+void SettingsWindowTest::closeDuringHandOverGoesAhead() {
+    SettingsWindow* form = loadSettingsWindow();
+    Forms::show(FormId::Settings);
     form->mOpeningDisplay = true;
-    QVERIFY(Forms::unload(FormId::Form1));
+    QVERIFY(Forms::unload(FormId::Settings));
     QVERIFY(!Forms::ending());
-    QCOMPARE(Forms::loaded(FormId::Form1), nullptr);
+    QCOMPARE(Forms::loaded(FormId::Settings), nullptr);
 }
 
 // What a person does: click the start command, and close the settings window while the display
 // is still waiting for the service.
-void Form1Test::closeDuringStartCommand() {
+void SettingsWindowTest::closeDuringStartCommand() {
     useSampleService();
     m_service->setFault(sample::SampleWeatherService::Fault::Delay, 200ms);
-    Form1* form = loadForm1();
-    Forms::show(FormId::Form1);
-    const QPointer<Form1> first(form);
+    SettingsWindow* form = loadSettingsWindow();
+    Forms::show(FormId::Settings);
+    const QPointer<SettingsWindow> first(form);
     int closes = 0;
     connect(m_service.get(), &sample::SampleWeatherService::requestReceived, form, [&] {
         if (closes++ == 0)
@@ -603,7 +603,7 @@ void Form1Test::closeDuringStartCommand() {
     QVERIFY(!Forms::ending());
     QCOMPARE(m_service->requestCount(), 3);
     QTRY_VERIFY_WITH_TIMEOUT(first.isNull(), 2000);
-    auto* display = qobject_cast<Form2*>(Forms::loaded(FormId::Form2));
+    auto* display = qobject_cast<DisplayWindow*>(Forms::loaded(FormId::Display));
     QVERIFY(display);
     QVERIFY(display->isVisible());
     QVERIFY(display->weatherText().startsWith(QLatin1String("San Diego\r\n")));
@@ -611,7 +611,7 @@ void Form1Test::closeDuringStartCommand() {
 
     // Escape brings a settings window loaded afresh; closing that one ends the program.
     QTest::keyClick(display, Qt::Key_Escape);
-    auto* fresh = qobject_cast<Form1*>(Forms::loaded(FormId::Form1));
+    auto* fresh = qobject_cast<SettingsWindow*>(Forms::loaded(FormId::Settings));
     QVERIFY(fresh);
     QVERIFY(fresh->isVisible());
     QVERIFY(!fresh->mOpeningDisplay);
@@ -619,12 +619,12 @@ void Form1Test::closeDuringStartCommand() {
     QVERIFY(Forms::ending());
 }
 
-void Form1Test::openingWaitsForADeadServiceOnce() {
+void SettingsWindowTest::openingWaitsForADeadServiceOnce() {
     useSampleService();
     sharedTransfer().setTimeLimit(300ms);
     m_service->setFault(sample::SampleWeatherService::Fault::Stall);
-    Form1* form = loadForm1();
-    Forms::show(FormId::Form1);
+    SettingsWindow* form = loadSettingsWindow();
+    Forms::show(FormId::Settings);
 
     control<PushButton>(form, "PushButton1")->click();
     // The display's load asked once; the restyle took that failure as it was.
@@ -632,7 +632,7 @@ void Form1Test::openingWaitsForADeadServiceOnce() {
     QCOMPARE(m_messages->messages.size(), 1);
     QVERIFY(m_messages->messages.first().text.contains(
         reportLine(QStringLiteral("Form2.getWeather"), 102)));
-    auto* display = qobject_cast<Form2*>(Forms::loaded(FormId::Form2));
+    auto* display = qobject_cast<DisplayWindow*>(Forms::loaded(FormId::Display));
     QVERIFY(display);
     QVERIFY(display->isVisible());
     QVERIFY(display->weatherText().contains(QLatin1String("Current Temperature: -- ")));
@@ -642,40 +642,42 @@ void Form1Test::openingWaitsForADeadServiceOnce() {
     display->findChild<QTimer*>(QStringLiteral("Timer1"))->stop();
     m_service->setFault(sample::SampleWeatherService::Fault::None);
     display->setTickCountForTesting(28);
-    display->Timer1_Timer();
+    display->refreshTick();
     QCOMPARE(m_service->requestCount(), 1);
-    display->Timer1_Timer();
+    display->refreshTick();
     QCOMPARE(m_service->requestCount(), 2);
     QVERIFY(display->weatherText().startsWith(QLatin1String("San Diego\r\n")));
 
     // The next opening asks afresh, and with a service that answers, as often as ever.
     QTest::keyClick(display, Qt::Key_Escape);
     m_service->clearRequests();
-    control<PushButton>(qobject_cast<Form1*>(Forms::loaded(FormId::Form1)), "PushButton1")->click();
+    control<PushButton>(qobject_cast<SettingsWindow*>(Forms::loaded(FormId::Settings)),
+                        "PushButton1")
+        ->click();
     QCOMPARE(m_service->requestCount(), 2);
     QVERIFY(display->weatherText().startsWith(QLatin1String("San Diego\r\n")));
 }
 
 // The key test has the transfer and its request stalls; the display's refresh waits behind it.
 // Closing the settings window then ends everything at once, not when the transfer gives up.
-void Form1Test::endWhileDisplayWaitsBehindKeyTest() {
+void SettingsWindowTest::endWhileDisplayWaitsBehindKeyTest() {
     useSampleService();
-    Forms::registerFactory(FormId::Form3, [] { return new Form3; });
-    Form1* form = loadForm1();
-    Forms::show(FormId::Form1);
+    Forms::registerFactory(FormId::ApiKey, [] { return new KeyWindow; });
+    SettingsWindow* form = loadSettingsWindow();
+    Forms::show(FormId::Settings);
     control<PushButton>(form, "PushButton1")->click();
-    auto* display = qobject_cast<Form2*>(Forms::loaded(FormId::Form2));
+    auto* display = qobject_cast<DisplayWindow*>(Forms::loaded(FormId::Display));
     QVERIFY(display);
     // Only the test ticks: a real tick arriving during the key test's wait would be the one
     // waiting, and the test's own tick would return at once.
     display->findChild<QTimer*>(QStringLiteral("Timer1"))->stop();
     QTest::keyClick(display, Qt::Key_Escape);
-    form = qobject_cast<Form1*>(Forms::loaded(FormId::Form1));
+    form = qobject_cast<SettingsWindow*>(Forms::loaded(FormId::Settings));
     QVERIFY(form && form->isVisible());
 
     sharedTransfer().setTimeLimit(30s);
     m_service->setFault(sample::SampleWeatherService::Fault::Stall);
-    auto* keys = Forms::get<Form3>(FormId::Form3);
+    auto* keys = Forms::get<KeyWindow>(FormId::ApiKey);
     bool keyTestOver = false;
     bool tickOver = false;
     bool tickWaited = false;
@@ -705,7 +707,7 @@ void Form1Test::endWhileDisplayWaitsBehindKeyTest() {
         QTimer::singleShot(0, display, [&] {
             tickStarted = true;
             display->setTickCountForTesting(599);
-            display->Timer1_Timer();
+            display->refreshTick();
             tickOver = true;
         });
         QTimer::singleShot(1ms, form, closeOnceTheTickWaits);
@@ -723,8 +725,8 @@ void Form1Test::endWhileDisplayWaitsBehindKeyTest() {
     QVERIFY(m_messages->messages.isEmpty());
 }
 
-void Form1Test::hoverRules() {
-    Form1* form = loadForm1();
+void SettingsWindowTest::hoverRules() {
+    SettingsWindow* form = loadSettingsWindow();
     QCOMPARE(form->mousePointer(), MousePointer::Default);
 
     moveOver(control<PushButton>(form, "PushButton4"));
@@ -748,13 +750,13 @@ void Form1Test::hoverRules() {
     QCOMPARE(form->mousePointer(), MousePointer::Hourglass);
 }
 
-void Form1Test::skin_data() {
+void SettingsWindowTest::skin_data() {
     QTest::addColumn<bool>("asFile");
     QTest::newRow("skin file") << true;
     QTest::newRow("folder of that name") << false;
 }
 
-void Form1Test::skin() {
+void SettingsWindowTest::skin() {
     QFETCH(bool, asFile);
     const QByteArray sheet = "QToolTip { color: black; }";
     QVERIFY(QDir(m_folder->path()).mkpath(QStringLiteral("x")));
@@ -768,7 +770,7 @@ void Form1Test::skin() {
     const QColor face = QApplication::palette().color(QPalette::Button);
     QVERIFY(face != QColor(Qt::white));
 
-    Form1* form = loadForm1();
+    SettingsWindow* form = loadSettingsWindow();
     QVERIFY(m_messages->messages.isEmpty());
     const QColor expected = asFile ? face : QColor(Qt::white);
     QCOMPARE(background(form), expected);
@@ -778,9 +780,9 @@ void Form1Test::skin() {
     QCOMPARE(qApp->styleSheet(), asFile ? QString::fromLatin1(sheet) : QString());
 }
 
-void Form1Test::handPointerThatIsAFolder() {
+void SettingsWindowTest::handPointerThatIsAFolder() {
     QVERIFY(QDir(m_folder->path()).mkpath(QStringLiteral("HAND-M.CUR")));
-    Form1* form = loadForm1();
+    SettingsWindow* form = loadSettingsWindow();
     QCOMPARE(m_messages->messages.size(), 1);
     QVERIFY(m_messages->messages.first().text.contains(
         reportLine(QStringLiteral("Form1.Form_Load"), 104)));
@@ -788,12 +790,12 @@ void Form1Test::handPointerThatIsAFolder() {
     QCOMPARE(form->windowTitle(), QStringLiteral("Nimbrel"));
 }
 
-void Form1Test::handPointerFile() {
+void SettingsWindowTest::handPointerFile() {
     const QString source = QStringLiteral(NIMBREL_SOURCE_DIR "/resources/HAND-M.CUR");
     if (!QFile::exists(source))
         QSKIP("resources/HAND-M.CUR is not in the tree");
     QVERIFY(QFile::copy(source, m_folder->filePath(QStringLiteral("HAND-M.CUR"))));
-    Form1* form = loadForm1();
+    SettingsWindow* form = loadSettingsWindow();
     QVERIFY(m_messages->messages.isEmpty());
     QVERIFY(form->hasMouseIcon());
     moveOver(control<PushButton>(form, "PushButton3"));
@@ -802,5 +804,5 @@ void Form1Test::handPointerFile() {
     QCOMPARE(form->cursor().shape(), Qt::ArrowCursor);
 }
 
-NIMBREL_TEST_MAIN(Form1Test)
-#include "tst_form1.moc"
+NIMBREL_TEST_MAIN(SettingsWindowTest)
+#include "tst_settingswindow.moc"
