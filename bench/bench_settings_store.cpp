@@ -172,7 +172,7 @@ Phases walk(bool openDisplay) {
 
     if (openDisplay) {
         timer.restart();
-        Forms::get<nimbrel::SettingsWindow>(FormId::Settings)->PushButton1_Click();
+        Forms::get<nimbrel::SettingsWindow>(FormId::Settings)->showWeather();
         QCoreApplication::processEvents();
         phases.display = milliseconds(timer);
         phases.displayPeakKib = statusKib("VmHWM");

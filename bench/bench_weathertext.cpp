@@ -88,7 +88,7 @@ int main(int argc, char** argv) {
     }
     nimbrel::Transfer transfer;
     try {
-        g_reply = transfer.OpenURL(nimbrel::weatherRequestUrl(
+        g_reply = transfer.fetchBody(nimbrel::weatherRequestUrl(
             service.baseUrl(), QStringLiteral("San Diego"), QStringLiteral("demo-key")));
     } catch (const nimbrel::AppError& error) {
         std::fprintf(stderr, "fetch failed: %s\n", error.what());

@@ -79,7 +79,7 @@ void settle() {
 }
 
 bool cycle() {
-    Forms::get<nimbrel::SettingsWindow>(FormId::Settings)->PushButton1_Click();
+    Forms::get<nimbrel::SettingsWindow>(FormId::Settings)->showWeather();
     settle();
     nimbrel::Form* display = Forms::loaded(FormId::Display);
     if (!display || !display->isVisible() || Forms::loaded(FormId::Settings))

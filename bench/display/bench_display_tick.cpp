@@ -131,8 +131,8 @@ int main(int argc, char* argv[]) {
     // As the start command leaves it, then made 4K: the offscreen screen itself is smaller.
     g_display = Forms::get<nimbrel::DisplayWindow>(FormId::Display);
     g_display->findChild<QTimer*>(QStringLiteral("Timer1"))->stop();
-    g_display->mLocation = QStringLiteral("San Diego CA");
-    g_display->mTempType = QStringLiteral("Fahrenheit");
+    g_display->m_location = QStringLiteral("San Diego CA");
+    g_display->m_unit = QStringLiteral("Fahrenheit");
     g_display->reloadStyle();
     Forms::show(FormId::Display);
     g_display->setWindowState(Qt::WindowNoState);

@@ -50,7 +50,7 @@ int main(int argc, char* argv[]) {
     QString outcome;
     try {
         outcome =
-            QStringLiteral("answered with %1 characters").arg(transfer.OpenURL(args[1]).size());
+            QStringLiteral("answered with %1 characters").arg(transfer.fetchBody(args[1]).size());
     } catch (const nimbrel::AppError& error) {
         outcome = QStringLiteral("refused: ") + error.description();
     }

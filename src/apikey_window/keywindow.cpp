@@ -81,77 +81,79 @@ KeyWindow::KeyWindow() : Form(FormId::ApiKey) {
     setUpDialogWindow(8040, 4665, false);
     setWindowTitle(QStringLiteral("Enter Your API Key Here"));
 
-    Frame1 = addControl<QGroupBox>(this, "Frame1", twips(120, 90, 7800, 1545),
-                                   QStringLiteral("How To Obtain OpenWeatherMap API Key"));
-    Label2 = addControl<QLabel>(Frame1, "Label2", twips(240, 315, 7500, 450),
-                                QStringLiteral("Please go to ") + kSignInPage +
-                                    QStringLiteral("  to get your own key and enter it below."));
-    Label2->setWordWrap(true);
-    PushButton1 = addControl<PushButton>(Frame1, "PushButton1", twips(240, 900, 7320, 405),
-                                         QStringLiteral("Open ") + kSignInPage);
+    m_howToFrame = addControl<QGroupBox>(this, "Frame1", twips(120, 90, 7800, 1545),
+                                         QStringLiteral("How To Obtain OpenWeatherMap API Key"));
+    m_howToLabel =
+        addControl<QLabel>(m_howToFrame, "Label2", twips(240, 315, 7500, 450),
+                           QStringLiteral("Please go to ") + kSignInPage +
+                               QStringLiteral("  to get your own key and enter it below."));
+    m_howToLabel->setWordWrap(true);
+    m_signInButton = addControl<PushButton>(m_howToFrame, "PushButton1", twips(240, 900, 7320, 405),
+                                            QStringLiteral("Open ") + kSignInPage);
 
-    Frame3 = addControl<QGroupBox>(this, "Frame3", twips(120, 1710, 7800, 915),
-                                   QStringLiteral("More Information"));
-    PushButton2 = addControl<PushButton>(Frame3, "PushButton2", twips(240, 300, 7320, 405),
-                                         QStringLiteral("What is an API key?"));
+    m_moreInfoFrame = addControl<QGroupBox>(this, "Frame3", twips(120, 1710, 7800, 915),
+                                            QStringLiteral("More Information"));
+    m_articleButton =
+        addControl<PushButton>(m_moreInfoFrame, "PushButton2", twips(240, 300, 7320, 405),
+                               QStringLiteral("What is an API key?"));
 
-    Frame2 = addControl<QGroupBox>(this, "Frame2", twips(120, 2700, 7800, 825),
-                                   QStringLiteral("Enter Your OpenWeatherMap API Key"));
+    m_keyFrame = addControl<QGroupBox>(this, "Frame2", twips(120, 2700, 7800, 825),
+                                       QStringLiteral("Enter Your OpenWeatherMap API Key"));
     // The layout text is replaced at load, so the first opening stores the key even when the
     // store holds none yet (as the empty text).
-    Text1 =
-        addControl<QLineEdit>(Frame2, "Text1", twips(240, 300, 7335, 345), QStringLiteral("Text1"));
+    m_keyEdit = addControl<QLineEdit>(m_keyFrame, "Text1", twips(240, 300, 7335, 345),
+                                      QStringLiteral("Text1"));
     // A line edit cuts its text at 32,767 characters by default, and the cut text would be
     // stored straight back: a key is shown as stored, however long.
-    Text1->setMaxLength(std::numeric_limits<int>::max());
+    m_keyEdit->setMaxLength(std::numeric_limits<int>::max());
 
-    PushButton3 = addControl<PushButton>(this, "PushButton3", twips(120, 3600, 7800, 405),
-                                         QStringLiteral("Test API Key"));
-    PushButton6 = addControl<PushButton>(this, "PushButton6", twips(120, 4095, 7800, 405),
-                                         QStringLiteral("OK"));
+    m_testKeyButton = addControl<PushButton>(this, "PushButton3", twips(120, 3600, 7800, 405),
+                                             QStringLiteral("Test API Key"));
+    m_okButton = addControl<PushButton>(this, "PushButton6", twips(120, 4095, 7800, 405),
+                                        QStringLiteral("OK"));
 
-    setTabOrder(Text1, PushButton6);
-    setTabOrder(PushButton6, PushButton2);
-    setTabOrder(PushButton2, PushButton1);
-    setTabOrder(PushButton1, PushButton3);
-    Text1->setFocus();
+    setTabOrder(m_keyEdit, m_okButton);
+    setTabOrder(m_okButton, m_articleButton);
+    setTabOrder(m_articleButton, m_signInButton);
+    setTabOrder(m_signInButton, m_testKeyButton);
+    m_keyEdit->setFocus();
 
-    connect(Text1, &QLineEdit::textChanged, this, [this] {
+    connect(m_keyEdit, &QLineEdit::textChanged, this, [this] {
         // The box stores on every keystroke; a failed write must not escape into the editor.
         Guard g(QStringLiteral("Form3.Text1_Change"));
-        g(100, [this] { Text1_Change(); });
+        g(100, [this] { keyChanged(); });
     });
-    Text1->installEventFilter(this);
-    connect(PushButton1, &PushButton::clicked, this, &KeyWindow::PushButton1_Click);
-    connect(PushButton2, &PushButton::clicked, this, &KeyWindow::PushButton2_Click);
-    connect(PushButton3, &PushButton::clicked, this, &KeyWindow::PushButton3_Click);
-    connect(PushButton6, &PushButton::clicked, this, &KeyWindow::PushButton6_Click);
+    m_keyEdit->installEventFilter(this);
+    connect(m_signInButton, &PushButton::clicked, this, &KeyWindow::openSignInPage);
+    connect(m_articleButton, &PushButton::clicked, this, &KeyWindow::openApiKeyArticle);
+    connect(m_testKeyButton, &PushButton::clicked, this, &KeyWindow::testKey);
+    connect(m_okButton, &PushButton::clicked, this, &KeyWindow::returnToSettings);
 
-    for (QWidget* button : {PushButton1, PushButton2, PushButton3, PushButton6})
+    for (QWidget* button : {m_signInButton, m_articleButton, m_testKeyButton, m_okButton})
         addHoverRule(button, MousePointer::Custom);
-    for (QWidget* frame : {Frame1, Frame2, Frame3})
+    for (QWidget* frame : {m_howToFrame, m_keyFrame, m_moreInfoFrame})
         addHoverRule(frame, MousePointer::Default);
     finishHoverRules();
 }
 
 void KeyWindow::onLoad() {
     Guard g(QStringLiteral("Form3.Form_Load"));
-    g(100, [this] { ApplyFormColors(this); });
+    g(100, [this] { applyWindowColours(this); });
     g(102, [this] { setWindowIcon(applicationIcon()); });
     g(104, [this] { setWindowTitle(QStringLiteral("Key Options")); });
     if (g(106, [] { return handPointerPresent(); }).value_or(false))
         g(108, [this] { loadHandPointer(this); });
     g(112, [this] {
         const QString key = storedKey();
-        const bool changes = key != Text1->text();
+        const bool changes = key != m_keyEdit->text();
         {
             // The change handler runs here rather than from the signal, so a failed write is
             // reported as this step.
-            const QSignalBlocker quiet(Text1);
-            Text1->setText(key);
+            const QSignalBlocker quiet(m_keyEdit);
+            m_keyEdit->setText(key);
         }
         if (changes)
-            Text1_Change();
+            keyChanged();
     });
 }
 
@@ -159,26 +161,26 @@ void KeyWindow::onUnload() {
     Forms::show(FormId::Settings);
 }
 
-void KeyWindow::Text1_Change() {
-    settings::save(settings::Key::APIKey, settings::User::KeyWindow, Text1->text());
+void KeyWindow::keyChanged() {
+    settings::save(settings::Key::APIKey, settings::User::KeyWindow, m_keyEdit->text());
 }
 
-void KeyWindow::Text1_GotFocus(Qt::FocusReason reason) {
+void KeyWindow::keyBoxFocused(Qt::FocusReason reason) {
     // Typing replaces the old key.
-    Text1->selectAll();
+    m_keyEdit->selectAll();
     // A click puts the caret where it lands once the focus has arrived; select after it.
     if (reason == Qt::MouseFocusReason)
-        QTimer::singleShot(0, Text1, [box = Text1] { box->selectAll(); });
+        QTimer::singleShot(0, m_keyEdit, [box = m_keyEdit] { box->selectAll(); });
 }
 
-void KeyWindow::PushButton1_Click() {
+void KeyWindow::openSignInPage() {
     Guard g(QStringLiteral("Form3.PushButton1_Click"));
     QString page;
     g(100, [&page] { page = kSignInPage; });
     g(102, [&page] { openInBrowser(page, Forms::loaded(FormId::Settings)); });
 }
 
-void KeyWindow::PushButton2_Click() {
+void KeyWindow::openApiKeyArticle() {
     Guard g(QStringLiteral("Form3.PushButton2_Click"));
     QString page;
     g(100, [&page] { page = kApiKeyArticle; });
@@ -187,7 +189,7 @@ void KeyWindow::PushButton2_Click() {
 
 // The waits below let any event run, closing this window included, and the window may be gone
 // when they return; from the first wait on nothing here touches the window.
-void KeyWindow::PushButton3_Click() {
+void KeyWindow::testKey() {
     // When the program ends during a wait there is nobody left to tell.
     Procedure g(this, QStringLiteral("Form3.PushButton3_Click"), Procedure::StopsWhen::ProgramEnds);
     Transfer::Answer reply;
@@ -196,7 +198,7 @@ void KeyWindow::PushButton3_Click() {
     // The display (or an earlier click) may be fetching through the same transfer. Its reply
     // says nothing about the key as it stands now, so wait for it and then ask on our own.
     g(100, [&g] {
-        while (sharedTransfer().StillExecuting() && !g.gone())
+        while (sharedTransfer().isExecuting() && !g.gone())
             letEventsRun();
     });
     if (g.gone())
@@ -207,7 +209,7 @@ void KeyWindow::PushButton3_Click() {
         reply = sharedTransfer().fetch(url);
         answered = true;
     });
-    while (g(104, [] { return sharedTransfer().StillExecuting(); }).value_or(false) && !g.gone())
+    while (g(104, [] { return sharedTransfer().isExecuting(); }).value_or(false) && !g.gone())
         g(106, [] { letEventsRun(); });
     if (g.gone())
         return;
@@ -228,7 +230,7 @@ void KeyWindow::PushButton3_Click() {
         g(116, [&reply] { showPlainMessage(kKeyNotJudged + whatTheServiceSaid(reply)); });
 }
 
-void KeyWindow::PushButton6_Click() {
+void KeyWindow::returnToSettings() {
     Guard g(QStringLiteral("Form3.PushButton6_Click"));
     g(100, [] { Forms::show(FormId::Settings); });
     // Hidden, not unloaded: the next opening shows the window as it was.
@@ -236,8 +238,8 @@ void KeyWindow::PushButton6_Click() {
 }
 
 bool KeyWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == Text1 && event->type() == QEvent::FocusIn)
-        Text1_GotFocus(static_cast<QFocusEvent*>(event)->reason());
+    if (watched == m_keyEdit && event->type() == QEvent::FocusIn)
+        keyBoxFocused(static_cast<QFocusEvent*>(event)->reason());
     return Form::eventFilter(watched, event);
 }
 

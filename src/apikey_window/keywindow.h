@@ -34,26 +34,26 @@ public:
     void onLoad() override;
     void onUnload() override;
 
-    void Text1_Change();
-    void Text1_GotFocus(Qt::FocusReason reason);
-    void PushButton1_Click();
-    void PushButton2_Click();
-    void PushButton3_Click();
-    void PushButton6_Click();
+    void keyChanged();
+    void keyBoxFocused(Qt::FocusReason reason);
+    void openSignInPage();
+    void openApiKeyArticle();
+    void testKey();
+    void returnToSettings();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    QGroupBox* Frame1;
-    QLabel* Label2;
-    PushButton* PushButton1;
-    QGroupBox* Frame3;
-    PushButton* PushButton2;
-    QGroupBox* Frame2;
-    QLineEdit* Text1;
-    PushButton* PushButton3;
-    PushButton* PushButton6;
+    QGroupBox* m_howToFrame;
+    QLabel* m_howToLabel;
+    PushButton* m_signInButton;
+    QGroupBox* m_moreInfoFrame;
+    PushButton* m_articleButton;
+    QGroupBox* m_keyFrame;
+    QLineEdit* m_keyEdit;
+    PushButton* m_testKeyButton;
+    PushButton* m_okButton;
 };
 
 } // namespace nimbrel

@@ -23,9 +23,9 @@ QStringList argumentsOf(int argc, char* argv[]) {
 // refuses (no location), the settings window is what the user needs to see.
 void openDisplayAtStart() {
     auto* settings = Forms::get<SettingsWindow>(FormId::Settings);
-    settings->PushButton1_Click();
+    settings->showWeather();
     if (Form* stillThere = Forms::loaded(FormId::Settings);
-        stillThere && !static_cast<SettingsWindow*>(stillThere)->mOpeningDisplay &&
+        stillThere && !static_cast<SettingsWindow*>(stillThere)->m_openingDisplay &&
         !Forms::ending())
         Forms::show(FormId::Settings);
 }

@@ -33,37 +33,39 @@ ColourWindow::ColourWindow() : Form(FormId::Colours) {
 
     // Lies below the visible area: it takes the focus when the window opens, so no visible
     // control shows a focus mark.
-    Text1 =
+    m_focusSink =
         addControl<QLineEdit>(this, "Text1", twips(3480, 2500, 1215, 510), QStringLiteral("Text1"));
 
-    Frame2 = addControl<QGroupBox>(this, "Frame2", twips(4080, 120, 3840, 975),
-                                   QStringLiteral("Background Color Option"));
-    Label2 = addControl<QLabel>(Frame2, "Label2", twips(240, 300, 3300, 495));
+    m_backgroundFrame = addControl<QGroupBox>(this, "Frame2", twips(4080, 120, 3840, 975),
+                                              QStringLiteral("Background Color Option"));
+    m_backgroundSwatch =
+        addControl<QLabel>(m_backgroundFrame, "Label2", twips(240, 300, 3300, 495));
 
-    Frame1 = addControl<QGroupBox>(this, "Frame1", twips(120, 120, 3840, 975),
-                                   QStringLiteral("Text Color Option"));
-    Label1 = addControl<QLabel>(Frame1, "Label1", twips(240, 300, 3300, 495));
+    m_textFrame = addControl<QGroupBox>(this, "Frame1", twips(120, 120, 3840, 975),
+                                        QStringLiteral("Text Color Option"));
+    m_textSwatch = addControl<QLabel>(m_textFrame, "Label1", twips(240, 300, 3300, 495));
 
-    PushButton1 = addControl<PushButton>(this, "PushButton1", twips(120, 1230, 7800, 405),
-                                         QStringLiteral("Close"));
+    m_closeButton = addControl<PushButton>(this, "PushButton1", twips(120, 1230, 7800, 405),
+                                           QStringLiteral("Close"));
 
-    setTabOrder(Text1, PushButton1);
-    Text1->setFocus();
+    setTabOrder(m_focusSink, m_closeButton);
+    m_focusSink->setFocus();
 
-    Label1->installEventFilter(this);
-    Label2->installEventFilter(this);
-    connect(PushButton1, &PushButton::clicked, this, &ColourWindow::PushButton1_Click);
+    m_textSwatch->installEventFilter(this);
+    m_backgroundSwatch->installEventFilter(this);
+    connect(m_closeButton, &PushButton::clicked, this, &ColourWindow::closeWindow);
 
-    for (QWidget* w : std::initializer_list<QWidget*>{PushButton1, Label1, Label2})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{m_closeButton, m_textSwatch, m_backgroundSwatch})
         addHoverRule(w, MousePointer::Custom);
-    addHoverRule(Frame1, MousePointer::Default);
-    addHoverRule(Frame2, MousePointer::Default);
+    addHoverRule(m_textFrame, MousePointer::Default);
+    addHoverRule(m_backgroundFrame, MousePointer::Default);
     finishHoverRules();
 }
 
 void ColourWindow::onLoad() {
     Guard g(QStringLiteral("Form4.Form_Load"));
-    g(100, [this] { ApplyFormColors(this); });
+    g(100, [this] { applyWindowColours(this); });
     g(102, [this] { setWindowIcon(applicationIcon()); });
     g(104, [this] { setWindowTitle(productName()); });
     if (g(106, [] { return handPointerPresent(); }).value_or(false))
@@ -71,10 +73,12 @@ void ColourWindow::onLoad() {
     using settings::Key;
     constexpr auto user = settings::User::ColourWindow;
     // A stored colour that is no colour leaves its swatch with the button face of step 100.
-    g(110,
-      [this] { fillBackground(Label1, colourFromNumber(settings::colour(Key::FontColor, user))); });
+    g(110, [this] {
+        fillBackground(m_textSwatch, colourFromNumber(settings::colour(Key::FontColor, user)));
+    });
     g(112, [this] {
-        fillBackground(Label2, colourFromNumber(settings::colour(Key::BackgroundColor, user)));
+        fillBackground(m_backgroundSwatch,
+                       colourFromNumber(settings::colour(Key::BackgroundColor, user)));
     });
 }
 
@@ -84,14 +88,14 @@ void ColourWindow::onUnload() {
 
 // The picks have no numbered steps of their own; the guard only keeps a failed write from
 // escaping into the event loop.
-void ColourWindow::Label1_Click() {
+void ColourWindow::pickTextColour() {
     Guard g(QStringLiteral("Form4.Label1_Click"));
-    g(100, [this] { pickColour(Label1, settings::Key::FontColor); });
+    g(100, [this] { pickColour(m_textSwatch, settings::Key::FontColor); });
 }
 
-void ColourWindow::Label2_Click() {
+void ColourWindow::pickBackgroundColour() {
     Guard g(QStringLiteral("Form4.Label2_Click"));
-    g(100, [this] { pickColour(Label2, settings::Key::BackgroundColor); });
+    g(100, [this] { pickColour(m_backgroundSwatch, settings::Key::BackgroundColor); });
 }
 
 void ColourWindow::pickColour(QLabel* swatch, settings::Key key) {
@@ -107,14 +111,14 @@ void ColourWindow::pickColour(QLabel* swatch, settings::Key key) {
                    QString::number(numberFromColour(swatchColour(swatch))));
 }
 
-void ColourWindow::PushButton1_Click() {
+void ColourWindow::closeWindow() {
     Guard g(QStringLiteral("Form4.PushButton1_Click"));
     g(100, [] { Forms::unload(FormId::Colours); });
 }
 
 bool ColourWindow::eventFilter(QObject* watched, QEvent* event) {
     auto* swatch = qobject_cast<QLabel*>(watched);
-    if (swatch && (swatch == Label1 || swatch == Label2)) {
+    if (swatch && (swatch == m_textSwatch || swatch == m_backgroundSwatch)) {
         const QEvent::Type type = event->type();
         if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease) {
             const auto* mouse = static_cast<QMouseEvent*>(event);
@@ -129,10 +133,10 @@ bool ColourWindow::eventFilter(QObject* watched, QEvent* event) {
             m_pressed = nullptr;
             if (click) {
                 // The pick may outlast the window; nothing here touches it afterwards.
-                if (swatch == Label1)
-                    Label1_Click();
+                if (swatch == m_textSwatch)
+                    pickTextColour();
                 else
-                    Label2_Click();
+                    pickBackgroundColour();
             }
             return true;
         }

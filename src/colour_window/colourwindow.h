@@ -23,9 +23,9 @@ public:
     void onLoad() override;
     void onUnload() override;
 
-    void Label1_Click();
-    void Label2_Click();
-    void PushButton1_Click();
+    void pickTextColour();
+    void pickBackgroundColour();
+    void closeWindow();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -33,12 +33,12 @@ protected:
 private:
     void pickColour(QLabel* swatch, settings::Key key);
 
-    QLineEdit* Text1;
-    QGroupBox* Frame2;
-    QLabel* Label2;
-    QGroupBox* Frame1;
-    QLabel* Label1;
-    PushButton* PushButton1;
+    QLineEdit* m_focusSink;
+    QGroupBox* m_backgroundFrame;
+    QLabel* m_backgroundSwatch;
+    QGroupBox* m_textFrame;
+    QLabel* m_textSwatch;
+    PushButton* m_closeButton;
     // The swatch the left button went down on; a click is a release over the same swatch.
     QLabel* m_pressed = nullptr;
 };

@@ -50,8 +50,8 @@ QString describeCurrentException();
 // reported here with the caller's line.
 //
 //     Guard g("Form1.Form_Load");
-//     g(100, [&] { ApplySkin(this); });
-//     if (g(102, [&] { return FileExists(path); }).value_or(false)) ...
+//     g(100, [&] { applySkin(this); });
+//     if (g(102, [&] { return fileExists(path); }).value_or(false)) ...
 class Guard {
 public:
     explicit Guard(QString reportName) : m_reportName(std::move(reportName)) {}

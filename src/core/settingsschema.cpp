@@ -28,14 +28,14 @@ void expectEncoding([[maybe_unused]] Key key, [[maybe_unused]] Encoding encoding
 } // namespace
 
 QString writtenName(Key key, User user) {
-    const KeySpec& s = entry(key);
+    const KeyEntry& s = entry(key);
     if (user == User::FontCommand && !s.fontCommandName.empty())
         return fromView(s.fontCommandName);
     return fromView(s.name);
 }
 
 QString defaultFor(Key key, User user) {
-    const KeySpec& s = entry(key);
+    const KeyEntry& s = entry(key);
     if (s.exception && s.exception->user == user)
         return fromView(s.exception->defaultText);
     return fromView(s.defaultText);

@@ -11,17 +11,17 @@ namespace nimbrel::settings {
 // Every value the program keeps in the store. The windows name a value by this key, never by
 // its spelling: the spelling and each reader's default live in the table below alone.
 enum class Key {
-    Check1,
-    Check2,
-    Check3,
-    Check4,
-    Check5,
-    Check6,
-    Check7,
-    Text1,
-    Option1,
-    Option2,
-    Combo1,
+    HideHint,
+    ShowLocation,
+    ShowCurrent,
+    KeepAwake,
+    ShowSummary,
+    ShowHigh,
+    ShowLow,
+    Location,
+    Fahrenheit,
+    Celsius,
+    Alignment,
     FontName,
     FontBold,
     FontItalic,
@@ -61,7 +61,7 @@ struct Exception {
     std::u16string_view defaultText;
 };
 
-struct KeySpec {
+struct KeyEntry {
     Key key;
     std::u16string_view name;
     Encoding encoding;
@@ -75,21 +75,21 @@ struct KeySpec {
 };
 
 // clang-format off
-inline constexpr std::array<KeySpec, 20> kKeys{{
-    {Key::Check1,          u"Check1",           Encoding::CheckState, u"0"},
-    {Key::Check2,          u"Check2",           Encoding::CheckState, u"1"},
-    {Key::Check3,          u"Check3",           Encoding::CheckState, u"1"},
+inline constexpr std::array<KeyEntry, 20> kKeys{{
+    {Key::HideHint,          u"Check1",           Encoding::CheckState, u"0"},
+    {Key::ShowLocation,          u"Check2",           Encoding::CheckState, u"1"},
+    {Key::ShowCurrent,          u"Check3",           Encoding::CheckState, u"1"},
     // The display turns keeping awake on when nothing is stored, and its loading stores that;
     // the settings window alone shows the box cleared until then.
-    {Key::Check4,          u"Check4",           Encoding::CheckState, u"1",
+    {Key::KeepAwake,          u"Check4",           Encoding::CheckState, u"1",
      Exception{User::SettingsWindow, u"0"}},
-    {Key::Check5,          u"Check5",           Encoding::CheckState, u"1"},
-    {Key::Check6,          u"Check6",           Encoding::CheckState, u"1"},
-    {Key::Check7,          u"Check7",           Encoding::CheckState, u"1"},
-    {Key::Text1,           u"Text1",            Encoding::Text,       u"San Diego CA"},
-    {Key::Option1,         u"Option1",          Encoding::OptionFlag, u"1"},
-    {Key::Option2,         u"Option2",          Encoding::OptionFlag, u"0"},
-    {Key::Combo1,          u"Combo1",           Encoding::ListIndex,  u"1"},
+    {Key::ShowSummary,          u"Check5",           Encoding::CheckState, u"1"},
+    {Key::ShowHigh,          u"Check6",           Encoding::CheckState, u"1"},
+    {Key::ShowLow,          u"Check7",           Encoding::CheckState, u"1"},
+    {Key::Location,           u"Text1",            Encoding::Text,       u"San Diego CA"},
+    {Key::Fahrenheit,         u"Option1",          Encoding::OptionFlag, u"1"},
+    {Key::Celsius,         u"Option2",          Encoding::OptionFlag, u"0"},
+    {Key::Alignment,          u"Combo1",           Encoding::ListIndex,  u"1"},
     // The font dialog opens on a typewriter face the first time, while the display draws in
     // Arial until a face is chosen.
     {Key::FontName,        u"FontName",         Encoding::Text,       u"Arial",
@@ -108,7 +108,7 @@ inline constexpr std::array<KeySpec, 20> kKeys{{
 }};
 // clang-format on
 
-constexpr const KeySpec& entry(Key key) {
+constexpr const KeyEntry& entry(Key key) {
     return kKeys[static_cast<std::size_t>(key)];
 }
 

@@ -79,9 +79,10 @@ DetailChoices detailChoices() {
 } // namespace
 
 DisplayWindow::DisplayWindow()
-    : Form(FormId::Display), m_label1(new QLabel(this)), m_lblData(new MeasuringLabel(this)),
-      m_picture1(new DrawingBand(this)), m_timer1(new QTimer(this)), m_timer2(new QTimer(this)),
-      m_comeback(new ComebackWatcher(this)), m_refreshTicks(refreshSchedule().regularTicks) {
+    : Form(FormId::Display), m_hint(new QLabel(this)), m_measuringLabel(new MeasuringLabel(this)),
+      m_band(new DrawingBand(this)), m_refreshTimer(new QTimer(this)),
+      m_keepAwakeTimer(new QTimer(this)), m_comeback(new ComebackWatcher(this)),
+      m_refreshTicks(refreshSchedule().regularTicks) {
     // An ordinary top-level window without a frame: a tool window would not get the keyboard.
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     // The window takes every key itself; its controls never hold the focus.
@@ -99,37 +100,37 @@ DisplayWindow::DisplayWindow()
     else
         resize(px(7095), px(3690));
 
-    m_picture1->setObjectName(QStringLiteral("Picture1"));
-    m_picture1->setFocusPolicy(Qt::NoFocus);
-    m_picture1->setGeometry(twips(2520, 90, 4350, 1650));
-    setRole(m_picture1, QPalette::Window, Qt::black);
-    setRole(m_picture1, QPalette::WindowText, Qt::white);
+    m_band->setObjectName(QStringLiteral("Picture1"));
+    m_band->setFocusPolicy(Qt::NoFocus);
+    m_band->setGeometry(twips(2520, 90, 4350, 1650));
+    setRole(m_band, QPalette::Window, Qt::black);
+    setRole(m_band, QPalette::WindowText, Qt::white);
 
-    m_label1->setObjectName(QStringLiteral("Label1"));
-    m_label1->setText(QStringLiteral("Press ESC To Exit. Type 'hide' to hide this text."));
-    m_label1->setFocusPolicy(Qt::NoFocus);
-    m_label1->setAutoFillBackground(true);
-    m_label1->setGeometry(twips(120, 120, 4575, 495));
-    m_label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    setRole(m_label1, QPalette::Window, Qt::black);
-    setRole(m_label1, QPalette::WindowText, Qt::white);
+    m_hint->setObjectName(QStringLiteral("Label1"));
+    m_hint->setText(QStringLiteral("Press ESC To Exit. Type 'hide' to hide this text."));
+    m_hint->setFocusPolicy(Qt::NoFocus);
+    m_hint->setAutoFillBackground(true);
+    m_hint->setGeometry(twips(120, 120, 4575, 495));
+    m_hint->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    setRole(m_hint, QPalette::Window, Qt::black);
+    setRole(m_hint, QPalette::WindowText, Qt::white);
 
-    m_lblData->setObjectName(QStringLiteral("lblData"));
-    m_lblData->setFocusPolicy(Qt::NoFocus);
-    m_lblData->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    m_measuringLabel->setObjectName(QStringLiteral("lblData"));
+    m_measuringLabel->setFocusPolicy(Qt::NoFocus);
+    m_measuringLabel->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     QFont dataFont(QStringLiteral("Courier New"), 72);
     dataFont.setBold(true);
-    m_lblData->setFont(dataFont);
-    m_lblData->setGeometry(twips(1245, 1485, 4350, 1650));
-    m_lblData->setMeasuredText(QStringLiteral("12345"));
+    m_measuringLabel->setFont(dataFont);
+    m_measuringLabel->setGeometry(twips(1245, 1485, 4350, 1650));
+    m_measuringLabel->setMeasuredText(QStringLiteral("12345"));
 
-    m_timer1->setObjectName(QStringLiteral("Timer1"));
-    m_timer1->setInterval(1000);
-    connect(m_timer1, &QTimer::timeout, this, &DisplayWindow::refreshTick);
-    m_timer2->setObjectName(QStringLiteral("Timer2"));
-    m_timer2->setInterval(59000);
-    connect(m_timer2, &QTimer::timeout, this, &DisplayWindow::keepAwakeTick);
-    m_timer1->start();
+    m_refreshTimer->setObjectName(QStringLiteral("Timer1"));
+    m_refreshTimer->setInterval(1000);
+    connect(m_refreshTimer, &QTimer::timeout, this, &DisplayWindow::refreshTick);
+    m_keepAwakeTimer->setObjectName(QStringLiteral("Timer2"));
+    m_keepAwakeTimer->setInterval(59000);
+    connect(m_keepAwakeTimer, &QTimer::timeout, this, &DisplayWindow::keepAwakeTick);
+    m_refreshTimer->start();
     connect(m_comeback, &ComebackWatcher::freshReadingWanted, this, &DisplayWindow::refreshNow);
     m_comeback->watchSystem();
 
@@ -140,7 +141,7 @@ DisplayWindow::DisplayWindow()
 
 DisplayWindow::~DisplayWindow() = default;
 
-Transfer& DisplayWindow::Inet1() {
+Transfer& DisplayWindow::transfer() {
     return sharedTransfer();
 }
 
@@ -149,8 +150,8 @@ void DisplayWindow::setKeepAwakeFactoryForTesting(KeepAwakeFactory factory) {
 }
 
 void DisplayWindow::setHideIdle() {
-    mHideStarted = false;
-    mHideStep = 0;
+    m_hideStarted = false;
+    m_hideStep = 0;
 }
 
 void DisplayWindow::onLoad() {
@@ -162,32 +163,32 @@ void DisplayWindow::onLoad() {
     g(104, [&] {
         settingsWindow().setDisplayOption(
             SettingsChoices::DisplayOption::HideHint,
-            settings::whole(settings::Key::Check1, settings::User::Display));
+            settings::whole(settings::Key::HideHint, settings::User::Display));
     });
     if (g.gone())
         return;
     g(106, [&] {
-        m_label1->setVisible(
+        m_hint->setVisible(
             !settingsWindow().displayOption(SettingsChoices::DisplayOption::HideHint));
     });
     g(108, [&] {
         settingsWindow().setDisplayOption(
             SettingsChoices::DisplayOption::KeepAwake,
-            settings::whole(settings::Key::Check4, settings::User::Display));
+            settings::whole(settings::Key::KeepAwake, settings::User::Display));
     });
     if (g.gone())
         return;
     g(110, [&] {
         if (settingsWindow().displayOption(SettingsChoices::DisplayOption::KeepAwake)) {
-            m_timer2->start();
+            m_keepAwakeTimer->start();
             createKeepAwake();
         } else {
-            m_timer2->stop();
+            m_keepAwakeTimer->stop();
         }
     });
     g(112, [&] {
-        m_lblData->hide();
-        m_picture1->hide();
+        m_measuringLabel->hide();
+        m_band->hide();
     });
 }
 
@@ -198,21 +199,22 @@ void DisplayWindow::layOut() {
         return;
     m_layoutSize = size();
     const double innerHeight = height();
-    m_lblData->setGeometry(0, roundHalfEvenToInt(innerHeight / 2 - m_lblData->height() / 2.0),
-                           width(), m_lblData->height());
-    m_lblData->hide();
-    m_picture1->hide();
+    m_measuringLabel->setGeometry(
+        0, roundHalfEvenToInt(innerHeight / 2 - m_measuringLabel->height() / 2.0), width(),
+        m_measuringLabel->height());
+    m_measuringLabel->hide();
+    m_band->hide();
     const QString text = getWeather();
     if (layout.gone())
         return;
-    m_lblData->setMeasuredText(text);
+    m_measuringLabel->setMeasuredText(text);
     placeBand();
 }
 
 void DisplayWindow::placeBand() {
-    const int bandHeight = m_lblData->height();
-    m_picture1->setGeometry(0, roundHalfEvenToInt(height() / 2.0 - bandHeight / 2.0), width(),
-                            bandHeight);
+    const int bandHeight = m_measuringLabel->height();
+    m_band->setGeometry(0, roundHalfEvenToInt(height() / 2.0 - bandHeight / 2.0), width(),
+                        bandHeight);
 }
 
 void DisplayWindow::resizeEvent(QResizeEvent* event) {
@@ -271,8 +273,8 @@ bool DisplayWindow::event(QEvent* event) {
 
 void DisplayWindow::onActivate() {
     Procedure g(this, QStringLiteral("Form2.Form_Activate"));
-    g(100, [&] { m_lblData->hide(); });
-    g(102, [&] { m_picture1->hide(); });
+    g(100, [&] { m_measuringLabel->hide(); });
+    g(102, [&] { m_band->hide(); });
 }
 
 void DisplayWindow::onKeyDown(int& keyCode, Qt::KeyboardModifiers) {
@@ -289,9 +291,9 @@ void DisplayWindow::onKeyDown(int& keyCode, Qt::KeyboardModifiers) {
         break;
     case Qt::Key_H:
         g(104, [&] {
-            if (!mHideStarted && mHideStep == 0) {
-                mHideStarted = true;
-                mHideStep = 1;
+            if (!m_hideStarted && m_hideStep == 0) {
+                m_hideStarted = true;
+                m_hideStep = 1;
             } else {
                 setHideIdle();
             }
@@ -300,8 +302,8 @@ void DisplayWindow::onKeyDown(int& keyCode, Qt::KeyboardModifiers) {
         break;
     case Qt::Key_I:
         g(106, [&] {
-            if (mHideStarted && mHideStep == 1)
-                mHideStep = 2;
+            if (m_hideStarted && m_hideStep == 1)
+                m_hideStep = 2;
             else
                 setHideIdle();
         });
@@ -309,8 +311,8 @@ void DisplayWindow::onKeyDown(int& keyCode, Qt::KeyboardModifiers) {
         break;
     case Qt::Key_D:
         g(108, [&] {
-            if (mHideStarted && mHideStep == 2)
-                mHideStep = 3;
+            if (m_hideStarted && m_hideStep == 2)
+                m_hideStep = 3;
             else
                 setHideIdle();
         });
@@ -319,10 +321,10 @@ void DisplayWindow::onKeyDown(int& keyCode, Qt::KeyboardModifiers) {
     case Qt::Key_E:
         g(110, [&] {
             // An out-of-order E leaves the progress as it is.
-            if (!(mHideStarted && mHideStep == 3))
+            if (!(m_hideStarted && m_hideStep == 3))
                 return;
-            if (m_label1->width() != 0 && m_label1->height() != 0 && !isMinimized())
-                m_label1->resize(0, 0);
+            if (m_hint->width() != 0 && m_hint->height() != 0 && !isMinimized())
+                m_hint->resize(0, 0);
             setHideIdle();
         });
         keyCode = 0;
@@ -341,13 +343,13 @@ bool DisplayWindow::closeRequested(CloseReason) {
 }
 
 void DisplayWindow::onUnload() {
-    m_timer1->stop();
-    m_timer2->stop();
+    m_refreshTimer->stop();
+    m_keepAwakeTimer->stop();
     m_idleInhibitor.reset();
     // Our fetch must not keep waiting for a window that is gone. A transfer that someone else
     // started (the key test) is left to finish.
     if (m_ownFetches > 0)
-        Inet1().abort();
+        transfer().abort();
 }
 
 QString DisplayWindow::getWeather() {
@@ -377,8 +379,8 @@ QString DisplayWindow::fetchWeather(bool scheduled, FetchOutcome* outcome) {
         g.setReportMode(ReportMode::Modeless);
     WeatherQuery query;
     query.baseUrl = serviceBaseUrl();
-    query.location = mLocation;
-    query.tempType = mTempType;
+    query.location = m_location;
+    query.tempType = m_unit;
     query.details = detailChoices();
     // Loading the settings window for its boxes lets events run.
     if (g.gone())
@@ -395,12 +397,12 @@ QString DisplayWindow::fetchWeather(bool scheduled, FetchOutcome* outcome) {
             *outcome = FetchOutcome::NoAnswer;
         return weatherTextFromReply(g.guard(), QString(), key, query.tempType, query.details);
     }
-    Transfer& transfer = Inet1();
-    const bool own = !transfer.StillExecuting();
+    Transfer& shared = transfer();
+    const bool own = !shared.isExecuting();
     if (own)
         ++m_ownFetches;
     FetchOutcome result = FetchOutcome::Busy;
-    QString text = buildWeatherText(g.guard(), transfer, query, readKey, &result);
+    QString text = buildWeatherText(g.guard(), shared, query, readKey, &result);
     if (own)
         --m_ownFetches;
     if (ofOpening && m_openings > 0 && result == FetchOutcome::NoAnswer)
@@ -461,35 +463,35 @@ void DisplayWindow::reloadStyle() {
     const auto backgroundColour = [] { return storedColour(Key::BackgroundColor, User::Display); };
 
     g(100, [&] {
-        m_lblData->hide();
-        m_picture1->hide();
+        m_measuringLabel->hide();
+        m_band->hide();
     });
     g(102, [&] {
         const QString text = getWeather();
         if (!g.gone())
-            m_lblData->setMeasuredText(text);
+            m_measuringLabel->setMeasuredText(text);
     });
     if (g.gone())
         return;
-    applyFontSettings(g.guard(), 104, m_lblData);
-    g(106, [&] { setRole(m_lblData, QPalette::WindowText, fontColour(User::Display)); });
-    g(106, [&] { setRole(m_lblData, QPalette::Window, backgroundColour()); });
+    applyFontSettings(g.guard(), 104, m_measuringLabel);
+    g(106, [&] { setRole(m_measuringLabel, QPalette::WindowText, fontColour(User::Display)); });
+    g(106, [&] { setRole(m_measuringLabel, QPalette::Window, backgroundColour()); });
     g(108, [&] {
-        const bool centred = settings::whole(Key::Combo1, User::Display) == 1;
-        m_lblData->setAlignment((centred ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop);
+        const bool centred = settings::whole(Key::Alignment, User::Display) == 1;
+        m_measuringLabel->setAlignment((centred ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop);
     });
     g(110, [&] { setRole(this, QPalette::Window, backgroundColour()); });
-    applyFontSettings(g.guard(), 112, m_picture1);
+    applyFontSettings(g.guard(), 112, m_band);
     g(114, [&] { setRole(this, QPalette::Window, backgroundColour()); });
-    g(114, [&] { setRole(m_picture1, QPalette::WindowText, fontColour(User::Display)); });
-    g(114, [&] { setRole(m_picture1, QPalette::Window, backgroundOf(this)); });
+    g(114, [&] { setRole(m_band, QPalette::WindowText, fontColour(User::Display)); });
+    g(114, [&] { setRole(m_band, QPalette::Window, backgroundOf(this)); });
     g(116, [] { processPendingEvents(); });
     if (g.gone())
         return;
     g(118, [&] {
         const QString text = getWeather();
         if (!g.gone())
-            mWeatherText = text;
+            m_weatherText = text;
     });
     if (g.gone())
         return;
@@ -497,34 +499,34 @@ void DisplayWindow::reloadStyle() {
     if (g.gone())
         return;
     g(122, [&] { placeBand(); });
-    g(124, [&] { setRole(m_lblData, QPalette::Window, backgroundOf(this)); });
-    g(124, [&] { setRole(m_lblData, QPalette::WindowText, fontColour(User::Display)); });
-    g(126, [&] { setRole(m_label1, QPalette::WindowText, fontColour(User::ExitHint)); });
-    g(126, [&] { setRole(m_label1, QPalette::Window, backgroundColour()); });
+    g(124, [&] { setRole(m_measuringLabel, QPalette::Window, backgroundOf(this)); });
+    g(124, [&] { setRole(m_measuringLabel, QPalette::WindowText, fontColour(User::Display)); });
+    g(126, [&] { setRole(m_hint, QPalette::WindowText, fontColour(User::ExitHint)); });
+    g(126, [&] { setRole(m_hint, QPalette::Window, backgroundColour()); });
     g(128, [&] { setHideIdle(); });
 }
 
 void DisplayWindow::refreshTick() {
-    if (m_inTimer1)
+    if (m_inRefreshTick)
         return;
     Procedure g(this, QStringLiteral("Form2.Timer1_Timer"));
     if (g.gone())
         return;
-    m_inTimer1 = true;
+    m_inRefreshTick = true;
     // Nobody may be there to press OK; the display goes on refreshing meanwhile.
     g.setReportMode(ReportMode::Modeless);
     drawTick(g);
     if (g.window())
-        m_inTimer1 = false;
+        m_inRefreshTick = false;
 }
 
 void DisplayWindow::drawTick(Procedure& g) {
     g(100, [&] {
-        if (mTickCount == std::numeric_limits<qint32>::max())
+        if (m_tickCount == std::numeric_limits<qint32>::max())
             throw AppError::overflow();
-        ++mTickCount;
+        ++m_tickCount;
     });
-    if (mTickCount >= m_refreshTicks) {
+    if (m_tickCount >= m_refreshTicks) {
         g(102, [] { processPendingEvents(); });
         if (g.gone())
             return;
@@ -532,40 +534,40 @@ void DisplayWindow::drawTick(Procedure& g) {
         g(102, [&] {
             const QString text = fetchWeather(true, &outcome);
             if (!g.gone())
-                mWeatherText = text;
+                m_weatherText = text;
         });
         if (g.gone())
             return;
         g(102, [] { processPendingEvents(); });
         if (g.gone())
             return;
-        g(102, [&] { mTickCount = 0; });
+        g(102, [&] { m_tickCount = 0; });
         planNextFetch(outcome);
     }
     g(104, [] { processPendingEvents(); });
     if (g.gone())
         return;
     g(106, [&] {
-        if (m_picture1->isHidden())
-            m_picture1->show();
+        if (m_band->isHidden())
+            m_band->show();
     });
 
     BandDrawing drawing;
-    g(108, [&] { drawing = m_picture1->blankDrawing(); });
+    g(108, [&] { drawing = m_band->blankDrawing(); });
     QStringList lines;
     g(110, [&] {
-        if (!mWeatherText.isEmpty())
-            lines = mWeatherText.split(QLatin1String("\r\n"));
+        if (!m_weatherText.isEmpty())
+            lines = m_weatherText.split(QLatin1String("\r\n"));
     });
-    const int lineHeight = m_picture1->lineHeight();
+    const int lineHeight = m_band->lineHeight();
     int top = 0;
     for (const QString& line : std::as_const(lines)) {
         int x = 0;
-        const FittedLine fitted = m_picture1->fittedLine(line);
+        const FittedLine fitted = m_band->fittedLine(line);
         // Read for every line, so a change of alignment shows from the next line on. A value
         // that cannot be read is reported and the line drawn from the left edge.
         g(112, [&] {
-            if (settings::whole(settings::Key::Combo1, settings::User::Display) == 1)
+            if (settings::whole(settings::Key::Alignment, settings::User::Display) == 1)
                 x = centredLineX(drawing.size.width(), fitted.width);
         });
         // An empty line only moves the drawing position down.
@@ -573,7 +575,7 @@ void DisplayWindow::drawTick(Procedure& g) {
             drawing.lines.append(BandLine{line, x, top, fitted.font});
         top += lineHeight;
     }
-    g(112, [&] { m_picture1->present(std::move(drawing)); });
+    g(112, [&] { m_band->present(std::move(drawing)); });
     g(114, [] { processPendingEvents(); });
 }
 
@@ -594,17 +596,17 @@ void DisplayWindow::createKeepAwake() {
 
 void DisplayWindow::refreshNow() {
     // A tick under way fetches as soon as it can; otherwise this is the tick that fetches.
-    mTickCount = m_refreshTicks - 1;
+    m_tickCount = m_refreshTicks - 1;
     refreshTick();
 }
 
 void DisplayWindow::keepAwakeTick() {
-    if (m_inTimer2)
+    if (m_inKeepAwakeTick)
         return;
     Procedure g(this, QStringLiteral("Form2.Timer2_Timer"));
     if (g.gone())
         return;
-    m_inTimer2 = true;
+    m_inKeepAwakeTick = true;
     g.setReportMode(ReportMode::Modeless);
     g(100, [&] { createKeepAwake(); });
     g(102, [&] {
@@ -613,7 +615,7 @@ void DisplayWindow::keepAwakeTick() {
     });
     g(104, [] { processPendingEvents(); });
     if (g.window())
-        m_inTimer2 = false;
+        m_inKeepAwakeTick = false;
 }
 
 } // namespace nimbrel

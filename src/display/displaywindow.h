@@ -68,8 +68,8 @@ public:
     ~DisplayWindow() override;
 
     // Handed over by the settings window's start command.
-    QString mLocation;
-    QString mTempType;
+    QString m_location;
+    QString m_unit;
 
     void reloadStyle();
     QString getWeather();
@@ -79,7 +79,7 @@ public:
     void beginOpening();
     void endOpening();
     // The display's transfer is the program's one transfer.
-    Transfer& Inet1();
+    Transfer& transfer();
 
     void onLoad() override;
     bool closeRequested(CloseReason reason) override;
@@ -102,9 +102,9 @@ public:
     static void setKeepAwakeFactoryForTesting(KeepAwakeFactory factory);
 
     // For tests: the refresh counter and the text the tick draws.
-    int tickCount() const { return mTickCount; }
-    void setTickCountForTesting(int ticks) { mTickCount = ticks; }
-    const QString& weatherText() const { return mWeatherText; }
+    int tickCount() const { return m_tickCount; }
+    void setTickCountForTesting(int ticks) { m_tickCount = ticks; }
+    const QString& weatherText() const { return m_weatherText; }
 
     // Covers the screen the settings window is on (the primary screen when it is not loaded),
     // also where no window manager acts on a full-screen request.
@@ -127,24 +127,24 @@ private:
     // after an answer.
     void planNextFetch(FetchOutcome outcome);
 
-    QLabel* m_label1;
-    MeasuringLabel* m_lblData;
-    DrawingBand* m_picture1;
-    QTimer* m_timer1;
-    QTimer* m_timer2;
+    QLabel* m_hint;
+    MeasuringLabel* m_measuringLabel;
+    DrawingBand* m_band;
+    QTimer* m_refreshTimer;
+    QTimer* m_keepAwakeTimer;
 
-    qint32 mTickCount = 0;
-    bool mHideStarted = false;
-    qint16 mHideStep = 0;
-    QString mWeatherText;
+    qint32 m_tickCount = 0;
+    bool m_hideStarted = false;
+    qint16 m_hideStep = 0;
+    QString m_weatherText;
 
     std::unique_ptr<KeepAwake> m_keepAwake;
     // Held while the window is shown, when keep-awake was on as it was created.
     std::unique_ptr<IdleInhibitor> m_idleInhibitor;
     ComebackWatcher* m_comeback;
     // A tick whose previous run is still waiting (fetch, report, pending events) returns at once.
-    bool m_inTimer1 = false;
-    bool m_inTimer2 = false;
+    bool m_inRefreshTick = false;
+    bool m_inKeepAwakeTick = false;
     // Fetches of this window that started the transfer themselves and are waiting for it.
     int m_ownFetches = 0;
     // The window size the last layout was made for.

@@ -63,11 +63,13 @@ SettingsWindow::SettingsWindow(QWidget* parent) : Form(FormId::Settings, parent)
     buildControls();
     connectHandlers();
 
-    for (PushButton* button : {PushButton1, PushButton2, PushButton3, PushButton4, PushButton5,
-                               PushButton6, PushButton7}) {
+    for (PushButton* button :
+         {m_showWeatherButton, m_chooseFontButton, m_resetFontButton, m_locationHelpButton,
+          m_changeColourButton, m_apiKeyButton, m_resetColoursButton}) {
         addHoverRule(button, MousePointer::Custom);
     }
-    for (QGroupBox* frame : {Frame1, Frame2, Frame3, Frame4, Frame6})
+    for (QGroupBox* frame :
+         {m_preventFrame, m_locationFrame, m_unitsFrame, m_detailsFrame, m_alignmentFrame})
         addHoverRule(frame, MousePointer::Default);
     finishHoverRules();
 }
@@ -91,103 +93,127 @@ void SettingsWindow::buildControls() {
         return white(addControl<QRadioButton>(parent, name, at, caption));
     };
 
-    PushButton6 =
+    m_apiKeyButton =
         button(this, "PushButton6", QStringLiteral("Getting Started / Enter Your API Key"),
                twips(120, 120, 7800, 405));
-    PushButton1 = button(this, "PushButton1", QStringLiteral("Show Weather At Full Screen"),
-                         twips(120, 660, 7800, 405));
+    m_showWeatherButton = button(this, "PushButton1", QStringLiteral("Show Weather At Full Screen"),
+                                 twips(120, 660, 7800, 405));
 
-    Frame2 = frame("Frame2", QStringLiteral("What's your location?"), twips(120, 1110, 7800, 825));
-    Text1 =
-        addControl<QLineEdit>(Frame2, "Text1", twips(240, 300, 6735, 345), QStringLiteral("Text1"));
-    Text1->setMaxLength(std::numeric_limits<int>::max()); // a stored location is never cut
-    PushButton4 = button(Frame2, "PushButton4", QStringLiteral("?"), twips(7080, 300, 495, 345));
+    m_locationFrame =
+        frame("Frame2", QStringLiteral("What's your location?"), twips(120, 1110, 7800, 825));
+    m_locationEdit = addControl<QLineEdit>(m_locationFrame, "Text1", twips(240, 300, 6735, 345),
+                                           QStringLiteral("Text1"));
+    m_locationEdit->setMaxLength(std::numeric_limits<int>::max()); // a stored location is never cut
+    m_locationHelpButton =
+        button(m_locationFrame, "PushButton4", QStringLiteral("?"), twips(7080, 300, 495, 345));
 
-    Frame4 = frame("Frame4", QStringLiteral("What details would you like to display?"),
-                   twips(120, 2010, 7800, 705));
-    Check2 = check(Frame4, "Check2", QStringLiteral("Location"), twips(240, 300, 1095, 255));
-    Check3 =
-        check(Frame4, "Check3", QStringLiteral("Current Temperature"), twips(1560, 300, 2295, 255));
-    Check5 = check(Frame4, "Check5", QStringLiteral("Summary"), twips(3960, 300, 1335, 255));
-    Check6 = check(Frame4, "Check6", QStringLiteral("High"), twips(5400, 300, 1095, 255));
-    Check7 = check(Frame4, "Check7", QStringLiteral("Low"), twips(6600, 300, 1095, 255));
+    m_detailsFrame = frame("Frame4", QStringLiteral("What details would you like to display?"),
+                           twips(120, 2010, 7800, 705));
+    m_locationBox =
+        check(m_detailsFrame, "Check2", QStringLiteral("Location"), twips(240, 300, 1095, 255));
+    m_currentBox = check(m_detailsFrame, "Check3", QStringLiteral("Current Temperature"),
+                         twips(1560, 300, 2295, 255));
+    m_summaryBox =
+        check(m_detailsFrame, "Check5", QStringLiteral("Summary"), twips(3960, 300, 1335, 255));
+    m_highBox =
+        check(m_detailsFrame, "Check6", QStringLiteral("High"), twips(5400, 300, 1095, 255));
+    m_lowBox = check(m_detailsFrame, "Check7", QStringLiteral("Low"), twips(6600, 300, 1095, 255));
 
-    Frame3 = frame("Frame3", QStringLiteral("What units would you like to display?"),
-                   twips(120, 2790, 7800, 705));
-    Option1 = option(Frame3, "Option1", QStringLiteral("Fahrenheit"), twips(240, 300, 1335, 255));
-    Option2 = option(Frame3, "Option2", QStringLiteral("Celsius"), twips(2040, 300, 1335, 255));
-    Option1->setChecked(true);
+    m_unitsFrame = frame("Frame3", QStringLiteral("What units would you like to display?"),
+                         twips(120, 2790, 7800, 705));
+    m_fahrenheitButton =
+        option(m_unitsFrame, "Option1", QStringLiteral("Fahrenheit"), twips(240, 300, 1335, 255));
+    m_celsiusButton =
+        option(m_unitsFrame, "Option2", QStringLiteral("Celsius"), twips(2040, 300, 1335, 255));
+    m_fahrenheitButton->setChecked(true);
 
-    Frame1 = frame("Frame1", QStringLiteral("Prevent Option"), twips(120, 3555, 7800, 1050));
-    Check4 = check(Frame1, "Check4",
-                   QStringLiteral("Prevent computer from sleeping or starting screensaver"),
-                   twips(240, 300, 5295, 255));
-    Check1 = check(Frame1, "Check1", QStringLiteral("Hide 'Press ESC To Exit'"),
-                   twips(240, 650, 5295, 255));
+    m_preventFrame =
+        frame("Frame1", QStringLiteral("Prevent Option"), twips(120, 3555, 7800, 1050));
+    m_keepAwakeBox = check(m_preventFrame, "Check4",
+                           QStringLiteral("Prevent computer from sleeping or starting screensaver"),
+                           twips(240, 300, 5295, 255));
+    m_hideHintBox = check(m_preventFrame, "Check1", QStringLiteral("Hide 'Press ESC To Exit'"),
+                          twips(240, 650, 5295, 255));
 
-    Frame6 = frame("Frame6", QStringLiteral("Text Alignment"), twips(120, 4680, 7800, 800));
-    Combo1 = addControl<QComboBox>(Frame6, "Combo1", twips(240, 300, 7335, 345));
-    Combo1->setEditable(false);
+    m_alignmentFrame =
+        frame("Frame6", QStringLiteral("Text Alignment"), twips(120, 4680, 7800, 800));
+    m_alignmentList = addControl<QComboBox>(m_alignmentFrame, "Combo1", twips(240, 300, 7335, 345));
+    m_alignmentList->setEditable(false);
 
-    PushButton2 = button(this, "PushButton2", QStringLiteral("Change Font Style && Size"),
-                         twips(120, 5580, 7800, 405));
-    PushButton3 = button(this, "PushButton3", QStringLiteral("Reset Font To Default"),
-                         twips(120, 6090, 7800, 405));
-    PushButton5 =
+    m_chooseFontButton = button(this, "PushButton2", QStringLiteral("Change Font Style && Size"),
+                                twips(120, 5580, 7800, 405));
+    m_resetFontButton = button(this, "PushButton3", QStringLiteral("Reset Font To Default"),
+                               twips(120, 6090, 7800, 405));
+    m_changeColourButton =
         button(this, "PushButton5", QStringLiteral("Change Color"), twips(120, 6600, 7800, 405));
-    PushButton7 = button(this, "PushButton7", QStringLiteral("Reset Color To Defaults"),
-                         twips(120, 7110, 7800, 405));
+    m_resetColoursButton = button(this, "PushButton7", QStringLiteral("Reset Color To Defaults"),
+                                  twips(120, 7110, 7800, 405));
 
     // Keyboard order follows the laid-out tab indexes, not the order of creation. The frames
     // (indexes 6, 7, 8, 11 and 16) take no focus and stay out of the chain: a container placed
     // in it would pull its own children along.
-    std::vector<std::pair<int, QWidget*>> tabIndexes{
-        {0, Text1},        {1, PushButton4},  {2, Check2},       {3, PushButton1},
-        {4, Check4},       {5, Check1},       {9, Option1},      {10, Option2},
-        {12, Check3},      {13, Check5},      {14, Check6},      {15, Check7},
-        {17, Combo1},      {18, PushButton6}, {19, PushButton2}, {20, PushButton3},
-        {21, PushButton5}, {22, PushButton7}};
+    std::vector<std::pair<int, QWidget*>> tabIndexes{{0, m_locationEdit},
+                                                     {1, m_locationHelpButton},
+                                                     {2, m_locationBox},
+                                                     {3, m_showWeatherButton},
+                                                     {4, m_keepAwakeBox},
+                                                     {5, m_hideHintBox},
+                                                     {9, m_fahrenheitButton},
+                                                     {10, m_celsiusButton},
+                                                     {12, m_currentBox},
+                                                     {13, m_summaryBox},
+                                                     {14, m_highBox},
+                                                     {15, m_lowBox},
+                                                     {17, m_alignmentList},
+                                                     {18, m_apiKeyButton},
+                                                     {19, m_chooseFontButton},
+                                                     {20, m_resetFontButton},
+                                                     {21, m_changeColourButton},
+                                                     {22, m_resetColoursButton}};
     std::sort(tabIndexes.begin(), tabIndexes.end(),
               [](const auto& a, const auto& b) { return a.first < b.first; });
     for (std::size_t i = 1; i < tabIndexes.size(); ++i)
         QWidget::setTabOrder(tabIndexes[i - 1].second, tabIndexes[i].second);
 
     // The location box is the first stop of the tab order, so it has the focus on opening.
-    Text1->setFocus();
-    Text1->installEventFilter(this);
+    m_locationEdit->setFocus();
+    m_locationEdit->installEventFilter(this);
 }
 
 void SettingsWindow::connectHandlers() {
     using settings::Key;
     const std::pair<QCheckBox*, Key> boxes[] = {
-        {Check1, Key::Check1}, {Check2, Key::Check2}, {Check3, Key::Check3}, {Check4, Key::Check4},
-        {Check5, Key::Check5}, {Check6, Key::Check6}, {Check7, Key::Check7}};
+        {m_hideHintBox, Key::HideHint},   {m_locationBox, Key::ShowLocation},
+        {m_currentBox, Key::ShowCurrent}, {m_keepAwakeBox, Key::KeepAwake},
+        {m_summaryBox, Key::ShowSummary}, {m_highBox, Key::ShowHigh},
+        {m_lowBox, Key::ShowLow}};
     for (const auto& [box, key] : boxes)
         connect(box, &QCheckBox::stateChanged, this,
-                [box = box, key = key] { Check_Click(box, key); });
+                [box = box, key = key] { storeCheckState(box, key); });
     // Only the button that becomes selected runs the handler; the one losing the selection
     // has nothing to add, since both handlers store both buttons.
-    for (QRadioButton* option : {Option1, Option2})
+    for (QRadioButton* option : {m_fahrenheitButton, m_celsiusButton})
         connect(option, &QRadioButton::toggled, this, [this](bool selected) {
             if (selected)
-                Option_Click();
+                storeUnit();
         });
-    connect(Combo1, &QComboBox::currentIndexChanged, this, [](int index) {
-        storeQuietly([index] { storeValue(Key::Combo1, QString::number(index)); });
+    connect(m_alignmentList, &QComboBox::currentIndexChanged, this, [](int index) {
+        storeQuietly([index] { storeValue(Key::Alignment, QString::number(index)); });
     });
-    connect(Text1, &QLineEdit::textChanged, this,
-            [](const QString& text) { storeQuietly([&text] { storeValue(Key::Text1, text); }); });
+    connect(m_locationEdit, &QLineEdit::textChanged, this, [](const QString& text) {
+        storeQuietly([&text] { storeValue(Key::Location, text); });
+    });
 
-    connect(PushButton1, &PushButton::clicked, this, &SettingsWindow::PushButton1_Click);
-    connect(PushButton2, &PushButton::clicked, this, &SettingsWindow::PushButton2_Click);
-    connect(PushButton3, &PushButton::clicked, this, &SettingsWindow::PushButton3_Click);
-    connect(PushButton4, &PushButton::clicked, this, &SettingsWindow::PushButton4_Click);
-    connect(PushButton5, &PushButton::clicked, this, &SettingsWindow::PushButton5_Click);
-    connect(PushButton6, &PushButton::clicked, this, &SettingsWindow::PushButton6_Click);
-    connect(PushButton7, &PushButton::clicked, this, &SettingsWindow::PushButton7_Click);
+    connect(m_showWeatherButton, &PushButton::clicked, this, &SettingsWindow::showWeather);
+    connect(m_chooseFontButton, &PushButton::clicked, this, &SettingsWindow::chooseFont);
+    connect(m_resetFontButton, &PushButton::clicked, this, &SettingsWindow::resetFont);
+    connect(m_locationHelpButton, &PushButton::clicked, this, &SettingsWindow::showLocationHelp);
+    connect(m_changeColourButton, &PushButton::clicked, this, &SettingsWindow::openColourWindow);
+    connect(m_apiKeyButton, &PushButton::clicked, this, &SettingsWindow::openKeyWindow);
+    connect(m_resetColoursButton, &PushButton::clicked, this, &SettingsWindow::resetColours);
 }
 
-void SettingsWindow::Check_Click(QCheckBox* box, settings::Key key) {
+void SettingsWindow::storeCheckState(QCheckBox* box, settings::Key key) {
     QString state;
     switch (box->checkState()) {
     case Qt::Unchecked:
@@ -206,12 +232,12 @@ void SettingsWindow::Check_Click(QCheckBox* box, settings::Key key) {
     storeQuietly([key, &state] { storeValue(key, state); });
 }
 
-void SettingsWindow::Option_Click() {
+void SettingsWindow::storeUnit() {
     storeQuietly([this] {
-        storeValue(settings::Key::Option1,
-                   Option1->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
-        storeValue(settings::Key::Option2,
-                   Option2->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+        storeValue(settings::Key::Fahrenheit,
+                   m_fahrenheitButton->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+        storeValue(settings::Key::Celsius,
+                   m_celsiusButton->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
     });
 }
 
@@ -246,42 +272,42 @@ void appendListEntry(QComboBox* list, const QString& entry) {
 void SettingsWindow::setCaptionIconAndTitle() {
     setWindowTitle(productName());
     setWindowIcon(applicationIcon());
-    SetAppTitle();
+    setApplicationTitle();
 }
 
 void SettingsWindow::onLoad() {
     Guard g(QStringLiteral("Form1.Form_Load"));
-    g(100, [this] { ApplySkin(this); });
+    g(100, [this] { applySkin(this); });
     if (g(102, [] { return handPointerPresent(); }).value_or(false))
         g(104, [this] { loadHandPointer(this); });
     g(106, [this] { setCaptionIconAndTitle(); });
     using settings::Key;
     constexpr auto user = settings::User::SettingsWindow;
-    g(128, [this] { setCheckFromStore(Check1, Key::Check1); });
-    g(130, [this] { setCheckFromStore(Check2, Key::Check2); });
-    g(132, [this] { setCheckFromStore(Check3, Key::Check3); });
-    g(134, [this] { setCheckFromStore(Check4, Key::Check4); });
-    g(136, [this] { setCheckFromStore(Check5, Key::Check5); });
-    g(138, [this] { setCheckFromStore(Check6, Key::Check6); });
-    g(140, [this] { setCheckFromStore(Check7, Key::Check7); });
-    g(142, [this] { Text1->setText(settings::text(Key::Text1, user)); });
-    g(144, [this] { setOption(Option1, settings::option(Key::Option1, user)); });
-    g(146, [this] { setOption(Option2, settings::option(Key::Option2, user)); });
-    g(148, [this] { appendListEntry(Combo1, QStringLiteral("Left Justify")); });
-    g(150, [this] { appendListEntry(Combo1, QStringLiteral("Center")); });
+    g(128, [this] { setCheckFromStore(m_hideHintBox, Key::HideHint); });
+    g(130, [this] { setCheckFromStore(m_locationBox, Key::ShowLocation); });
+    g(132, [this] { setCheckFromStore(m_currentBox, Key::ShowCurrent); });
+    g(134, [this] { setCheckFromStore(m_keepAwakeBox, Key::KeepAwake); });
+    g(136, [this] { setCheckFromStore(m_summaryBox, Key::ShowSummary); });
+    g(138, [this] { setCheckFromStore(m_highBox, Key::ShowHigh); });
+    g(140, [this] { setCheckFromStore(m_lowBox, Key::ShowLow); });
+    g(142, [this] { m_locationEdit->setText(settings::text(Key::Location, user)); });
+    g(144, [this] { setOption(m_fahrenheitButton, settings::option(Key::Fahrenheit, user)); });
+    g(146, [this] { setOption(m_celsiusButton, settings::option(Key::Celsius, user)); });
+    g(148, [this] { appendListEntry(m_alignmentList, QStringLiteral("Left Justify")); });
+    g(150, [this] { appendListEntry(m_alignmentList, QStringLiteral("Center")); });
     g(152, [this] {
-        const int index = settings::whole(Key::Combo1, user);
-        if (index < 0 || index >= Combo1->count())
+        const int index = settings::whole(Key::Alignment, user);
+        if (index < 0 || index >= m_alignmentList->count())
             throw AppError::invalidPropertyValue();
-        Combo1->setCurrentIndex(index);
+        m_alignmentList->setCurrentIndex(index);
     });
-    g(154, [this] { mOpeningDisplay = false; });
+    g(154, [this] { m_openingDisplay = false; });
     g(156, [this] { setCaptionIconAndTitle(); });
 }
 
 bool SettingsWindow::closeRequested(CloseReason) {
     Guard g(QStringLiteral("Form1.Form_QueryUnload"));
-    if (g(100, [this] { return !mOpeningDisplay; }).value_or(false))
+    if (g(100, [this] { return !m_openingDisplay; }).value_or(false))
         g(102, [] { Forms::endProgram(); });
     return true;
 }
@@ -315,39 +341,41 @@ private:
 
 } // namespace
 
-void SettingsWindow::PushButton1_Click() {
+void SettingsWindow::showWeather() {
     // Loading and styling the display fetches the weather and waits for it. Meanwhile this
     // window may be closed: with the flag up that close goes through, and the command carries on
     // without the window, so the display still comes. Only the program ending stops it.
     Procedure g(this, QStringLiteral("Form1.PushButton1_Click"), Procedure::StopsWhen::ProgramEnds);
-    if (g(100, [this] { return Text1->text().isEmpty(); }).value_or(false)) {
+    if (g(100, [this] { return m_locationEdit->text().isEmpty(); }).value_or(false)) {
         g(114, [] { showPlainMessage(QStringLiteral("Please enter a location below.")); });
         return;
     }
-    g(102, [this] { mOpeningDisplay = true; });
-    QString unit = Option1->isChecked() ? QStringLiteral("Fahrenheit") : QStringLiteral("Celsius");
+    g(102, [this] { m_openingDisplay = true; });
+    QString unit =
+        m_fahrenheitButton->isChecked() ? QStringLiteral("Fahrenheit") : QStringLiteral("Celsius");
     OpeningOf opening;
     g(104, [&] {
         // A display created here fetches once as it loads; it is handed the place and unit
         // first, so that fetch asks for the place instead of sending an empty query.
-        const QString location = Text1->text();
+        const QString location = m_locationEdit->text();
         DisplayWindow* display =
             Forms::get<DisplayWindow>(FormId::Display, [&](DisplayWindow* created) {
-                created->mLocation = location;
-                created->mTempType = unit;
+                created->m_location = location;
+                created->m_unit = unit;
                 opening.begin(created);
             });
         opening.begin(display);
-        display->mLocation = location;
+        display->m_location = location;
     });
     if (g.gone())
         return;
     g(106, [&] {
         if (!g.windowGone())
-            unit = Option1->isChecked() ? QStringLiteral("Fahrenheit") : QStringLiteral("Celsius");
+            unit = m_fahrenheitButton->isChecked() ? QStringLiteral("Fahrenheit")
+                                                   : QStringLiteral("Celsius");
         DisplayWindow* display = Forms::get<DisplayWindow>(FormId::Display);
         opening.begin(display);
-        display->mTempType = unit;
+        display->m_unit = unit;
     });
     if (g.gone())
         return;
@@ -362,9 +390,9 @@ void SettingsWindow::PushButton1_Click() {
     g(112, [] { Forms::unload(FormId::Settings); });
 }
 
-void SettingsWindow::PushButton2_Click() {
+void SettingsWindow::chooseFont() {
     Procedure g(this, QStringLiteral("Form1.PushButton2_Click"));
-    FontChoice dialog = CommonDialog1;
+    FontChoice dialog = m_fontDialog;
     // (100) The picker always lists the screen fonts and offers no effects section, which is
     // all the dialog's flags would ask of it.
     using settings::Key;
@@ -391,10 +419,10 @@ void SettingsWindow::PushButton2_Click() {
     g(124, [&dialog] { settings::save(Key::FontSize, user, sizeText(dialog.size)); });
     g(126, [&dialog] { settings::save(Key::FontStrikeThru, user, boolText(dialog.strikeout)); });
     g(128, [&dialog] { settings::save(Key::FontUnderLine, user, boolText(dialog.underline)); });
-    CommonDialog1 = dialog;
+    m_fontDialog = dialog;
 }
 
-void SettingsWindow::PushButton3_Click() {
+void SettingsWindow::resetFont() {
     Guard g(QStringLiteral("Form1.PushButton3_Click"));
     using settings::Key;
     g(100, [] { settings::restoreDefault(Key::FontName); });
@@ -405,7 +433,7 @@ void SettingsWindow::PushButton3_Click() {
     g(110, [] { settings::restoreDefault(Key::FontUnderLine); });
 }
 
-void SettingsWindow::PushButton4_Click() {
+void SettingsWindow::showLocationHelp() {
     Guard g(QStringLiteral("Form1.PushButton4_Click"));
     g(100, [] {
         showPlainMessage(QStringLiteral("Please enter you location such as Londonderry, UK or "
@@ -413,66 +441,66 @@ void SettingsWindow::PushButton4_Click() {
     });
 }
 
-void SettingsWindow::PushButton5_Click() {
+void SettingsWindow::openColourWindow() {
     Guard g(QStringLiteral("Form1.PushButton5_Click"));
     g(100, [] { Forms::show(FormId::Colours); });
     g(102, [this] { hide(); });
 }
 
-void SettingsWindow::PushButton6_Click() {
+void SettingsWindow::openKeyWindow() {
     Guard g(QStringLiteral("Form1.PushButton6_Click"));
     g(100, [] { Forms::show(FormId::ApiKey); });
     g(102, [this] { hide(); });
 }
 
-void SettingsWindow::PushButton7_Click() {
+void SettingsWindow::resetColours() {
     Guard g(QStringLiteral("Form1.PushButton7_Click"));
     g(100, [] { settings::restoreDefault(settings::Key::FontColor); });
     g(102, [] { settings::restoreDefault(settings::Key::BackgroundColor); });
 }
 
-// Each detail box switches the line its caption names: Check6 ("High") the "High: " line,
-// Check7 ("Low") the "Low: " line.
+// Each detail box switches the line its caption names: m_highBox ("High") the "High: " line,
+// m_lowBox ("Low") the "Low: " line.
 bool SettingsWindow::detailChosen(Detail detail) const {
     const QCheckBox* box = nullptr;
     switch (detail) {
     case Detail::Location:
-        box = Check2;
+        box = m_locationBox;
         break;
     case Detail::Current:
-        box = Check3;
+        box = m_currentBox;
         break;
     case Detail::Summary:
-        box = Check5;
+        box = m_summaryBox;
         break;
     case Detail::High:
-        box = Check6;
+        box = m_highBox;
         break;
     case Detail::Low:
-        box = Check7;
+        box = m_lowBox;
         break;
     }
     return box->checkState() == Qt::Checked;
 }
 
 QString SettingsWindow::location() const {
-    return Text1->text();
+    return m_locationEdit->text();
 }
 
 bool SettingsWindow::displayOption(DisplayOption option) const {
-    const QCheckBox* box = option == DisplayOption::HideHint ? Check1 : Check4;
+    const QCheckBox* box = option == DisplayOption::HideHint ? m_hideHintBox : m_keepAwakeBox;
     return box->checkState() == Qt::Checked;
 }
 
 void SettingsWindow::setDisplayOption(DisplayOption option, qint16 value) {
-    setCheckValue(option == DisplayOption::HideHint ? Check1 : Check4, value);
+    setCheckValue(option == DisplayOption::HideHint ? m_hideHintBox : m_keepAwakeBox, value);
 }
 
 bool SettingsWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == Text1 && event->type() == QEvent::FocusIn) {
+    if (watched == m_locationEdit && event->type() == QEvent::FocusIn) {
         // Deferred: a click that brings the focus would otherwise place the cursor and undo
         // the selection straight after.
-        QTimer::singleShot(0, Text1, [box = Text1] { box->selectAll(); });
+        QTimer::singleShot(0, m_locationEdit, [box = m_locationEdit] { box->selectAll(); });
     }
     return Form::eventFilter(watched, event);
 }

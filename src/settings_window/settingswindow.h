@@ -28,18 +28,18 @@ public:
 
     // Raised by the start command just before it closes the window, so that this one close
     // hands over to the display instead of ending the program.
-    bool mOpeningDisplay = false;
+    bool m_openingDisplay = false;
 
     void onLoad() override;
     bool closeRequested(CloseReason reason) override;
 
-    void PushButton1_Click();
-    void PushButton2_Click();
-    void PushButton3_Click();
-    void PushButton4_Click();
-    void PushButton5_Click();
-    void PushButton6_Click();
-    void PushButton7_Click();
+    void showWeather();
+    void chooseFont();
+    void resetFont();
+    void showLocationHelp();
+    void openColourWindow();
+    void openKeyWindow();
+    void resetColours();
 
     bool detailChosen(Detail detail) const override;
     QString location() const override;
@@ -54,37 +54,37 @@ private:
     void connectHandlers();
     void setCaptionIconAndTitle();
     static void setCheckFromStore(QCheckBox* box, settings::Key key);
-    static void Check_Click(QCheckBox* box, settings::Key key);
-    void Option_Click();
+    static void storeCheckState(QCheckBox* box, settings::Key key);
+    void storeUnit();
 
-    PushButton* PushButton1 = nullptr;
-    PushButton* PushButton2 = nullptr;
-    PushButton* PushButton3 = nullptr;
-    PushButton* PushButton4 = nullptr;
-    PushButton* PushButton5 = nullptr;
-    PushButton* PushButton6 = nullptr;
-    PushButton* PushButton7 = nullptr;
-    QGroupBox* Frame1 = nullptr;
-    QGroupBox* Frame2 = nullptr;
-    QGroupBox* Frame3 = nullptr;
-    QGroupBox* Frame4 = nullptr;
-    QGroupBox* Frame6 = nullptr;
-    QLineEdit* Text1 = nullptr;
-    QCheckBox* Check1 = nullptr;
-    QCheckBox* Check2 = nullptr;
-    QCheckBox* Check3 = nullptr;
-    QCheckBox* Check4 = nullptr;
-    QCheckBox* Check5 = nullptr;
-    QCheckBox* Check6 = nullptr;
-    QCheckBox* Check7 = nullptr;
-    QRadioButton* Option1 = nullptr;
-    QRadioButton* Option2 = nullptr;
-    QComboBox* Combo1 = nullptr;
+    PushButton* m_showWeatherButton = nullptr;
+    PushButton* m_chooseFontButton = nullptr;
+    PushButton* m_resetFontButton = nullptr;
+    PushButton* m_locationHelpButton = nullptr;
+    PushButton* m_changeColourButton = nullptr;
+    PushButton* m_apiKeyButton = nullptr;
+    PushButton* m_resetColoursButton = nullptr;
+    QGroupBox* m_preventFrame = nullptr;
+    QGroupBox* m_locationFrame = nullptr;
+    QGroupBox* m_unitsFrame = nullptr;
+    QGroupBox* m_detailsFrame = nullptr;
+    QGroupBox* m_alignmentFrame = nullptr;
+    QLineEdit* m_locationEdit = nullptr;
+    QCheckBox* m_hideHintBox = nullptr;
+    QCheckBox* m_locationBox = nullptr;
+    QCheckBox* m_currentBox = nullptr;
+    QCheckBox* m_keepAwakeBox = nullptr;
+    QCheckBox* m_summaryBox = nullptr;
+    QCheckBox* m_highBox = nullptr;
+    QCheckBox* m_lowBox = nullptr;
+    QRadioButton* m_fahrenheitButton = nullptr;
+    QRadioButton* m_celsiusButton = nullptr;
+    QComboBox* m_alignmentList = nullptr;
 
     // What the font dialog holds. Like a dialog control kept on the window, it remembers the
     // last values between two runs of the font command, so a preset step that fails leaves the
     // previous value in place rather than a blank one.
-    FontChoice CommonDialog1{QString(), false, false, 8, false, false};
+    FontChoice m_fontDialog{QString(), false, false, 8, false, false};
 };
 
 } // namespace nimbrel

@@ -59,19 +59,19 @@ QString programFile(const QString& relative) {
     return programFolder() + QLatin1Char('/') + relative;
 }
 
-bool FileExists(const QString& path) {
+bool fileExists(const QString& path) {
     if (path.isEmpty())
         return false;
     // Anything with a modification time is present, a folder included.
     return QFileInfo(path).lastModified().isValid();
 }
 
-void ApplySkin(QWidget* window) {
+void applySkin(QWidget* window) {
     const QFileInfo skin(programFile(QStringLiteral("x/o.cjs")));
     // Only an ordinary, visible file counts: a hidden one or a folder of that name does not.
     if (!skin.exists() || !skin.isFile() || skin.isHidden())
         return;
-    ApplyFormColors(window);
+    applyWindowColours(window);
 
     QFile file(skin.filePath());
     if (!file.open(QIODevice::ReadOnly))
@@ -85,7 +85,7 @@ void ApplySkin(QWidget* window) {
     qApp->setStyleSheet(sheet);
 }
 
-void ApplyFormColors(QWidget* window) {
+void applyWindowColours(QWidget* window) {
     const QColor face = QApplication::palette().color(QPalette::Button);
     fillBackground(window, face);
     const auto children = window->findChildren<QWidget*>();
@@ -100,7 +100,7 @@ QString productName() {
     return QStringLiteral("Nimbrel");
 }
 
-void SetAppTitle() {
+void setApplicationTitle() {
     QString title = productName();
     // The title drops the name's last word, then keeps dropping words while it is longer
     // than 40 characters. A one-word name such as ours keeps the whole name.
@@ -133,7 +133,7 @@ QIcon applicationIcon() {
 }
 
 bool handPointerPresent() {
-    return FileExists(programFile(QStringLiteral("HAND-M.CUR")));
+    return fileExists(programFile(QStringLiteral("HAND-M.CUR")));
 }
 
 void loadHandPointer(Form* window) {

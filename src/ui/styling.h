@@ -16,19 +16,19 @@ void setProgramFolderForTesting(const QString& folder);
 QString programFile(const QString& relative);
 
 // True when the path has a modification time (a folder counts); never fails or reports.
-bool FileExists(const QString& path);
+bool fileExists(const QString& path);
 
 // The optional skin: when "x/o.cjs" is an ordinary, non-hidden file in the program folder,
 // the window is recoloured and the file is applied as a style sheet to the whole application,
 // so every window opened later is drawn with it. Throws AppError when the file cannot be used.
-void ApplySkin(QWidget* window);
+void applySkin(QWidget* window);
 // The button-face background on the window and its option buttons, check boxes, frames and
 // labels; other controls keep their colours.
-void ApplyFormColors(QWidget* window);
+void applyWindowColours(QWidget* window);
 
 // The product name and the application title derived from it.
 QString productName();
-void SetAppTitle();
+void setApplicationTitle();
 QString applicationTitle();
 
 // The application icon (32, 48, 128 and 256 pixels).

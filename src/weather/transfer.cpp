@@ -92,7 +92,7 @@ QString describeFailure(Outcome outcome, const QNetworkReply& reply,
 
 } // namespace
 
-// The state of one OpenURL. It lives on that call's stack, so it outlives the Transfer when the
+// The state of one fetchBody. It lives on that call's stack, so it outlives the Transfer when the
 // owner deletes the Transfer while the call waits.
 struct Transfer::Call {
     QEventLoop loop;
@@ -108,11 +108,11 @@ Transfer::Transfer(QObject* parent) : QObject(parent), m_manager(new QNetworkAcc
 }
 
 Transfer::~Transfer() {
-    // The waiting OpenURL notices through its QPointer that the object is gone.
+    // The waiting fetchBody notices through its QPointer that the object is gone.
     abort();
 }
 
-bool Transfer::StillExecuting() const {
+bool Transfer::isExecuting() const {
     // Once the program ends (QCoreApplication::exit stops every event loop, this call's too) the
     // transfer is over: whoever waits for it stops waiting, and the call aborts as it returns.
     return m_call != nullptr && m_call->outcome == Outcome::Running && m_call->loop.isRunning();
@@ -132,7 +132,7 @@ void Transfer::setSizeLimit(qint64 bytes) {
 }
 
 void Transfer::abort() {
-    if (!StillExecuting())
+    if (!isExecuting())
         return;
     Call& call = *m_call;
     call.outcome = Outcome::Cancelled;
@@ -146,12 +146,12 @@ QString Transfer::Answer::statusLine() const {
     return reasonPhrase.isEmpty() ? code : code + QLatin1Char(' ') + reasonPhrase;
 }
 
-QString Transfer::OpenURL(const QString& url) {
+QString Transfer::fetchBody(const QString& url) {
     return fetch(url).body;
 }
 
 Transfer::Answer Transfer::fetch(const QString& url) {
-    if (StillExecuting())
+    if (isExecuting())
         throw AppError(QStringLiteral("Still executing last request"));
 
     QNetworkRequest request(parseAddress(url));

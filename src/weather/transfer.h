@@ -9,7 +9,7 @@ class QNetworkReply;
 
 namespace nimbrel {
 
-// The blocking HTTP transfer the display owns and the key test borrows. OpenURL performs a GET
+// The blocking HTTP transfer the display owns and the key test borrows. fetchBody performs a GET
 // and returns the body whatever the status; it waits in a nested event loop so the rest of the
 // program keeps running, and throws AppError when the host cannot be reached, the time limit
 // passes or the reply is too large.
@@ -28,11 +28,11 @@ public:
     explicit Transfer(QObject* parent = nullptr);
     ~Transfer() override;
 
-    // True from the start of OpenURL until its transfer has ended (the reply is complete, has
-    // failed or was abandoned); OpenURL returns as soon as its wait ends.
-    bool StillExecuting() const;
-    QString OpenURL(const QString& url);
-    // OpenURL that also tells the caller how the server answered; same waits and failures.
+    // True from the start of fetchBody until its transfer has ended (the reply is complete, has
+    // failed or was abandoned); fetchBody returns as soon as its wait ends.
+    bool isExecuting() const;
+    QString fetchBody(const QString& url);
+    // fetchBody that also tells the caller how the server answered; same waits and failures.
     Answer fetch(const QString& url);
 
     // The limit for the whole transfer (not an idle limit); 60 seconds unless a test says less.
@@ -41,7 +41,7 @@ public:
     // Replies larger than this fail; 1 MiB unless a test says otherwise.
     void setSizeLimit(qint64 bytes);
 
-    // Ends a waiting OpenURL at once with a failure; used when the owner goes away.
+    // Ends a waiting fetchBody at once with a failure; used when the owner goes away.
     void abort();
 
 Q_SIGNALS:
@@ -53,7 +53,7 @@ private:
     struct Call;
 
     QNetworkAccessManager* m_manager;
-    // The call whose transfer is running, if any; it lives on the stack of that OpenURL.
+    // The call whose transfer is running, if any; it lives on the stack of that fetchBody.
     Call* m_call = nullptr;
     std::chrono::milliseconds m_timeLimit{60000};
     qint64 m_sizeLimit = qint64(1024) * 1024;

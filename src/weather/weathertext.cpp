@@ -252,16 +252,16 @@ QString buildWeatherText(Guard& guard, Transfer& transfer, const WeatherQuery& q
     const QPointer<Transfer> inet(&transfer);
     QString reply;
     bool busy = true;
-    guard(100, [&] { busy = !inet || inet->StillExecuting(); });
+    guard(100, [&] { busy = !inet || inet->isExecuting(); });
     bool fetched = false;
     if (!busy)
         fetched = guard(102, [&] {
-            reply = inet->OpenURL(weatherRequestUrl(query.baseUrl, query.location, readKey()));
+            reply = inet->fetchBody(weatherRequestUrl(query.baseUrl, query.location, readKey()));
         });
     // Another fetch started earlier is still under way further down the stack: let it finish.
     for (;;) {
         bool executing = false;
-        guard(104, [&] { executing = inet && inet->StillExecuting(); });
+        guard(104, [&] { executing = inet && inet->isExecuting(); });
         if (!executing)
             break;
         guard(106, [] {

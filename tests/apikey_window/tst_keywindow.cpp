@@ -472,12 +472,12 @@ void TestKeyWindow::keyTestWaitsForRunningFetch() {
     m_service.setFault(SampleWeatherService::Fault::Delay, 200ms);
     bool clicked = false;
     QTimer::singleShot(0, this, [&] {
-        QVERIFY(sharedTransfer().StillExecuting());
+        QVERIFY(sharedTransfer().isExecuting());
         control<PushButton>("PushButton3")->click();
         clicked = true;
     });
 
-    const QString displayReply = sharedTransfer().OpenURL(
+    const QString displayReply = sharedTransfer().fetchBody(
         weatherRequestUrl(m_service.baseUrl(), QStringLiteral("San Diego CA"), u"stale-key"_s));
 
     QVERIFY(clicked);
@@ -502,7 +502,7 @@ void TestKeyWindow::closingDuringKeyTest() {
             form->close();
     });
 
-    sharedTransfer().OpenURL(
+    sharedTransfer().fetchBody(
         weatherRequestUrl(m_service.baseUrl(), QStringLiteral("San Diego CA"), u"demo-key"_s));
 
     QTRY_VERIFY_WITH_TIMEOUT(form.isNull(), 2000);

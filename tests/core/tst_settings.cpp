@@ -741,7 +741,7 @@ void TestSettings::everyKeyRoundTripsWithItsDefault() {
     const User users[] = {User::SettingsWindow, User::Display,      User::ExitHint,
                           User::FontCommand,    User::ColourWindow, User::KeyWindow};
     TempSettings store;
-    for (const settings::KeySpec& entry : settings::kKeys) {
+    for (const settings::KeyEntry& entry : settings::kKeys) {
         for (const User user : users) {
             const QString expected = settings::defaultFor(entry.key, user);
             QCOMPARE(settings::text(entry.key, user), expected);
@@ -750,7 +750,7 @@ void TestSettings::everyKeyRoundTripsWithItsDefault() {
     }
     QVERIFY(!QFile::exists(store.path()));
 
-    for (const settings::KeySpec& entry : settings::kKeys) {
+    for (const settings::KeyEntry& entry : settings::kKeys) {
         for (const User writer : users) {
             const QString value = settings::defaultFor(entry.key, writer);
             settings::save(entry.key, writer, value);

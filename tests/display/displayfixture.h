@@ -79,8 +79,8 @@ public:
     // As the start command leaves it: location and unit handed over, restyled, shown.
     static DisplayWindow* openDisplay() {
         DisplayWindow* display = loadDisplay();
-        display->mLocation = QStringLiteral("San Diego CA");
-        display->mTempType = QStringLiteral("Fahrenheit");
+        display->m_location = QStringLiteral("San Diego CA");
+        display->m_unit = QStringLiteral("Fahrenheit");
         display->reloadStyle();
         Forms::show(FormId::Display);
         return display;

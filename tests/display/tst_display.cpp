@@ -115,7 +115,7 @@ void TestDisplayWindow::asCreated() {
     QCOMPARE(timer1->interval(), 1000);
     QCOMPARE(DisplayFixture::timer(display, "Timer2")->interval(), 59000);
     QVERIFY(display->windowFlags().testFlag(Qt::FramelessWindowHint));
-    QCOMPARE(&display->Inet1(), &sharedTransfer());
+    QCOMPARE(&display->transfer(), &sharedTransfer());
 
     QLabel* hint = label(display, "Label1");
     QCOMPARE(hint->text(), QStringLiteral("Press ESC To Exit. Type 'hide' to hide this text."));
@@ -349,7 +349,7 @@ void TestDisplayWindow::getWeatherReadsSettingsWindow() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     // The box captioned "High" cleared: the "High: " line goes, the "Low: " line stays.
     SaveSetting(QStringLiteral("Check6"), QStringLiteral("0"));
-    display->mTempType = QStringLiteral("Celsius");
+    display->m_unit = QStringLiteral("Celsius");
     fixture.service->clearRequests();
 
     const QString text = display->getWeather();

@@ -94,7 +94,7 @@ void TestDisplayReliability::tickDoesNotReenterWhileFetchWaits() {
     bool fetchWaiting = false;
     connect(fixture.service.get(), &sample::SampleWeatherService::requestReceived, display, [&] {
         QTimer::singleShot(0, display, [&] {
-            fetchWaiting = sharedTransfer().StillExecuting();
+            fetchWaiting = sharedTransfer().isExecuting();
             display->refreshTick();
             ++nestedTicks;
             countInside = display->tickCount();
@@ -157,7 +157,7 @@ void TestDisplayReliability::closingWhileFetchWaits() {
         display = Forms::get<DisplayWindow>(FormId::Display);
     }
     QVERIFY2(clock.elapsed() < 10000, "the fetch was not cancelled");
-    QVERIFY(!sharedTransfer().StillExecuting());
+    QVERIFY(!sharedTransfer().isExecuting());
     QVERIFY(fixture.messages->messages.isEmpty());
     QVERIFY(!Forms::loaded(FormId::Display));
     const Form* settings = Forms::loaded(FormId::Settings);
@@ -245,9 +245,9 @@ void TestDisplayReliability::backOffAfterFailedRefresh() {
             service.setFixedReply(500, "<html><body>Internal Server Error</body></html>");
         else
             service.clearFixedReply();
-        display->mLocation = on && failure == QLatin1String("unknown place")
-                                 ? QStringLiteral("Atlantis")
-                                 : QStringLiteral("San Diego CA");
+        display->m_location = on && failure == QLatin1String("unknown place")
+                                  ? QStringLiteral("Atlantis")
+                                  : QStringLiteral("San Diego CA");
         SaveSetting(QStringLiteral("APIKey"), on && failure == QLatin1String("wrong key")
                                                   ? QStringLiteral("not-a-key")
                                                   : QStringLiteral("demo-key"));

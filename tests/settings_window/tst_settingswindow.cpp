@@ -143,7 +143,7 @@ void SettingsWindowTest::firstOpeningShowsAndStoresDefaults() {
     QVERIFY(m_messages->messages.isEmpty());
     QCOMPARE(form->windowTitle(), QStringLiteral("Nimbrel"));
     QCOMPARE(applicationTitle(), QStringLiteral("Nimbrel"));
-    QVERIFY(!form->mOpeningDisplay);
+    QVERIFY(!form->m_openingDisplay);
 
     auto* text1 = control<QLineEdit>(form, "Text1");
     QCOMPARE(text1->text(), QStringLiteral("San Diego CA"));
@@ -357,7 +357,7 @@ void SettingsWindowTest::badStoredValueFailsOnlyItsStep() {
     QCOMPARE(control<QComboBox>(form, "Combo1")->count(), 2);
     QCOMPARE(control<QLineEdit>(form, "Text1")->text(), QStringLiteral("San Diego CA"));
     QCOMPARE(form->windowTitle(), QStringLiteral("Nimbrel"));
-    QVERIFY(!form->mOpeningDisplay);
+    QVERIFY(!form->m_openingDisplay);
 }
 
 void SettingsWindowTest::changesAreStoredAtOnce() {
@@ -477,7 +477,7 @@ void SettingsWindowTest::emptyLocationIsRefused() {
     QCOMPARE(m_messages->messages.first().icon, MessageIcon::None);
     QCOMPARE(Forms::loaded(FormId::Settings), form);
     QVERIFY(form->isVisible());
-    QVERIFY(!form->mOpeningDisplay);
+    QVERIFY(!form->m_openingDisplay);
     QCOMPARE(Forms::loaded(FormId::Display), nullptr);
 }
 
@@ -505,8 +505,8 @@ void SettingsWindowTest::startCommandHandsOverToTheDisplay() {
 
     auto* display = qobject_cast<DisplayWindow*>(Forms::loaded(FormId::Display));
     QVERIFY(display);
-    QCOMPARE(display->mLocation, location);
-    QCOMPARE(display->mTempType, tempType);
+    QCOMPARE(display->m_location, location);
+    QCOMPARE(display->m_unit, tempType);
     QVERIFY(display->isVisible());
     QVERIFY(m_service->requestCount() >= 1);
     // The settings window is unloaded, and that close did not end the program.
@@ -579,7 +579,7 @@ void SettingsWindowTest::closeEndsTheProgram() {
 void SettingsWindowTest::closeDuringHandOverGoesAhead() {
     SettingsWindow* form = loadSettingsWindow();
     Forms::show(FormId::Settings);
-    form->mOpeningDisplay = true;
+    form->m_openingDisplay = true;
     QVERIFY(Forms::unload(FormId::Settings));
     QVERIFY(!Forms::ending());
     QCOMPARE(Forms::loaded(FormId::Settings), nullptr);
@@ -614,7 +614,7 @@ void SettingsWindowTest::closeDuringStartCommand() {
     auto* fresh = qobject_cast<SettingsWindow*>(Forms::loaded(FormId::Settings));
     QVERIFY(fresh);
     QVERIFY(fresh->isVisible());
-    QVERIFY(!fresh->mOpeningDisplay);
+    QVERIFY(!fresh->m_openingDisplay);
     fresh->close();
     QVERIFY(Forms::ending());
 }
@@ -699,7 +699,7 @@ void SettingsWindowTest::endWhileDisplayWaitsBehindKeyTest() {
             QTimer::singleShot(1ms, form, closeOnceTheTickWaits);
             return;
         }
-        tickWaited = sharedTransfer().StillExecuting() && !tickOver;
+        tickWaited = sharedTransfer().isExecuting() && !tickOver;
         watchdog.start(2s);
         form->close();
     };
@@ -713,7 +713,7 @@ void SettingsWindowTest::endWhileDisplayWaitsBehindKeyTest() {
         QTimer::singleShot(1ms, form, closeOnceTheTickWaits);
     });
     QTimer::singleShot(0, keys, [&] {
-        keys->PushButton3_Click();
+        keys->testKey();
         keyTestOver = true;
     });
     QTRY_VERIFY_WITH_TIMEOUT(keyTestOver && tickOver, 5000);
@@ -721,7 +721,7 @@ void SettingsWindowTest::endWhileDisplayWaitsBehindKeyTest() {
     QVERIFY(tickWaited);
     QVERIFY(Forms::ending());
     QVERIFY(!stillWaiting);
-    QVERIFY(!sharedTransfer().StillExecuting());
+    QVERIFY(!sharedTransfer().isExecuting());
     QVERIFY(m_messages->messages.isEmpty());
 }
 

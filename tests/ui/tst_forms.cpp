@@ -170,10 +170,10 @@ private Q_SLOTS:
     void fileExistsAndTheSkin() {
         QTemporaryDir dir;
         setProgramFolderForTesting(dir.path());
-        QVERIFY(!FileExists(programFile(QStringLiteral("HAND-M.CUR"))));
-        QVERIFY(!FileExists(QString()));
+        QVERIFY(!fileExists(programFile(QStringLiteral("HAND-M.CUR"))));
+        QVERIFY(!fileExists(QString()));
         QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("HAND-M.CUR")));
-        QVERIFY(FileExists(programFile(QStringLiteral("HAND-M.CUR")))); // a folder counts
+        QVERIFY(fileExists(programFile(QStringLiteral("HAND-M.CUR")))); // a folder counts
         QVERIFY(handPointerPresent());
         auto* f = static_cast<ProbeForm*>(Forms::get(FormId::Settings));
         QVERIFY_THROWS_EXCEPTION(AppError, loadHandPointer(f));
@@ -181,7 +181,7 @@ private Q_SLOTS:
 
         // A folder named like the skin file is no skin.
         QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("x/o.cjs")));
-        ApplySkin(f);
+        applySkin(f);
         QVERIFY(qApp->styleSheet().isEmpty());
         QVERIFY(!f->autoFillBackground());
         QVERIFY(QDir(dir.path()).rmdir(QStringLiteral("x/o.cjs")));
@@ -193,7 +193,7 @@ private Q_SLOTS:
         QVERIFY(skin.open(QIODevice::WriteOnly));
         skin.write("QWidget { color: #123456; }");
         skin.close();
-        ApplySkin(f);
+        applySkin(f);
         QCOMPARE(qApp->styleSheet(), QStringLiteral("QWidget { color: #123456; }"));
         QVERIFY(f->autoFillBackground());
         QCOMPARE(f->palette().color(QPalette::Window),
@@ -209,7 +209,7 @@ private Q_SLOTS:
         skin.write(QByteArray("\xff\xfe\x00garbage", 10));
         skin.close();
         qApp->setStyleSheet(QString());
-        QVERIFY_THROWS_EXCEPTION(AppError, ApplySkin(f));
+        QVERIFY_THROWS_EXCEPTION(AppError, applySkin(f));
         QVERIFY(qApp->styleSheet().isEmpty());
     }
 
@@ -227,7 +227,7 @@ private Q_SLOTS:
     }
 
     void titleAndButtonCaption() {
-        SetAppTitle();
+        setApplicationTitle();
         QCOMPARE(applicationTitle(), QStringLiteral("Nimbrel"));
         PushButton b(QStringLiteral("Change Font Style && Size"));
         QCOMPARE(b.displayedCaption(), QStringLiteral("Change Font Style & Size"));

@@ -175,7 +175,7 @@ private Q_SLOTS:
         bool innerSawBusy = false;
         FetchOutcome innerOutcome = FetchOutcome::Reading;
         QTimer::singleShot(20, m_service, [&] {
-            innerSawBusy = m_transfer->StillExecuting();
+            innerSawBusy = m_transfer->isExecuting();
             inner = getWeather(u"London, UK"_s);
             innerOutcome = m_outcome;
         });

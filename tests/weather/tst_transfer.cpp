@@ -14,10 +14,10 @@ using Fault = sample::SampleWeatherService::Fault;
 
 namespace {
 
-// The description OpenURL failed with, or an empty text when it returned.
+// The description fetchBody failed with, or an empty text when it returned.
 QString failureOf(Transfer& transfer, const QString& url, QString* body = nullptr) {
     try {
-        const QString text = transfer.OpenURL(url);
+        const QString text = transfer.fetchBody(url);
         if (body)
             *body = text;
         return {};
@@ -70,7 +70,7 @@ private Q_SLOTS:
         QString text;
         QCOMPARE(failureOf(transfer, weatherUrl(), &text), QString());
         QCOMPARE(text, QString::fromUtf8(body));
-        QVERIFY(!transfer.StillExecuting());
+        QVERIFY(!transfer.isExecuting());
         const Transfer::Answer answer = transfer.fetch(weatherUrl());
         QCOMPARE(answer.body, QString::fromUtf8(body));
         QCOMPARE(answer.status, status);
@@ -86,7 +86,7 @@ private Q_SLOTS:
                  qPrintable(failure));
         QVERIFY2(failure.contains(QLatin1String("refused"), Qt::CaseInsensitive),
                  qPrintable(failure));
-        QVERIFY(!transfer.StillExecuting());
+        QVERIFY(!transfer.isExecuting());
     }
 
     // Only web addresses: the access manager would read files for a file: address.
@@ -117,7 +117,7 @@ private Q_SLOTS:
         QVERIFY2(failure.contains(QLatin1String("0.3 seconds")), qPrintable(failure));
         QVERIFY(clock.elapsed() >= 290);
         QVERIFY(clock.elapsed() < 5000);
-        QVERIFY(!transfer.StillExecuting());
+        QVERIFY(!transfer.isExecuting());
         QCOMPARE(m_service->requestCount(), 1);
     }
 
@@ -128,7 +128,7 @@ private Q_SLOTS:
         const QString failure = failureOf(transfer, weatherUrl(), &text);
         QVERIFY2(failure.startsWith(QLatin1String("The reply is too large")), qPrintable(failure));
         QVERIFY(text.isEmpty());
-        QVERIFY(!transfer.StillExecuting());
+        QVERIFY(!transfer.isExecuting());
     }
 
     // However the body is framed, and however well it was compressed, the transfer refuses it
@@ -155,7 +155,7 @@ private Q_SLOTS:
         const QString failure = failureOf(transfer, weatherUrl(), &text);
         QVERIFY2(failure.startsWith(QLatin1String("The reply is too large")), qPrintable(failure));
         QVERIFY(text.isEmpty());
-        QVERIFY(!transfer.StillExecuting());
+        QVERIFY(!transfer.isExecuting());
         // Compressed, the whole bomb is smaller than what the socket buffers hold.
         if (!gzip)
             QVERIFY2(m_service->floodBytesSent() < bytes / 2,
@@ -212,16 +212,16 @@ private Q_SLOTS:
         QVERIFY(text.contains(QLatin1String("\"temp\":")));
     }
 
-    // Busy from the start of OpenURL until the transfer ends; a second call meanwhile is refused
+    // Busy from the start of fetchBody until the transfer ends; a second call meanwhile is refused
     // without disturbing the first.
     void stillExecutingDuringWait() {
         m_service->setFault(Fault::Delay, 200ms);
         Transfer transfer;
-        QVERIFY(!transfer.StillExecuting());
+        QVERIFY(!transfer.isExecuting());
         bool busyWhileWaiting = false;
         QString secondFailure;
         QTimer::singleShot(20, &transfer, [&] {
-            busyWhileWaiting = transfer.StillExecuting();
+            busyWhileWaiting = transfer.isExecuting();
             secondFailure = failureOf(transfer, weatherUrl());
         });
         int finishedSignals = 0;
@@ -231,12 +231,12 @@ private Q_SLOTS:
         QVERIFY(busyWhileWaiting);
         QCOMPARE(secondFailure, QStringLiteral("Still executing last request"));
         QVERIFY(text.contains(QLatin1String("San Diego")));
-        QVERIFY(!transfer.StillExecuting());
+        QVERIFY(!transfer.isExecuting());
         QCOMPARE(finishedSignals, 1);
         QCOMPARE(m_service->requestCount(), 1);
     }
 
-    // The owner goes away while OpenURL waits (the sanitizer build runs this too).
+    // The owner goes away while fetchBody waits (the sanitizer build runs this too).
     void deletedWhileWaiting() {
         m_service->setFault(Fault::Stall);
         QPointer<Transfer> transfer = new Transfer;
@@ -253,21 +253,21 @@ private Q_SLOTS:
             m_service->setFault(Fault::None);
         });
         QCOMPARE(failureOf(transfer, weatherUrl()), QStringLiteral("The transfer was cancelled"));
-        QVERIFY(!transfer.StillExecuting());
+        QVERIFY(!transfer.isExecuting());
         // Usable again afterwards.
         QString text;
         QCOMPARE(failureOf(transfer, weatherUrl(), &text), QString());
         QVERIFY(text.contains(QLatin1String("San Diego")));
     }
 
-    // The program ending makes every event loop return, also the one OpenURL waits in. Kept
+    // The program ending makes every event loop return, also the one fetchBody waits in. Kept
     // last: afterwards new event loops return at once until the application loop runs again.
     void applicationExitWhileWaiting() {
         m_service->setFault(Fault::Stall);
         Transfer transfer;
         QTimer::singleShot(50, &transfer, [] { QCoreApplication::exit(0); });
         QCOMPARE(failureOf(transfer, weatherUrl()), QStringLiteral("The transfer was cancelled"));
-        QVERIFY(!transfer.StillExecuting());
+        QVERIFY(!transfer.isExecuting());
         // Running the application loop once clears the ending state for what follows.
         QTimer::singleShot(0, QCoreApplication::instance(), &QCoreApplication::quit);
         QCoreApplication::exec();

@@ -111,7 +111,7 @@ private Q_SLOTS:
         QVERIFY(service.listen());
         Transfer transfer;
         try {
-            transfer.OpenURL(weatherRequestUrl(service.baseUrl(), location, key));
+            transfer.fetchBody(weatherRequestUrl(service.baseUrl(), location, key));
         } catch (const AppError& error) {
             QFAIL(qPrintable(error.description()));
         }
