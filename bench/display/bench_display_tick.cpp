@@ -9,11 +9,10 @@
 #include "messages.h"
 #include "sampleweatherservice.h"
 #include "settings.h"
+#include "settingschoices.h"
 #include "weatherrequest.h"
 
 #include <QApplication>
-#include <QCheckBox>
-#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <benchmark/benchmark.h>
@@ -27,17 +26,15 @@ using nimbrel::Form;
 using nimbrel::FormId;
 using nimbrel::Forms;
 
-// The controls of the settings window that the display reads.
-class SettingsWindowStub : public Form {
+// The settings window's choices as a first start leaves them: every detail line, the hint
+// shown, keep-awake off.
+class SettingsWindowStub : public Form, public nimbrel::SettingsChoices {
 public:
-    SettingsWindowStub() : Form(FormId::Settings) {
-        for (int i = 1; i <= 7; ++i) {
-            auto* box = new QCheckBox(this);
-            box->setObjectName(QStringLiteral("Check%1").arg(i));
-            box->setChecked(i != 1 && i != 4);
-        }
-        new QLineEdit(this);
-    }
+    SettingsWindowStub() : Form(FormId::Settings) {}
+    bool detailChosen(Detail) const override { return true; }
+    QString location() const override { return QStringLiteral("San Diego CA"); }
+    bool displayOptionChosen(DisplayOption) const override { return false; }
+    void applyStoredDisplayOption(DisplayOption) override {}
 };
 
 class QuietKeepAwake : public nimbrel::KeepAwake {
@@ -131,8 +128,7 @@ int main(int argc, char* argv[]) {
     // As the start command leaves it, then made 4K: the offscreen screen itself is smaller.
     g_display = Forms::get<nimbrel::DisplayWindow>(FormId::Display);
     g_display->findChild<QTimer*>(QStringLiteral("Timer1"))->stop();
-    g_display->m_location = QStringLiteral("San Diego CA");
-    g_display->m_unit = QStringLiteral("Fahrenheit");
+    g_display->setRequest({QStringLiteral("San Diego CA"), QStringLiteral("Fahrenheit")});
     g_display->reloadStyle();
     Forms::show(FormId::Display);
     g_display->setWindowState(Qt::WindowNoState);

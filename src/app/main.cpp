@@ -25,7 +25,7 @@ void openDisplayAtStart() {
     auto* settings = Forms::get<SettingsWindow>(FormId::Settings);
     settings->showWeather();
     if (Form* stillThere = Forms::loaded(FormId::Settings);
-        stillThere && !static_cast<SettingsWindow*>(stillThere)->m_openingDisplay &&
+        stillThere && !static_cast<SettingsWindow*>(stillThere)->openingDisplay() &&
         !Forms::ending())
         Forms::show(FormId::Settings);
 }

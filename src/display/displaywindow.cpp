@@ -27,6 +27,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <array>
 #include <limits>
 
 namespace nimbrel {
@@ -35,6 +36,23 @@ namespace {
 
 // Far beyond any screen; the font command stops at 250 anyway.
 constexpr qint16 kLargestFontSize = 2048;
+
+// The word that hides the hint, with the report line of each letter's step.
+struct HideLetter {
+    int key;
+    int line;
+};
+constexpr std::array<HideLetter, 4> kHideWord{
+    {{Qt::Key_H, 104}, {Qt::Key_I, 106}, {Qt::Key_D, 108}, {Qt::Key_E, 110}}};
+
+// The key's place in the word, or -1 when it is none of its letters.
+int placeInHideWord(int key) {
+    for (std::size_t i = 0; i < kHideWord.size(); ++i) {
+        if (kHideWord[i].key == key)
+            return int(i);
+    }
+    return -1;
+}
 
 DisplayWindow::KeepAwakeFactory& keepAwakeFactory() {
     static DisplayWindow::KeepAwakeFactory factory;
@@ -53,7 +71,7 @@ QColor backgroundOf(const QWidget* widget) {
     return widget->palette().color(QPalette::Window);
 }
 
-// The settings window's choices; referring to them loads the window (hidden) when it is not.
+// The settings window's choices. Asking for them loads the window, hidden, when it is not loaded.
 SettingsChoices& settingsWindow() {
     SettingsChoices* choices = settingsChoices();
     if (!choices)
@@ -149,9 +167,8 @@ void DisplayWindow::setKeepAwakeFactoryForTesting(KeepAwakeFactory factory) {
     keepAwakeFactory() = std::move(factory);
 }
 
-void DisplayWindow::setHideIdle() {
-    m_hideStarted = false;
-    m_hideStep = 0;
+void DisplayWindow::setRequest(const DisplayRequest& request) {
+    m_request = request;
 }
 
 void DisplayWindow::onLoad() {
@@ -160,26 +177,17 @@ void DisplayWindow::onLoad() {
     if (g.gone())
         return;
     g(102, [&] { setWindowIcon(applicationIcon()); });
-    g(104, [&] {
-        settingsWindow().setDisplayOption(
-            SettingsChoices::DisplayOption::HideHint,
-            settings::whole(settings::Key::HideHint, settings::User::Display));
-    });
+    // The two options are read once, here: changing them later reaches the next window only.
+    using Option = SettingsChoices::DisplayOption;
+    g(104, [&] { settingsWindow().applyStoredDisplayOption(Option::HideHint); });
     if (g.gone())
         return;
-    g(106, [&] {
-        m_hint->setVisible(
-            !settingsWindow().displayOption(SettingsChoices::DisplayOption::HideHint));
-    });
-    g(108, [&] {
-        settingsWindow().setDisplayOption(
-            SettingsChoices::DisplayOption::KeepAwake,
-            settings::whole(settings::Key::KeepAwake, settings::User::Display));
-    });
+    g(106, [&] { m_hint->setVisible(!settingsWindow().displayOptionChosen(Option::HideHint)); });
+    g(108, [&] { settingsWindow().applyStoredDisplayOption(Option::KeepAwake); });
     if (g.gone())
         return;
     g(110, [&] {
-        if (settingsWindow().displayOption(SettingsChoices::DisplayOption::KeepAwake)) {
+        if (settingsWindow().displayOptionChosen(Option::KeepAwake)) {
             m_keepAwakeTimer->start();
             createKeepAwake();
         } else {
@@ -280,58 +288,37 @@ void DisplayWindow::onActivate() {
 void DisplayWindow::onKeyDown(int& keyCode, Qt::KeyboardModifiers) {
     Procedure g(this, QStringLiteral("Form2.Form_KeyDown"));
     const int key = keyCode;
+    const int place = placeInHideWord(key);
     g(100, [&] {
-        if (key != Qt::Key_H && key != Qt::Key_I && key != Qt::Key_D && key != Qt::Key_E)
-            setHideIdle();
+        if (place < 0)
+            m_hideLettersTyped = 0;
     });
-    switch (key) {
-    case Qt::Key_Escape:
+    if (key == Qt::Key_Escape) {
         g(102, [&] { hide(); });
         g(102, [] { Forms::show(FormId::Settings); });
-        break;
-    case Qt::Key_H:
-        g(104, [&] {
-            if (!m_hideStarted && m_hideStep == 0) {
-                m_hideStarted = true;
-                m_hideStep = 1;
-            } else {
-                setHideIdle();
-            }
-        });
+    } else if (place >= 0) {
+        g(kHideWord[std::size_t(place)].line, [&] { typeHideLetter(place); });
+        // The word's letters go no further, whether they came in turn or not.
         keyCode = 0;
-        break;
-    case Qt::Key_I:
-        g(106, [&] {
-            if (m_hideStarted && m_hideStep == 1)
-                m_hideStep = 2;
-            else
-                setHideIdle();
-        });
-        keyCode = 0;
-        break;
-    case Qt::Key_D:
-        g(108, [&] {
-            if (m_hideStarted && m_hideStep == 2)
-                m_hideStep = 3;
-            else
-                setHideIdle();
-        });
-        keyCode = 0;
-        break;
-    case Qt::Key_E:
-        g(110, [&] {
-            // An out-of-order E leaves the progress as it is.
-            if (!(m_hideStarted && m_hideStep == 3))
-                return;
-            if (m_hint->width() != 0 && m_hint->height() != 0 && !isMinimized())
-                m_hint->resize(0, 0);
-            setHideIdle();
-        });
-        keyCode = 0;
-        break;
-    default:
-        break;
     }
+}
+
+void DisplayWindow::typeHideLetter(int place) {
+    const bool lastLetter = place == int(kHideWord.size()) - 1;
+    if (place != m_hideLettersTyped) {
+        // Any other letter out of turn starts the word again; the last one, typed early, leaves
+        // what was typed so far as it is.
+        if (!lastLetter)
+            m_hideLettersTyped = 0;
+        return;
+    }
+    if (!lastLetter) {
+        ++m_hideLettersTyped;
+        return;
+    }
+    if (m_hint->width() != 0 && m_hint->height() != 0 && !isMinimized())
+        m_hint->resize(0, 0);
+    m_hideLettersTyped = 0;
 }
 
 bool DisplayWindow::closeRequested(CloseReason) {
@@ -379,8 +366,8 @@ QString DisplayWindow::fetchWeather(bool scheduled, FetchOutcome* outcome) {
         g.setReportMode(ReportMode::Modeless);
     WeatherQuery query;
     query.baseUrl = serviceBaseUrl();
-    query.location = m_location;
-    query.tempType = m_unit;
+    query.location = m_request.location;
+    query.tempType = m_request.unit;
     query.details = detailChoices();
     // Loading the settings window for its boxes lets events run.
     if (g.gone())
@@ -503,7 +490,7 @@ void DisplayWindow::reloadStyle() {
     g(124, [&] { setRole(m_measuringLabel, QPalette::WindowText, fontColour(User::Display)); });
     g(126, [&] { setRole(m_hint, QPalette::WindowText, fontColour(User::ExitHint)); });
     g(126, [&] { setRole(m_hint, QPalette::Window, backgroundColour()); });
-    g(128, [&] { setHideIdle(); });
+    g(128, [&] { m_hideLettersTyped = 0; });
 }
 
 void DisplayWindow::refreshTick() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "displayrequest.h"
 #include "forms.h"
 #include "idle_inhibitor.h"
 #include "keep_awake.h"
@@ -8,7 +9,6 @@
 #include <functional>
 #include <memory>
 
-class QCheckBox;
 class QLabel;
 class QTimer;
 
@@ -23,61 +23,30 @@ class Procedure;
 class Transfer;
 
 // The full-screen display: the weather text in large type on one colour, a small hint in the
-// top-left corner, a refresh and drawing tick every second and, when asked for at creation, a
-// keep-awake tick every 59 seconds. Escape goes back to the settings window and leaves the
-// display running hidden; a close request discards it.
-//
-// Controls (object names): Label1 (the hint), lblData (the measuring label, never left
-// visible), Picture1 (the drawing band), Timer1 (1000 ms, running from creation), Timer2
-// (59000 ms, running only when "Check4" was 1 as the window was created).
-//
-// Report lines of the guarded procedures:
-//   "Form2.Form_Load"         100 layout (fetches once), 102 icon, 104 stored "Check1" into the
-//                             settings window's Check1, 106 Label1 hidden when that box is
-//                             ticked and shown otherwise, 108 stored "Check4" into Check4,
-//                             110 Timer2 on (and the platform's keep-awake made ready) when
-//                             that box is ticked, off otherwise,
-//                             112 lblData and Picture1 hidden
-//   "Form2.Form_Activate"     100 lblData hidden, 102 Picture1 hidden
-//   "Form2.Form_KeyDown"      100 any key but H, I, D, E ends the hide sequence, 102 Escape
-//                             (hide the display, show the settings window), 104 H, 106 I,
-//                             108 D, 110 E
-//   "Form2.Form_QueryUnload"  100 show the settings window, 102 and 104 process pending events
-//   "Form2.ReLoadStyle"       100 lblData and Picture1 hidden, 102 first fetch into lblData,
-//                             104 lblData font (face, bold, italic, size, strikeout, underline;
-//                             each on its own, so one bad value costs only that property),
-//                             106 lblData text and background colour, 108 alignment,
-//                             110 window background, 112 Picture1 font (as 104), 114 window
-//                             background again, Picture1 text colour and background,
-//                             116 process events, 118 second fetch into the drawn text,
-//                             120 process events, 122 band size, 124 lblData colours again,
-//                             126 Label1 colours, 128 hide sequence back to idle
-//   "Form2.Timer1_Timer"      100 count the tick, 102 fetch anew when the count reaches the
-//                             refresh period (600 ticks, sooner after a failed fetch), 104 process
-//                             events, 106 Picture1 visible, 108 clear the band, 110 split the
-//                             text into lines, 112 each line ("Combo1" read, x worked out,
-//                             line drawn), 114 process events
-//   "Form2.Timer2_Timer"      100 the platform's keep-awake made ready (when load could not),
-//                             102 nudge (key press and release, system told it is in use),
-//                             104 process events
-//   "Form2.getWeather"        the lines of the weather text builder
+// top-left corner, a refresh and drawing tick every second and, when keep-awake was on as the
+// window was created, a keep-awake tick every 59 seconds. Escape goes back to the settings
+// window and leaves the display running hidden; a close request discards it. Typing the word
+// "hide" removes the hint until the window is created again.
 class DisplayWindow : public Form {
     Q_OBJECT
 public:
     DisplayWindow();
     ~DisplayWindow() override;
 
-    // Handed over by the settings window's start command.
-    QString m_location;
-    QString m_unit;
-
-    void reloadStyle();
-    QString getWeather();
+    // The place and unit every fetch from now on asks for. The start command hands them over
+    // before a new window loads, so that the load's fetch already asks for the place.
+    void setRequest(const DisplayRequest& request);
+    const DisplayRequest& request() const { return m_request; }
     // The start command's fetches (the layout's as the window is created, then the restyle's
     // two) make one opening. Once one of them got no answer, the others take that result at
     // once: a dead service costs the person who clicked one wait and one report, not three.
     void beginOpening();
     void endOpening();
+    // Reads the stored font, colours and alignment afresh, fetching for the measured size and
+    // again for the drawn text.
+    void reloadStyle();
+    // Fetches now and returns the weather text the band would draw.
+    QString getWeather();
     // The display's transfer is the program's one transfer.
     Transfer& transfer();
 
@@ -87,10 +56,13 @@ public:
 
     // The layout: a full-width band exactly as tall as the text, centred vertically. Fetches.
     void layOut();
+    // Hides the measuring label and the band; the next refresh tick shows the band again.
     void onActivate();
     // keyCode is a Qt::Key; a swallowed key comes back as 0.
     void onKeyDown(int& keyCode, Qt::KeyboardModifiers shift);
+    // Every second: counts towards the next fetch, fetches when it is due, draws the band.
     void refreshTick();
+    // Every 59 seconds while keep-awake is on: tells the system someone is there.
     void keepAwakeTick();
     // A fetch right now that counts as the timed one, so the ten minutes start again from here:
     // after a resume from suspend or when the network comes back.
@@ -115,7 +87,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void setHideIdle();
+    // One letter of the word "hide" typed, by its place in the word.
+    void typeHideLetter(int place);
     void createKeepAwake();
     void applyFontSettings(Guard& guard, int line, QWidget* target);
     void placeBand();
@@ -134,13 +107,15 @@ private:
     QTimer* m_keepAwakeTimer;
 
     qint32 m_tickCount = 0;
-    bool m_hideStarted = false;
-    qint16 m_hideStep = 0;
+    // How much of the word "hide" has been typed so far, in order.
+    int m_hideLettersTyped = 0;
     QString m_weatherText;
+    DisplayRequest m_request;
 
     std::unique_ptr<KeepAwake> m_keepAwake;
     // Held while the window is shown, when keep-awake was on as it was created.
     std::unique_ptr<IdleInhibitor> m_idleInhibitor;
+    // Asks for a fresh reading after a resume from suspend or when the network comes back.
     ComebackWatcher* m_comeback;
     // A tick whose previous run is still waiting (fetch, report, pending events) returns at once.
     bool m_inRefreshTick = false;
@@ -152,6 +127,7 @@ private:
     // Ticks from one scheduled fetch to the next, and the failed scheduled fetches in a row.
     int m_refreshTicks;
     int m_failedFetches = 0;
+    // Openings under way, and whether a fetch of theirs got no answer.
     int m_openings = 0;
     bool m_openingGotNoAnswer = false;
 };

@@ -44,7 +44,7 @@ struct BandDrawing {
 // halved with the fraction dropped, so the result is exact and repeatable for a given text.
 int centredLineX(int bandWidth, double lineWidth);
 
-// `Picture1`: the drawing surface of the weather text. A tick prepares a drawing with the band's
+// The drawing surface of the weather text. A tick prepares a drawing with the band's
 // own font and colours and hands it over; the band keeps it and paints it whenever asked.
 class DrawingBand : public QWidget {
     Q_OBJECT

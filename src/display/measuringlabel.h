@@ -5,7 +5,7 @@
 
 namespace nimbrel {
 
-// `lblData`: a label that is never left visible and exists for its height. It does not wrap:
+// A label that is never left visible and exists for its height. It does not wrap:
 // its height is one line of its font for every CR LF separated line of its text (an empty text
 // still counts as one line), so it is exactly as tall as the drawing tick's lines in that font.
 // The height follows every change of text or font; the width stays where the layout puts it.

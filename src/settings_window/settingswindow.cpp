@@ -69,7 +69,7 @@ SettingsWindow::SettingsWindow(QWidget* parent) : Form(FormId::Settings, parent)
         addHoverRule(button, MousePointer::Custom);
     }
     for (QGroupBox* frame :
-         {m_preventFrame, m_locationFrame, m_unitsFrame, m_detailsFrame, m_alignmentFrame})
+         {m_displayOptionsFrame, m_locationFrame, m_unitsFrame, m_detailsFrame, m_alignmentFrame})
         addHoverRule(frame, MousePointer::Default);
     finishHoverRules();
 }
@@ -127,13 +127,13 @@ void SettingsWindow::buildControls() {
         option(m_unitsFrame, "Option2", QStringLiteral("Celsius"), twips(2040, 300, 1335, 255));
     m_fahrenheitButton->setChecked(true);
 
-    m_preventFrame =
+    m_displayOptionsFrame =
         frame("Frame1", QStringLiteral("Prevent Option"), twips(120, 3555, 7800, 1050));
-    m_keepAwakeBox = check(m_preventFrame, "Check4",
+    m_keepAwakeBox = check(m_displayOptionsFrame, "Check4",
                            QStringLiteral("Prevent computer from sleeping or starting screensaver"),
                            twips(240, 300, 5295, 255));
-    m_hideHintBox = check(m_preventFrame, "Check1", QStringLiteral("Hide 'Press ESC To Exit'"),
-                          twips(240, 650, 5295, 255));
+    m_hideHintBox = check(m_displayOptionsFrame, "Check1",
+                          QStringLiteral("Hide 'Press ESC To Exit'"), twips(240, 650, 5295, 255));
 
     m_alignmentFrame =
         frame("Frame6", QStringLiteral("Text Alignment"), twips(120, 4680, 7800, 800));
@@ -149,9 +149,9 @@ void SettingsWindow::buildControls() {
     m_resetColoursButton = button(this, "PushButton7", QStringLiteral("Reset Color To Defaults"),
                                   twips(120, 7110, 7800, 405));
 
-    // Keyboard order follows the laid-out tab indexes, not the order of creation. The frames
-    // (indexes 6, 7, 8, 11 and 16) take no focus and stay out of the chain: a container placed
-    // in it would pull its own children along.
+    // Keyboard order is this table's, not the order of creation. The gaps are the frames: they
+    // take no focus and stay out of the chain, since a container placed in it would pull its own
+    // children along.
     std::vector<std::pair<int, QWidget*>> tabIndexes{{0, m_locationEdit},
                                                      {1, m_locationHelpButton},
                                                      {2, m_locationBox},
@@ -230,6 +230,11 @@ void SettingsWindow::storeCheckState(QCheckBox* box, settings::Key key) {
     if (box->checkState() != Qt::PartiallyChecked)
         box->setTristate(false);
     storeQuietly([key, &state] { storeValue(key, state); });
+}
+
+QString SettingsWindow::chosenUnit() const {
+    return m_fahrenheitButton->isChecked() ? QStringLiteral("Fahrenheit")
+                                           : QStringLiteral("Celsius");
 }
 
 void SettingsWindow::storeUnit() {
@@ -343,39 +348,37 @@ private:
 
 void SettingsWindow::showWeather() {
     // Loading and styling the display fetches the weather and waits for it. Meanwhile this
-    // window may be closed: with the flag up that close goes through, and the command carries on
-    // without the window, so the display still comes. Only the program ending stops it.
+    // window may be closed: once m_openingDisplay is up that close goes through, and the command
+    // carries on without the window, so the display still comes. Only the program ending stops it.
     Procedure g(this, QStringLiteral("Form1.PushButton1_Click"), Procedure::StopsWhen::ProgramEnds);
     if (g(100, [this] { return m_locationEdit->text().isEmpty(); }).value_or(false)) {
         g(114, [] { showPlainMessage(QStringLiteral("Please enter a location below.")); });
         return;
     }
     g(102, [this] { m_openingDisplay = true; });
-    QString unit =
-        m_fahrenheitButton->isChecked() ? QStringLiteral("Fahrenheit") : QStringLiteral("Celsius");
+    DisplayRequest request{QString(), chosenUnit()};
     OpeningOf opening;
     g(104, [&] {
-        // A display created here fetches once as it loads; it is handed the place and unit
-        // first, so that fetch asks for the place instead of sending an empty query.
-        const QString location = m_locationEdit->text();
+        // A display created here fetches once as it loads; it is handed the request first, so
+        // that fetch asks for the place instead of sending an empty query.
+        request.location = m_locationEdit->text();
         DisplayWindow* display =
             Forms::get<DisplayWindow>(FormId::Display, [&](DisplayWindow* created) {
-                created->m_location = location;
-                created->m_unit = unit;
+                created->setRequest(request);
                 opening.begin(created);
             });
         opening.begin(display);
-        display->m_location = location;
+        display->setRequest(request);
     });
     if (g.gone())
         return;
     g(106, [&] {
+        // The unit counts as it stands now: it may have been switched while the load waited.
         if (!g.windowGone())
-            unit = m_fahrenheitButton->isChecked() ? QStringLiteral("Fahrenheit")
-                                                   : QStringLiteral("Celsius");
+            request.unit = chosenUnit();
         DisplayWindow* display = Forms::get<DisplayWindow>(FormId::Display);
         opening.begin(display);
-        display->m_unit = unit;
+        display->setRequest(request);
     });
     if (g.gone())
         return;
@@ -392,9 +395,9 @@ void SettingsWindow::showWeather() {
 
 void SettingsWindow::chooseFont() {
     Procedure g(this, QStringLiteral("Form1.PushButton2_Click"));
-    FontChoice dialog = m_fontDialog;
-    // (100) The picker always lists the screen fonts and offers no effects section, which is
-    // all the dialog's flags would ask of it.
+    FontChoice dialog = m_lastFontChoice;
+    // The steps start at 102: the picker needs no set-up, it always lists the screen fonts and
+    // offers no effects section.
     using settings::Key;
     constexpr auto user = settings::User::FontCommand;
     g(102, [&dialog] { dialog.name = settings::text(Key::FontName, user); });
@@ -408,7 +411,7 @@ void SettingsWindow::chooseFont() {
     if (g.gone())
         return;
 
-    // OK and Cancel alike: after a Cancel the dialog still holds the presets.
+    // OK and Cancel alike: a Cancel stores the values the picker opened with.
     g(116, [&dialog] { settings::save(Key::FontName, user, dialog.name); });
     g(118, [&dialog] { settings::save(Key::FontBold, user, boolText(dialog.bold)); });
     g(120, [&dialog] { settings::save(Key::FontItalic, user, boolText(dialog.italic)); });
@@ -419,7 +422,7 @@ void SettingsWindow::chooseFont() {
     g(124, [&dialog] { settings::save(Key::FontSize, user, sizeText(dialog.size)); });
     g(126, [&dialog] { settings::save(Key::FontStrikeThru, user, boolText(dialog.strikeout)); });
     g(128, [&dialog] { settings::save(Key::FontUnderLine, user, boolText(dialog.underline)); });
-    m_fontDialog = dialog;
+    m_lastFontChoice = dialog;
 }
 
 void SettingsWindow::resetFont() {
@@ -459,8 +462,6 @@ void SettingsWindow::resetColours() {
     g(102, [] { settings::restoreDefault(settings::Key::BackgroundColor); });
 }
 
-// Each detail box switches the line its caption names: m_highBox ("High") the "High: " line,
-// m_lowBox ("Low") the "Low: " line.
 bool SettingsWindow::detailChosen(Detail detail) const {
     const QCheckBox* box = nullptr;
     switch (detail) {
@@ -487,13 +488,18 @@ QString SettingsWindow::location() const {
     return m_locationEdit->text();
 }
 
-bool SettingsWindow::displayOption(DisplayOption option) const {
-    const QCheckBox* box = option == DisplayOption::HideHint ? m_hideHintBox : m_keepAwakeBox;
-    return box->checkState() == Qt::Checked;
+QCheckBox* SettingsWindow::displayOptionBox(DisplayOption option) const {
+    return option == DisplayOption::HideHint ? m_hideHintBox : m_keepAwakeBox;
 }
 
-void SettingsWindow::setDisplayOption(DisplayOption option, qint16 value) {
-    setCheckValue(option == DisplayOption::HideHint ? m_hideHintBox : m_keepAwakeBox, value);
+bool SettingsWindow::displayOptionChosen(DisplayOption option) const {
+    return displayOptionBox(option)->checkState() == Qt::Checked;
+}
+
+void SettingsWindow::applyStoredDisplayOption(DisplayOption option) {
+    const settings::Key key =
+        option == DisplayOption::HideHint ? settings::Key::HideHint : settings::Key::KeepAwake;
+    setCheckValue(displayOptionBox(option), settings::whole(key, settings::User::Display));
 }
 
 bool SettingsWindow::eventFilter(QObject* watched, QEvent* event) {

@@ -26,13 +26,14 @@ class SettingsWindow : public Form, public SettingsChoices {
 public:
     explicit SettingsWindow(QWidget* parent = nullptr);
 
-    // Raised by the start command just before it closes the window, so that this one close
-    // hands over to the display instead of ending the program.
-    bool m_openingDisplay = false;
+    // True once the start command has gone past its checks and is handing over to the display:
+    // this window's close then no longer ends the program.
+    bool openingDisplay() const { return m_openingDisplay; }
 
     void onLoad() override;
     bool closeRequested(CloseReason reason) override;
 
+    // The commands, one per button.
     void showWeather();
     void chooseFont();
     void resetFont();
@@ -43,8 +44,8 @@ public:
 
     bool detailChosen(Detail detail) const override;
     QString location() const override;
-    bool displayOption(DisplayOption option) const override;
-    void setDisplayOption(DisplayOption option, qint16 value) override;
+    bool displayOptionChosen(DisplayOption option) const override;
+    void applyStoredDisplayOption(DisplayOption option) override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -56,6 +57,8 @@ private:
     static void setCheckFromStore(QCheckBox* box, settings::Key key);
     static void storeCheckState(QCheckBox* box, settings::Key key);
     void storeUnit();
+    QString chosenUnit() const;
+    QCheckBox* displayOptionBox(DisplayOption option) const;
 
     PushButton* m_showWeatherButton = nullptr;
     PushButton* m_chooseFontButton = nullptr;
@@ -64,7 +67,7 @@ private:
     PushButton* m_changeColourButton = nullptr;
     PushButton* m_apiKeyButton = nullptr;
     PushButton* m_resetColoursButton = nullptr;
-    QGroupBox* m_preventFrame = nullptr;
+    QGroupBox* m_displayOptionsFrame = nullptr;
     QGroupBox* m_locationFrame = nullptr;
     QGroupBox* m_unitsFrame = nullptr;
     QGroupBox* m_detailsFrame = nullptr;
@@ -81,10 +84,10 @@ private:
     QRadioButton* m_celsiusButton = nullptr;
     QComboBox* m_alignmentList = nullptr;
 
-    // What the font dialog holds. Like a dialog control kept on the window, it remembers the
-    // last values between two runs of the font command, so a preset step that fails leaves the
-    // previous value in place rather than a blank one.
-    FontChoice m_fontDialog{QString(), false, false, 8, false, false};
+    bool m_openingDisplay = false;
+    // The font command's last choice. Each run starts from it, so a stored value that cannot be
+    // read leaves the previous choice in place rather than a blank one.
+    FontChoice m_lastFontChoice{QString(), false, false, 8, false, false};
 };
 
 } // namespace nimbrel

@@ -3,7 +3,7 @@
 #include "pushbutton.h"
 #include "sampleweatherservice.h"
 #include "settings.h"
-#include "settingschoices.h"
+#include "settingswindowdouble.h"
 #include "styling.h"
 #include "testsupport.h"
 #include "transfer.h"
@@ -28,6 +28,7 @@ using namespace nimbrel;
 using namespace Qt::StringLiterals;
 using nimbrel::sample::SampleWeatherService;
 using namespace std::chrono_literals;
+using test::SettingsWindowDouble;
 
 namespace {
 
@@ -37,22 +38,6 @@ const QString kNotTested =
     QStringLiteral("Your API Key could not be tested because the weather service did not answer.");
 const QString kNotJudged =
     QStringLiteral("Your API Key could not be tested because the weather service answered: ");
-
-// Stands in for the settings window: the key window only needs its location box.
-class SettingsWindowDouble : public Form, public SettingsChoices {
-public:
-    SettingsWindowDouble() : Form(FormId::Settings) {
-        locationBox = new QLineEdit(QStringLiteral("San Diego CA"), this);
-        locationBox->setObjectName(QStringLiteral("Text1"));
-    }
-    QLineEdit* locationBox;
-
-    // The key window reads only the place.
-    QString location() const override { return locationBox->text(); }
-    bool detailChosen(Detail) const override { return true; }
-    bool displayOption(DisplayOption) const override { return false; }
-    void setDisplayOption(DisplayOption, qint16) override {}
-};
 
 // Catches what the program hands to the browser.
 class BrowserDouble : public QObject {
@@ -409,7 +394,7 @@ void TestKeyWindow::keyTest() {
     if (fixedStatus)
         m_service.setFixedReply(fixedStatus, fixedBody);
     openKeyWindow();
-    settingsWindow()->locationBox->setText(location);
+    settingsWindow()->locationBox()->setText(location);
 
     control<PushButton>("PushButton3")->click();
 

@@ -4,6 +4,7 @@
 #include "dialogs.h"
 #include "pushbutton.h"
 #include "settings.h"
+#include "settingswindowdouble.h"
 #include "styling.h"
 #include "testsupport.h"
 
@@ -24,11 +25,6 @@ using namespace nimbrel;
 using namespace Qt::StringLiterals;
 
 namespace {
-
-class SettingsWindowDouble : public Form {
-public:
-    SettingsWindowDouble() : Form(FormId::Settings) {}
-};
 
 // Answers the colour dialog at once: with a colour (OK) or leaving it as offered (Cancel).
 class ScriptedPicker : public ColourPicker {
@@ -88,7 +84,7 @@ private:
 
 void TestColourWindow::initTestCase() {
     setProgramFolderForTesting(QDir::tempPath() + QStringLiteral("/nimbrel-no-such-folder"));
-    Forms::registerFactory(FormId::Settings, [] { return new SettingsWindowDouble; });
+    Forms::registerFactory(FormId::Settings, [] { return new test::SettingsWindowDouble; });
     Forms::registerFactory(FormId::Colours, [this] {
         ++m_colourWindowLoads;
         return new ColourWindow;

@@ -76,11 +76,10 @@ public:
         return display;
     }
 
-    // As the start command leaves it: location and unit handed over, restyled, shown.
+    // As the start command leaves it: the request handed over, restyled, shown.
     static DisplayWindow* openDisplay() {
         DisplayWindow* display = loadDisplay();
-        display->m_location = QStringLiteral("San Diego CA");
-        display->m_unit = QStringLiteral("Fahrenheit");
+        display->setRequest({QStringLiteral("San Diego CA"), QStringLiteral("Fahrenheit")});
         display->reloadStyle();
         Forms::show(FormId::Display);
         return display;

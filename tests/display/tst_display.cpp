@@ -1,5 +1,6 @@
 #include "displayfixture.h"
 
+#include <QCheckBox>
 #include <QFontMetrics>
 #include <QFontMetricsF>
 #include <QGuiApplication>
@@ -157,7 +158,7 @@ void TestDisplayWindow::storedHideOptionHidesHintForGood() {
     DisplayWindow* display = DisplayFixture::openDisplay();
     QLabel* hint = label(display, "Label1");
     QVERIFY(hint->isHidden());
-    QVERIFY(DisplayFixture::settingsWindow()->box(1)->isChecked());
+    QVERIFY(DisplayFixture::settingsWindow()->box(settings::Key::HideHint)->isChecked());
     // The sequence still runs and still shrinks the hidden label.
     typeScript(display, QStringLiteral("h i d e"));
     QCOMPARE(hint->size(), QSize(0, 0));
@@ -268,7 +269,7 @@ void TestDisplayWindow::linePositions() {
     if (!combo.isNull())
         SaveSetting(QStringLiteral("Combo1"), combo);
     DisplayFixture::loadDisplay();
-    DisplayFixture::settingsWindow()->box(2)->setChecked(withLocation);
+    DisplayFixture::settingsWindow()->box(settings::Key::ShowLocation)->setChecked(withLocation);
     DisplayWindow* display = DisplayFixture::openDisplay();
     display->refreshTick();
 
@@ -349,7 +350,7 @@ void TestDisplayWindow::getWeatherReadsSettingsWindow() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     // The box captioned "High" cleared: the "High: " line goes, the "Low: " line stays.
     SaveSetting(QStringLiteral("Check6"), QStringLiteral("0"));
-    display->m_unit = QStringLiteral("Celsius");
+    display->setRequest({display->request().location, QStringLiteral("Celsius")});
     fixture.service->clearRequests();
 
     const QString text = display->getWeather();
@@ -536,7 +537,7 @@ void TestDisplayWindow::keepAwake() {
         QTRY_VERIFY(fixture.keepAwake.nudges >= 4);
     } else {
         // Ticking the box later does not reach this window.
-        DisplayFixture::settingsWindow()->box(4)->setChecked(true);
+        DisplayFixture::settingsWindow()->box(settings::Key::KeepAwake)->setChecked(true);
         display->reloadStyle();
         Forms::show(FormId::Display);
         QVERIFY(!timer2->isActive());

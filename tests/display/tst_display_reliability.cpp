@@ -245,9 +245,10 @@ void TestDisplayReliability::backOffAfterFailedRefresh() {
             service.setFixedReply(500, "<html><body>Internal Server Error</body></html>");
         else
             service.clearFixedReply();
-        display->m_location = on && failure == QLatin1String("unknown place")
-                                  ? QStringLiteral("Atlantis")
-                                  : QStringLiteral("San Diego CA");
+        display->setRequest({on && failure == QLatin1String("unknown place")
+                                 ? QStringLiteral("Atlantis")
+                                 : QStringLiteral("San Diego CA"),
+                             display->request().unit});
         SaveSetting(QStringLiteral("APIKey"), on && failure == QLatin1String("wrong key")
                                                   ? QStringLiteral("not-a-key")
                                                   : QStringLiteral("demo-key"));

@@ -29,6 +29,7 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
+#include <utility>
 
 using namespace nimbrel;
 using namespace Qt::StringLiterals;
@@ -143,7 +144,7 @@ void SettingsWindowTest::firstOpeningShowsAndStoresDefaults() {
     QVERIFY(m_messages->messages.isEmpty());
     QCOMPARE(form->windowTitle(), QStringLiteral("Nimbrel"));
     QCOMPARE(applicationTitle(), QStringLiteral("Nimbrel"));
-    QVERIFY(!form->m_openingDisplay);
+    QVERIFY(!form->openingDisplay());
 
     auto* text1 = control<QLineEdit>(form, "Text1");
     QCOMPARE(text1->text(), QStringLiteral("San Diego CA"));
@@ -357,7 +358,7 @@ void SettingsWindowTest::badStoredValueFailsOnlyItsStep() {
     QCOMPARE(control<QComboBox>(form, "Combo1")->count(), 2);
     QCOMPARE(control<QLineEdit>(form, "Text1")->text(), QStringLiteral("San Diego CA"));
     QCOMPARE(form->windowTitle(), QStringLiteral("Nimbrel"));
-    QVERIFY(!form->m_openingDisplay);
+    QVERIFY(!form->openingDisplay());
 }
 
 void SettingsWindowTest::changesAreStoredAtOnce() {
@@ -427,13 +428,16 @@ void SettingsWindowTest::choicesAreTheBoxesAsTheyStand() {
     QCheckBox* keepAwake =
         boxCaptioned(QStringLiteral("Prevent computer from sleeping or starting screensaver"));
     QVERIFY(hideHint && keepAwake);
-    choices->setDisplayOption(Option::HideHint, 1);
-    choices->setDisplayOption(Option::KeepAwake, 2);
+    SaveSetting(QStringLiteral("Check1"), QStringLiteral("1"));
+    choices->applyStoredDisplayOption(Option::HideHint);
+    SaveSetting(QStringLiteral("Check4"), QStringLiteral("2"));
+    choices->applyStoredDisplayOption(Option::KeepAwake);
     QCOMPARE(hideHint->checkState(), Qt::Checked);
     QCOMPARE(keepAwake->checkState(), Qt::PartiallyChecked);
-    QVERIFY(choices->displayOption(Option::HideHint));
-    QVERIFY(!choices->displayOption(Option::KeepAwake));
-    QVERIFY_THROWS_EXCEPTION(AppError, choices->setDisplayOption(Option::HideHint, 3));
+    QVERIFY(choices->displayOptionChosen(Option::HideHint));
+    QVERIFY(!choices->displayOptionChosen(Option::KeepAwake));
+    SaveSetting(QStringLiteral("Check1"), QStringLiteral("3"));
+    QVERIFY_THROWS_EXCEPTION(AppError, choices->applyStoredDisplayOption(Option::HideHint));
     QCOMPARE(hideHint->checkState(), Qt::Checked);
 }
 
@@ -477,7 +481,7 @@ void SettingsWindowTest::emptyLocationIsRefused() {
     QCOMPARE(m_messages->messages.first().icon, MessageIcon::None);
     QCOMPARE(Forms::loaded(FormId::Settings), form);
     QVERIFY(form->isVisible());
-    QVERIFY(!form->m_openingDisplay);
+    QVERIFY(!form->openingDisplay());
     QCOMPARE(Forms::loaded(FormId::Display), nullptr);
 }
 
@@ -505,8 +509,8 @@ void SettingsWindowTest::startCommandHandsOverToTheDisplay() {
 
     auto* display = qobject_cast<DisplayWindow*>(Forms::loaded(FormId::Display));
     QVERIFY(display);
-    QCOMPARE(display->m_location, location);
-    QCOMPARE(display->m_unit, tempType);
+    QCOMPARE(display->request().location, location);
+    QCOMPARE(display->request().unit, tempType);
     QVERIFY(display->isVisible());
     QVERIFY(m_service->requestCount() >= 1);
     // The settings window is unloaded, and that close did not end the program.
@@ -576,13 +580,31 @@ void SettingsWindowTest::closeEndsTheProgram() {
     QVERIFY(m_messages->messages.isEmpty());
 }
 
+// Closed by code while the display's load waits for the service, once the start command has
+// raised its flag.
 void SettingsWindowTest::closeDuringHandOverGoesAhead() {
+    useSampleService();
     SettingsWindow* form = loadSettingsWindow();
     Forms::show(FormId::Settings);
-    form->m_openingDisplay = true;
-    QVERIFY(Forms::unload(FormId::Settings));
+    bool closed = false;
+    bool unloaded = false;
+    bool endingThen = true;
+    const Form* loadedThen = form;
+    connect(m_service.get(), &sample::SampleWeatherService::requestReceived, form, [&] {
+        if (std::exchange(closed, true))
+            return;
+        QVERIFY(form->openingDisplay());
+        unloaded = Forms::unload(FormId::Settings);
+        endingThen = Forms::ending();
+        loadedThen = Forms::loaded(FormId::Settings);
+    });
+
+    control<PushButton>(form, "PushButton1")->click();
+    QVERIFY(closed);
+    QVERIFY(unloaded);
+    QVERIFY(!endingThen);
+    QCOMPARE(loadedThen, nullptr);
     QVERIFY(!Forms::ending());
-    QCOMPARE(Forms::loaded(FormId::Settings), nullptr);
 }
 
 // What a person does: click the start command, and close the settings window while the display
@@ -614,7 +636,7 @@ void SettingsWindowTest::closeDuringStartCommand() {
     auto* fresh = qobject_cast<SettingsWindow*>(Forms::loaded(FormId::Settings));
     QVERIFY(fresh);
     QVERIFY(fresh->isVisible());
-    QVERIFY(!fresh->m_openingDisplay);
+    QVERIFY(!fresh->openingDisplay());
     fresh->close();
     QVERIFY(Forms::ending());
 }
