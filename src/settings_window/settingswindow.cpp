@@ -109,15 +109,16 @@ void SettingsWindow::buildControls() {
 
     m_detailsFrame = frame("Frame4", QStringLiteral("What details would you like to display?"),
                            twips(120, 2010, 7800, 705));
-    m_locationBox =
+    m_showLocationBox =
         check(m_detailsFrame, "Check2", QStringLiteral("Location"), twips(240, 300, 1095, 255));
-    m_currentBox = check(m_detailsFrame, "Check3", QStringLiteral("Current Temperature"),
-                         twips(1560, 300, 2295, 255));
-    m_summaryBox =
+    m_showCurrentBox = check(m_detailsFrame, "Check3", QStringLiteral("Current Temperature"),
+                             twips(1560, 300, 2295, 255));
+    m_showSummaryBox =
         check(m_detailsFrame, "Check5", QStringLiteral("Summary"), twips(3960, 300, 1335, 255));
-    m_highBox =
+    m_showHighBox =
         check(m_detailsFrame, "Check6", QStringLiteral("High"), twips(5400, 300, 1095, 255));
-    m_lowBox = check(m_detailsFrame, "Check7", QStringLiteral("Low"), twips(6600, 300, 1095, 255));
+    m_showLowBox =
+        check(m_detailsFrame, "Check7", QStringLiteral("Low"), twips(6600, 300, 1095, 255));
 
     m_unitsFrame = frame("Frame3", QStringLiteral("What units would you like to display?"),
                          twips(120, 2790, 7800, 705));
@@ -152,24 +153,13 @@ void SettingsWindow::buildControls() {
     // Keyboard order is this table's, not the order of creation. The gaps are the frames: they
     // take no focus and stay out of the chain, since a container placed in it would pull its own
     // children along.
-    std::vector<std::pair<int, QWidget*>> tabIndexes{{0, m_locationEdit},
-                                                     {1, m_locationHelpButton},
-                                                     {2, m_locationBox},
-                                                     {3, m_showWeatherButton},
-                                                     {4, m_keepAwakeBox},
-                                                     {5, m_hideHintBox},
-                                                     {9, m_fahrenheitButton},
-                                                     {10, m_celsiusButton},
-                                                     {12, m_currentBox},
-                                                     {13, m_summaryBox},
-                                                     {14, m_highBox},
-                                                     {15, m_lowBox},
-                                                     {17, m_alignmentList},
-                                                     {18, m_apiKeyButton},
-                                                     {19, m_chooseFontButton},
-                                                     {20, m_resetFontButton},
-                                                     {21, m_changeColourButton},
-                                                     {22, m_resetColoursButton}};
+    std::vector<std::pair<int, QWidget*>> tabIndexes{
+        {0, m_locationEdit},      {1, m_locationHelpButton},  {2, m_showLocationBox},
+        {3, m_showWeatherButton}, {4, m_keepAwakeBox},        {5, m_hideHintBox},
+        {9, m_fahrenheitButton},  {10, m_celsiusButton},      {12, m_showCurrentBox},
+        {13, m_showSummaryBox},   {14, m_showHighBox},        {15, m_showLowBox},
+        {17, m_alignmentList},    {18, m_apiKeyButton},       {19, m_chooseFontButton},
+        {20, m_resetFontButton},  {21, m_changeColourButton}, {22, m_resetColoursButton}};
     std::sort(tabIndexes.begin(), tabIndexes.end(),
               [](const auto& a, const auto& b) { return a.first < b.first; });
     for (std::size_t i = 1; i < tabIndexes.size(); ++i)
@@ -183,10 +173,10 @@ void SettingsWindow::buildControls() {
 void SettingsWindow::connectHandlers() {
     using settings::Key;
     const std::pair<QCheckBox*, Key> boxes[] = {
-        {m_hideHintBox, Key::HideHint},   {m_locationBox, Key::ShowLocation},
-        {m_currentBox, Key::ShowCurrent}, {m_keepAwakeBox, Key::KeepAwake},
-        {m_summaryBox, Key::ShowSummary}, {m_highBox, Key::ShowHigh},
-        {m_lowBox, Key::ShowLow}};
+        {m_hideHintBox, Key::HideHint},       {m_showLocationBox, Key::ShowLocation},
+        {m_showCurrentBox, Key::ShowCurrent}, {m_keepAwakeBox, Key::KeepAwake},
+        {m_showSummaryBox, Key::ShowSummary}, {m_showHighBox, Key::ShowHigh},
+        {m_showLowBox, Key::ShowLow}};
     for (const auto& [box, key] : boxes)
         connect(box, &QCheckBox::stateChanged, this,
                 [box = box, key = key] { storeCheckState(box, key); });
@@ -289,12 +279,12 @@ void SettingsWindow::onLoad() {
     using settings::Key;
     constexpr auto user = settings::User::SettingsWindow;
     g(128, [this] { setCheckFromStore(m_hideHintBox, Key::HideHint); });
-    g(130, [this] { setCheckFromStore(m_locationBox, Key::ShowLocation); });
-    g(132, [this] { setCheckFromStore(m_currentBox, Key::ShowCurrent); });
+    g(130, [this] { setCheckFromStore(m_showLocationBox, Key::ShowLocation); });
+    g(132, [this] { setCheckFromStore(m_showCurrentBox, Key::ShowCurrent); });
     g(134, [this] { setCheckFromStore(m_keepAwakeBox, Key::KeepAwake); });
-    g(136, [this] { setCheckFromStore(m_summaryBox, Key::ShowSummary); });
-    g(138, [this] { setCheckFromStore(m_highBox, Key::ShowHigh); });
-    g(140, [this] { setCheckFromStore(m_lowBox, Key::ShowLow); });
+    g(136, [this] { setCheckFromStore(m_showSummaryBox, Key::ShowSummary); });
+    g(138, [this] { setCheckFromStore(m_showHighBox, Key::ShowHigh); });
+    g(140, [this] { setCheckFromStore(m_showLowBox, Key::ShowLow); });
     g(142, [this] { m_locationEdit->setText(settings::text(Key::Location, user)); });
     g(144, [this] { setOption(m_fahrenheitButton, settings::option(Key::Fahrenheit, user)); });
     g(146, [this] { setOption(m_celsiusButton, settings::option(Key::Celsius, user)); });
@@ -466,19 +456,19 @@ bool SettingsWindow::detailChosen(Detail detail) const {
     const QCheckBox* box = nullptr;
     switch (detail) {
     case Detail::Location:
-        box = m_locationBox;
+        box = m_showLocationBox;
         break;
     case Detail::Current:
-        box = m_currentBox;
+        box = m_showCurrentBox;
         break;
     case Detail::Summary:
-        box = m_summaryBox;
+        box = m_showSummaryBox;
         break;
     case Detail::High:
-        box = m_highBox;
+        box = m_showHighBox;
         break;
     case Detail::Low:
-        box = m_lowBox;
+        box = m_showLowBox;
         break;
     }
     return box->checkState() == Qt::Checked;

@@ -74,12 +74,12 @@ private:
     QGroupBox* m_alignmentFrame = nullptr;
     QLineEdit* m_locationEdit = nullptr;
     QCheckBox* m_hideHintBox = nullptr;
-    QCheckBox* m_locationBox = nullptr;
-    QCheckBox* m_currentBox = nullptr;
+    QCheckBox* m_showLocationBox = nullptr;
+    QCheckBox* m_showCurrentBox = nullptr;
     QCheckBox* m_keepAwakeBox = nullptr;
-    QCheckBox* m_summaryBox = nullptr;
-    QCheckBox* m_highBox = nullptr;
-    QCheckBox* m_lowBox = nullptr;
+    QCheckBox* m_showSummaryBox = nullptr;
+    QCheckBox* m_showHighBox = nullptr;
+    QCheckBox* m_showLowBox = nullptr;
     QRadioButton* m_fahrenheitButton = nullptr;
     QRadioButton* m_celsiusButton = nullptr;
     QComboBox* m_alignmentList = nullptr;
