@@ -18,6 +18,7 @@
 #include "messages.h"
 #include "sampleweatherservice.h"
 #include "settings.h"
+#include "settingsschema.h"
 #include "settingswindow.h"
 #include "weatherrequest.h"
 
@@ -247,7 +248,8 @@ int main(int argc, char* argv[]) {
     const FileShape after = shapeOf(big);
 
     nimbrel::setSettingsFileForTesting(small);
-    nimbrel::SaveSetting(QStringLiteral("APIKey"), QStringLiteral("demo-key"));
+    namespace settings = nimbrel::settings;
+    settings::save(settings::Key::APIKey, settings::User::KeyWindow, QStringLiteral("demo-key"));
     walk(true); // the first road pays for fonts and first-time set-up
     const Phases reference = walk(true);
 

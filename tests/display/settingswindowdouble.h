@@ -2,7 +2,7 @@
 
 #include "controls.h"
 #include "forms.h"
-#include "settings.h"
+#include "readsetting.h"
 #include "settingschoices.h"
 
 #include <QCheckBox>
@@ -29,13 +29,13 @@ public:
         for (QCheckBox* box : std::as_const(m_boxes)) {
             const QString key = box->objectName();
             QObject::connect(box, &QCheckBox::stateChanged, box, [key](int state) {
-                SaveSetting(key, QString::number(state == Qt::Checked            ? 1
+                saveSetting(key, QString::number(state == Qt::Checked            ? 1
                                                  : state == Qt::PartiallyChecked ? 2
                                                                                  : 0));
             });
             const bool displayOption =
                 key == QLatin1String("Check1") || key == QLatin1String("Check4");
-            const QString stored = GetSetting(key, qint64(displayOption ? 0 : 1));
+            const QString stored = readSetting(key, qint64(displayOption ? 0 : 1));
             box->setCheckState(stored == QLatin1String("1") ? Qt::Checked : Qt::Unchecked);
         }
     }

@@ -248,7 +248,7 @@ void TestDisplayReliability::backOffAfterFailedRefresh() {
         display->m_location = on && failure == QLatin1String("unknown place")
                                   ? QStringLiteral("Atlantis")
                                   : QStringLiteral("San Diego CA");
-        SaveSetting(QStringLiteral("APIKey"), on && failure == QLatin1String("wrong key")
+        saveSetting(QStringLiteral("APIKey"), on && failure == QLatin1String("wrong key")
                                                   ? QStringLiteral("not-a-key")
                                                   : QStringLiteral("demo-key"));
     };
