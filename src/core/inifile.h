@@ -19,8 +19,6 @@ public:
     IniFile(QByteArray content, const QString& section);
 
     const QByteArray& content() const { return m_content; }
-    // Takes the same bytes from another buffer, so that only one copy of them is kept.
-    void adopt(const QByteArray& sameContent) { m_content = sameContent; }
     std::optional<QString> value(const QString& key) const;
     // The text with the key set to the value, as pieces to be written one after the other (the
     // unchanged stretches point into content()), or nothing when it holds exactly that already.

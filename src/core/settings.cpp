@@ -12,7 +12,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSet>
-#include <cstring>
 #include <memory>
 #include <utility>
 
@@ -24,15 +23,21 @@ namespace {
 
 const QString kSection = QStringLiteral("Nimbrel");
 
-// What the store keeps between calls, in one place. Nothing kept stands in for a read: each
-// piece is checked against what it came from, so every read still sees the last write.
+// The display reads the store for every line it draws, every second, for days, and a file shared
+// with other programs can grow to tens of megabytes. So the file last read is kept with its index
+// and gone through again only when it changed: its stamp tells that without reading the file
+// where the platform can give one, and otherwise the file is compared with the bytes kept. A
+// changed file is always read again, so every read still sees the last write.
+struct LastRead {
+    QString path;
+    QByteArray stamp;
+    std::unique_ptr<IniFile> file;
+};
+
 struct StoreState {
     // Where the tests put the store; empty for the platform's own place.
     QString testFile;
-    // The display reads the alignment for every line of every tick. The file is still read each
-    // time, so every change is seen at once, but the same bytes are not gone through again: the
-    // index is kept with the exact content it came from.
-    std::unique_ptr<IniFile> index;
+    LastRead last;
     // Stores whose leftovers of cut-off saves have been cleared away in this process.
     QSet<QString> tidied;
 };
@@ -42,23 +47,34 @@ StoreState& state() {
     return kept;
 }
 
-const IniFile& indexOf(const QByteArray& content) {
-    std::unique_ptr<IniFile>& cached = state().index;
-    const auto same = [&content](const QByteArray& known) {
-        return known.size() == content.size() &&
-               (known.constData() == content.constData() || content.isEmpty() ||
-                std::memcmp(known.constData(), content.constData(), size_t(content.size())) == 0);
-    };
-    if (cached && same(cached->content())) {
-        // The bytes just read are the ones the reader holds on to; the index's equal copy goes,
-        // so that a big file is not held twice.
-        cached->adopt(content);
-        return *cached;
+bool sameBuffer(const QByteArray& a, const QByteArray& b) {
+    return a.constData() == b.constData() && a.size() == b.size();
+}
+
+// The file as it is now; an absent one reads as empty. Throws AppError when it cannot be read.
+const IniFile& currentFile(const QString& path) {
+    LastRead& last = state().last;
+    const bool kept = last.file && last.path == path;
+    if (kept && storeFileHasStamp(path, last.stamp))
+        return *last.file;
+    std::optional<StoreFileContent> now;
+    try {
+        now = readStoreFile(path, kept ? last.file->content() : QByteArray());
+    } catch (...) {
+        last = LastRead{};
+        throw;
     }
-    // The old index goes first, for the same reason.
-    cached.reset();
-    cached = std::make_unique<IniFile>(content, kSection);
-    return *cached;
+    if (kept && now && sameBuffer(now->bytes, last.file->content())) {
+        last.stamp = now->stamp;
+        return *last.file;
+    }
+    // The old bytes go first, so that a big file is not held twice for longer than it must.
+    last = LastRead{};
+    last.path = path;
+    if (now)
+        last.stamp = now->stamp;
+    last.file = std::make_unique<IniFile>(now ? std::move(now->bytes) : QByteArray(), kSection);
+    return *last.file;
 }
 
 // An interrupted save of an earlier run may have left its temporary file behind; the first use
@@ -77,10 +93,7 @@ public:
 
     std::optional<QString> read(const QString& key) const override {
         try {
-            const std::optional<QByteArray> content = readStoreFile(m_path);
-            if (!content)
-                return std::nullopt;
-            return indexOf(*content).value(key);
+            return currentFile(m_path).value(key);
         } catch (const AppError&) {
             return std::nullopt;
         }
@@ -88,15 +101,16 @@ public:
 
     // Starts from the file as it is now, not from what this copy saw before.
     void write(const QString& key, const QString& value) override {
-        const std::optional<QList<QByteArray>> pieces =
-            indexOf(readStoreFile(m_path).value_or(QByteArray())).withValue(key, value);
+        const std::optional<QList<QByteArray>> pieces = currentFile(m_path).withValue(key, value);
         // Filling a window writes back every value it read; an unchanged file is already on disk.
         if (!pieces)
             return;
+        // The pieces point into the kept file, which is let go once they are written: whatever the
+        // outcome, it is no longer known to be what is on disk.
+        const std::unique_ptr<IniFile> before = std::move(state().last.file);
+        state().last = LastRead{};
         QDir().mkpath(QFileInfo(m_path).absolutePath());
         writeStoreFileAtomically(m_path, *pieces);
-        // The next read indexes the new file; the old one's bytes need not be held meanwhile.
-        state().index.reset();
     }
 
     QString location() const override { return m_path; }

@@ -27,9 +27,20 @@ std::unique_ptr<SettingsBackend> platformSettingsBackend();
 std::unique_ptr<SettingsBackend> iniFileSettingsBackend(const QString& path);
 
 // File primitives of the ini store, one implementation per platform.
+
+// The bytes of the file as read, and what tells this version of the file from any later one
+// without reading it again: empty when its status cannot be trusted to show every change.
+struct StoreFileContent {
+    QByteArray bytes;
+    QByteArray stamp;
+};
 // The whole file, or nothing when it does not exist; throws AppError when it exists but cannot be
-// read (a rewrite must never replace what it could not read).
-std::optional<QByteArray> readStoreFile(const QString& path);
+// read (a rewrite must never replace what it could not read). A file that holds exactly the
+// known bytes gives back those very bytes, compared rather than read into a second buffer, so a
+// big store is held in memory once.
+std::optional<StoreFileContent> readStoreFile(const QString& path, const QByteArray& known);
+// Whether the file is still the version the stamp was taken from; never throws.
+bool storeFileHasStamp(const QString& path, const QByteArray& stamp);
 // Replaces the file in one step (a temporary file in the same folder, flushed to the disk, then
 // renamed over it), so a crash leaves either the old or the new content. Throws AppError.
 // The content is given as pieces written one after the other, so a big file changed in one line
