@@ -112,8 +112,8 @@ int main(int argc, char* argv[]) {
 
     QTemporaryDir store;
     nimbrel::setSettingsFileForTesting(store.filePath(QStringLiteral("Corvane.ini")));
-    nimbrel::SaveSetting(QStringLiteral("APIKey"), QStringLiteral("demo-key"));
-    nimbrel::SaveSetting(QStringLiteral("Check4"), QStringLiteral("1"));
+    nimbrel::saveSetting(QStringLiteral("APIKey"), QStringLiteral("demo-key"));
+    nimbrel::saveSetting(QStringLiteral("Check4"), QStringLiteral("1"));
     CountingSink sink;
     nimbrel::setMessageSink(&sink);
     nimbrel::sample::SampleWeatherService service;

@@ -75,7 +75,7 @@ void DrawingTick(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         left = !left;
-        nimbrel::SaveSetting(QStringLiteral("Combo1"),
+        nimbrel::saveSetting(QStringLiteral("Combo1"),
                              left ? QStringLiteral("0") : QStringLiteral("1"));
         state.ResumeTiming();
         g_display->refreshTick();
@@ -87,7 +87,7 @@ void DrawingTick(benchmark::State& state) {
 }
 
 void UnchangedTick(benchmark::State& state) {
-    nimbrel::SaveSetting(QStringLiteral("Combo1"), QStringLiteral("1"));
+    nimbrel::saveSetting(QStringLiteral("Combo1"), QStringLiteral("1"));
     g_display->refreshTick();
     QCoreApplication::processEvents();
     const qint64 paintsBefore = g_paints->paints;
@@ -111,7 +111,7 @@ int main(int argc, char* argv[]) {
 
     QTemporaryDir store;
     nimbrel::setSettingsFileForTesting(store.filePath(QStringLiteral("Corvane.ini")));
-    nimbrel::SaveSetting(QStringLiteral("APIKey"), QStringLiteral("demo-key"));
+    nimbrel::saveSetting(QStringLiteral("APIKey"), QStringLiteral("demo-key"));
     AbortOnReport sink;
     nimbrel::setMessageSink(&sink);
     nimbrel::sample::SampleWeatherService service;

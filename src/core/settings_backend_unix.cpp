@@ -8,13 +8,13 @@
 #include <QSaveFile>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace nimbrel::detail {
 
@@ -54,25 +54,12 @@ QString describeErrno(int error) {
     throw AppError(file.errorString());
 }
 
-// $XDG_CONFIG_HOME counts only when absolute, as the base directory rules say. The display asks
-// for the store's place several times a second, so the answer is kept for as long as the two
-// variables it comes from read the same.
+// $XDG_CONFIG_HOME counts only when absolute, as the base directory rules say.
 QString configFolder() {
-    static QByteArray lastConfigured;
-    static QByteArray lastHome;
-    static QString folder;
-    const QByteArray configured(::getenv("XDG_CONFIG_HOME"));
-    const QByteArray home(::getenv("HOME"));
-    if (!folder.isEmpty() && configured == lastConfigured && home == lastHome)
-        return folder;
-    const QString configuredPath = QFile::decodeName(configured);
-    if (!configuredPath.isEmpty() && QDir::isAbsolutePath(configuredPath))
-        folder = QDir::cleanPath(configuredPath);
-    else
-        folder = QDir::cleanPath(QDir::homePath() + QLatin1String("/.config"));
-    lastConfigured = configured;
-    lastHome = home;
-    return folder;
+    const QString configured = QFile::decodeName(qgetenv("XDG_CONFIG_HOME"));
+    if (!configured.isEmpty() && QDir::isAbsolutePath(configured))
+        return QDir::cleanPath(configured);
+    return QDir::cleanPath(QDir::homePath() + QLatin1String("/.config"));
 }
 
 class FileDescriptor {
@@ -122,56 +109,29 @@ std::unique_ptr<SettingsBackend> platformSettingsBackend() {
 
 namespace {
 
-// The display reads the store for every line it draws, every second, for days. A file whose
-// status is unchanged since it was read need not be read again, but only when that status can
-// be trusted: file times are coarse, so a file changed in place within the same moment can keep
-// its time and size. A copy is used only when the file's times were well in the past when it
-// was read (any later change then gives it a different time); anything else is read afresh.
-struct StoreFileCopy {
-    QByteArray path;
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    timespec modified{};
-    timespec changed{};
-    bool trusted = false;
-    QByteArray content;
-};
-
-StoreFileCopy& storeFileCopy() {
-    static StoreFileCopy copy;
-    return copy;
+// What tells this version of the file from any later one, as far as its status can.
+QByteArray stampOf(const struct stat& status) {
+    const qint64 fields[] = {qint64(status.st_dev),  qint64(status.st_ino),
+                             qint64(status.st_size), qint64(status.st_mtim.tv_sec),
+                             status.st_mtim.tv_nsec, qint64(status.st_ctim.tv_sec),
+                             status.st_ctim.tv_nsec};
+    QByteArray stamp;
+    for (const qint64 field : fields)
+        stamp += QByteArray::number(field) + ' ';
+    return stamp;
 }
 
-bool sameTime(const timespec& a, const timespec& b) {
-    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
-}
-
-bool sameFile(const StoreFileCopy& copy, const struct stat& status) {
-    return copy.device == status.st_dev && copy.inode == status.st_ino &&
-           copy.size == status.st_size && sameTime(copy.modified, status.st_mtim) &&
-           sameTime(copy.changed, status.st_ctim);
-}
-
-void keepCopy(const QByteArray& path, const struct stat& status, const QByteArray& content) {
+// File times are coarse: a file changed in place within the same moment can keep its times and
+// size. Its status is taken to show every later change only when its times were well in the past
+// when it was read.
+QByteArray trustedStampOf(const struct stat& status) {
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
     constexpr time_t margin = 2;
-    StoreFileCopy& copy = storeFileCopy();
-    copy.path = path;
-    copy.device = status.st_dev;
-    copy.inode = status.st_ino;
-    copy.size = status.st_size;
-    copy.modified = status.st_mtim;
-    copy.changed = status.st_ctim;
-    copy.trusted =
-        status.st_mtim.tv_sec + margin < now.tv_sec && status.st_ctim.tv_sec + margin < now.tv_sec;
-    copy.content = content;
+    if (status.st_mtim.tv_sec + margin < now.tv_sec && status.st_ctim.tv_sec + margin < now.tv_sec)
+        return stampOf(status);
+    return {};
 }
-
-} // namespace
-
-namespace {
 
 ssize_t readSome(int fd, char* into, size_t size) {
     for (;;) {
@@ -181,8 +141,8 @@ ssize_t readSome(int fd, char* into, size_t size) {
     }
 }
 
-// Whether what is left to read from the file is exactly the copy's content. Comparing costs less
-// than reading a big store into a second buffer, and holds it in memory only once.
+// Whether what is left to read from the file is exactly the content. Comparing costs less than
+// reading a big store into a second buffer, and holds it in memory only once.
 bool fileHolds(int fd, const QByteArray& content) {
     char buffer[65536];
     qsizetype matched = 0;
@@ -201,19 +161,17 @@ bool fileHolds(int fd, const QByteArray& content) {
 
 } // namespace
 
-std::optional<QByteArray> readStoreFile(const QString& path) {
-    const QByteArray name = QFile::encodeName(path);
-    StoreFileCopy& copy = storeFileCopy();
-    if (copy.trusted && copy.path == name) {
-        struct stat now {};
-        if (::stat(name.constData(), &now) == 0 && sameFile(copy, now))
-            return copy.content;
-    }
+bool storeFileHasStamp(const QString& path, const QByteArray& stamp) {
+    struct stat status {};
+    return !stamp.isEmpty() && ::stat(QFile::encodeName(path).constData(), &status) == 0 &&
+           stampOf(status) == stamp;
+}
 
+std::optional<StoreFileContent> readStoreFile(const QString& path, const QByteArray& known) {
     // Non-blocking, so that a pipe put in the file's place cannot hang the program.
-    const FileDescriptor fd(::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    const FileDescriptor fd(
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (fd.get() < 0) {
-        copy.path.clear();
         if (errno == ENOENT || errno == ENOTDIR)
             return std::nullopt;
         throwErrno(errno);
@@ -223,17 +181,11 @@ std::optional<QByteArray> readStoreFile(const QString& path) {
         throwErrno(errno);
     if (!S_ISREG(status.st_mode))
         throwErrno(EISDIR);
+    const QByteArray stamp = trustedStampOf(status);
 
-    // A copy of the same file that was too fresh to be trusted is checked against it.
-    const QByteArray known =
-        copy.path == name && sameFile(copy, status) ? copy.content : QByteArray();
-    copy.path.clear();
-    copy.content = QByteArray();
-    if (!known.isNull()) {
-        if (fileHolds(fd.get(), known)) {
-            keepCopy(name, status, known);
-            return known;
-        }
+    if (!known.isNull() && qsizetype(status.st_size) == known.size()) {
+        if (fileHolds(fd.get(), known))
+            return StoreFileContent{known, stamp};
         if (::lseek(fd.get(), 0, SEEK_SET) != 0)
             throwErrno(errno);
     }
@@ -255,8 +207,7 @@ std::optional<QByteArray> readStoreFile(const QString& path) {
         if (got == 0)
             break;
     }
-    keepCopy(name, status, content);
-    return content;
+    return StoreFileContent{std::move(content), stamp};
 }
 
 namespace {
@@ -332,8 +283,6 @@ void removeLeftoverTemporaries(const QString& path) {
 }
 
 void writeStoreFileAtomically(const QString& path, const QList<QByteArray>& content) {
-    storeFileCopy().path.clear();
-    storeFileCopy().content = QByteArray();
     const QFileInfo targetInfo = replacedFile(path);
     const QByteArray targetName = QFile::encodeName(targetInfo.absoluteFilePath());
     const QByteArray folder = QFile::encodeName(targetInfo.absolutePath());

@@ -79,8 +79,13 @@ std::unique_ptr<SettingsBackend> platformSettingsBackend() {
     return std::make_unique<RegistryBackend>();
 }
 
-// The ini store only serves tests on Windows; the real store is the registry.
-std::optional<QByteArray> readStoreFile(const QString& path) {
+// The ini store only serves tests on Windows (the real store is the registry), and their files are
+// small: every read reads the file whole.
+bool storeFileHasStamp(const QString&, const QByteArray&) {
+    return false;
+}
+
+std::optional<StoreFileContent> readStoreFile(const QString& path, const QByteArray& known) {
     const QFileInfo info(path);
     if (!info.exists())
         return std::nullopt;
@@ -89,10 +94,10 @@ std::optional<QByteArray> readStoreFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw fileError(file);
-    QByteArray content = file.readAll();
+    const QByteArray content = file.readAll();
     if (file.error() != QFileDevice::NoError)
         throw fileError(file);
-    return content;
+    return StoreFileContent{content == known && !known.isNull() ? known : content, QByteArray()};
 }
 
 // The registry leaves no files behind, and the ini files here belong to tests that remove their

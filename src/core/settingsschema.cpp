@@ -42,7 +42,7 @@ QString defaultFor(Key key, User user) {
 }
 
 QString text(Key key, User user) {
-    return GetSetting(fromView(entry(key).name), defaultFor(key, user));
+    return readSetting(fromView(entry(key).name), defaultFor(key, user));
 }
 
 qint16 whole(Key key, User user) {
@@ -69,11 +69,11 @@ qint32 colour(Key key, User user) {
 }
 
 void save(Key key, User user, const QString& value) {
-    SaveSetting(writtenName(key, user), value);
+    saveSetting(writtenName(key, user), value);
 }
 
 void restoreDefault(Key key) {
-    SaveSetting(fromView(entry(key).name), fromView(entry(key).defaultText));
+    saveSetting(fromView(entry(key).name), fromView(entry(key).defaultText));
 }
 
 } // namespace nimbrel::settings

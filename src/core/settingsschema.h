@@ -76,20 +76,20 @@ struct KeyEntry {
 
 // clang-format off
 inline constexpr std::array<KeyEntry, 20> kKeys{{
-    {Key::HideHint,          u"Check1",           Encoding::CheckState, u"0"},
-    {Key::ShowLocation,          u"Check2",           Encoding::CheckState, u"1"},
-    {Key::ShowCurrent,          u"Check3",           Encoding::CheckState, u"1"},
+    {Key::HideHint,        u"Check1",           Encoding::CheckState, u"0"},
+    {Key::ShowLocation,    u"Check2",           Encoding::CheckState, u"1"},
+    {Key::ShowCurrent,     u"Check3",           Encoding::CheckState, u"1"},
     // The display turns keeping awake on when nothing is stored, and its loading stores that;
     // the settings window alone shows the box cleared until then.
-    {Key::KeepAwake,          u"Check4",           Encoding::CheckState, u"1",
+    {Key::KeepAwake,       u"Check4",           Encoding::CheckState, u"1",
      Exception{User::SettingsWindow, u"0"}},
-    {Key::ShowSummary,          u"Check5",           Encoding::CheckState, u"1"},
-    {Key::ShowHigh,          u"Check6",           Encoding::CheckState, u"1"},
-    {Key::ShowLow,          u"Check7",           Encoding::CheckState, u"1"},
-    {Key::Location,           u"Text1",            Encoding::Text,       u"San Diego CA"},
-    {Key::Fahrenheit,         u"Option1",          Encoding::OptionFlag, u"1"},
+    {Key::ShowSummary,     u"Check5",           Encoding::CheckState, u"1"},
+    {Key::ShowHigh,        u"Check6",           Encoding::CheckState, u"1"},
+    {Key::ShowLow,         u"Check7",           Encoding::CheckState, u"1"},
+    {Key::Location,        u"Text1",            Encoding::Text,       u"San Diego CA"},
+    {Key::Fahrenheit,      u"Option1",          Encoding::OptionFlag, u"1"},
     {Key::Celsius,         u"Option2",          Encoding::OptionFlag, u"0"},
-    {Key::Alignment,          u"Combo1",           Encoding::ListIndex,  u"1"},
+    {Key::Alignment,       u"Combo1",           Encoding::ListIndex,  u"1"},
     // The font dialog opens on a typewriter face the first time, while the display draws in
     // Arial until a face is chosen.
     {Key::FontName,        u"FontName",         Encoding::Text,       u"Arial",

@@ -178,7 +178,7 @@ void TestKeyWindow::firstOpeningStoresTheKey() {
     QFETCH(std::optional<QString>, stored);
     QFETCH(QString, expected);
     if (stored)
-        SaveSetting(QStringLiteral("APIKey"), *stored);
+        saveSetting(QStringLiteral("APIKey"), *stored);
     openKeyWindow();
     QCOMPARE(control<QLineEdit>("Text1")->text(), expected);
     const auto entries = m_settings->entries();
@@ -207,7 +207,7 @@ void TestKeyWindow::typingStoresEveryChange() {
 }
 
 void TestKeyWindow::focusSelectsTheWholeKey() {
-    SaveSetting(QStringLiteral("APIKey"), QStringLiteral("old-key"));
+    saveSetting(QStringLiteral("APIKey"), QStringLiteral("old-key"));
     KeyWindow* form = openKeyWindow();
     QVERIFY(QTest::qWaitForWindowExposed(form));
     auto* box = control<QLineEdit>("Text1");
@@ -296,7 +296,7 @@ void TestKeyWindow::failedWritesAreReported() {
 }
 
 void TestKeyWindow::okKeepsTheWindowLoaded() {
-    SaveSetting(QStringLiteral("APIKey"), QStringLiteral("kept"));
+    saveSetting(QStringLiteral("APIKey"), QStringLiteral("kept"));
     settingsWindow()->hide();
     KeyWindow* form = openKeyWindow();
     QCOMPARE(m_keyWindowLoads, 1);
@@ -306,7 +306,7 @@ void TestKeyWindow::okKeepsTheWindowLoaded() {
     QCOMPARE(Forms::loaded(FormId::ApiKey), form);
 
     // Only a new load would read the store again.
-    SaveSetting(QStringLiteral("APIKey"), QStringLiteral("changed"));
+    saveSetting(QStringLiteral("APIKey"), QStringLiteral("changed"));
     QCOMPARE(openKeyWindow(), form);
     QVERIFY(form->isVisible());
     QCOMPARE(m_keyWindowLoads, 1);
@@ -314,7 +314,7 @@ void TestKeyWindow::okKeepsTheWindowLoaded() {
 }
 
 void TestKeyWindow::closeBoxUnloads() {
-    SaveSetting(QStringLiteral("APIKey"), QStringLiteral("first"));
+    saveSetting(QStringLiteral("APIKey"), QStringLiteral("first"));
     settingsWindow()->hide();
     QPointer<KeyWindow> form = openKeyWindow();
     form->close();
@@ -322,7 +322,7 @@ void TestKeyWindow::closeBoxUnloads() {
     QCOMPARE(Forms::loaded(FormId::ApiKey), nullptr);
     QTRY_VERIFY_WITH_TIMEOUT(form.isNull(), 1000);
 
-    SaveSetting(QStringLiteral("APIKey"), QStringLiteral("second"));
+    saveSetting(QStringLiteral("APIKey"), QStringLiteral("second"));
     openKeyWindow();
     QCOMPARE(m_keyWindowLoads, 2);
     QCOMPARE(control<QLineEdit>("Text1")->text(), QStringLiteral("second"));
@@ -390,7 +390,7 @@ void TestKeyWindow::keyTest() {
     QFETCH(QString, sentQuery);
     QFETCH(QString, verdict);
     if (key)
-        SaveSetting(QStringLiteral("APIKey"), *key);
+        saveSetting(QStringLiteral("APIKey"), *key);
     if (fixedStatus)
         m_service.setFixedReply(fixedStatus, fixedBody);
     openKeyWindow();
@@ -427,7 +427,7 @@ void TestKeyWindow::keyTestWithoutAnswer() {
     QFETCH(SampleWeatherService::Fault, fault);
     QFETCH(QString, key);
     QFETCH(QString, verdict);
-    SaveSetting(QStringLiteral("APIKey"), key);
+    saveSetting(QStringLiteral("APIKey"), key);
     m_service.setFault(fault);
     sharedTransfer().setTimeLimit(300ms);
     openKeyWindow();
@@ -452,7 +452,7 @@ void TestKeyWindow::keyTestWithoutAnswer() {
 // The display's fetch holds the shared transfer when the test is clicked: the test waits for it
 // and then asks on its own, judging its own reply rather than the display's.
 void TestKeyWindow::keyTestWaitsForRunningFetch() {
-    SaveSetting(QStringLiteral("APIKey"), QStringLiteral("demo-key"));
+    saveSetting(QStringLiteral("APIKey"), QStringLiteral("demo-key"));
     openKeyWindow();
     m_service.setFault(SampleWeatherService::Fault::Delay, 200ms);
     bool clicked = false;
@@ -477,7 +477,7 @@ void TestKeyWindow::keyTestWaitsForRunningFetch() {
 
 // Closing the window while its test waits must neither crash nor lose the verdict.
 void TestKeyWindow::closingDuringKeyTest() {
-    SaveSetting(QStringLiteral("APIKey"), QStringLiteral("demo-key"));
+    saveSetting(QStringLiteral("APIKey"), QStringLiteral("demo-key"));
     QPointer<KeyWindow> form = openKeyWindow();
     m_service.setFault(SampleWeatherService::Fault::Delay, 150ms);
     QTimer::singleShot(0, this, [&] { control<PushButton>("PushButton3")->click(); });

@@ -1,6 +1,6 @@
 #include "forms.h"
 #include "keywindow.h"
-#include "settings.h"
+#include "readsetting.h"
 #include "settingswindow.h"
 #include "testsupport.h"
 
@@ -42,7 +42,7 @@ private Q_SLOTS:
         for (int i = 0; value.size() < 100000; ++i)
             value += QString::number(i) + QLatin1Char(',');
         value.truncate(100000);
-        SaveSetting(key, value);
+        saveSetting(key, value);
 
         Forms::show(window);
         auto* box = Forms::get(window)->findChild<QLineEdit*>(QStringLiteral("Text1"));
@@ -54,7 +54,7 @@ private Q_SLOTS:
         box->end(false);
         QTest::keyClick(box, Qt::Key_X);
         QCOMPARE(m_settings->entries().value(key), value + QLatin1Char('x'));
-        QCOMPARE(GetSetting(key, ""), value + QLatin1Char('x'));
+        QCOMPARE(readSetting(key, ""), value + QLatin1Char('x'));
     }
 
 private:

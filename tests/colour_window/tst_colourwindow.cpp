@@ -199,9 +199,9 @@ void TestColourWindow::swatchesFromStore() {
     QFETCH(QColor, label2);
     QFETCH(int, reportedLine);
     if (fontColor != kAbsent)
-        SaveSetting(QStringLiteral("Font Color"), fontColor);
+        saveSetting(QStringLiteral("Font Color"), fontColor);
     if (backgroundColor != kAbsent)
-        SaveSetting(QStringLiteral("Background Color"), backgroundColor);
+        saveSetting(QStringLiteral("Background Color"), backgroundColor);
     const auto before = m_settings->entries();
 
     openColourWindow();
@@ -263,7 +263,7 @@ void TestColourWindow::picks() {
     QFETCH(QColor, offered);
     QFETCH(QString, storedAfter);
     if (storedBefore != kAbsent)
-        SaveSetting(key, storedBefore);
+        saveSetting(key, storedBefore);
     m_picker.answer = answer;
     ColourWindow* form = openColourWindow();
     QVERIFY(QTest::qWaitForWindowExposed(form));
@@ -328,7 +328,7 @@ void TestColourWindow::leaving() {
     QTRY_VERIFY_WITH_TIMEOUT(form.isNull(), 1000);
 
     // Every opening loads afresh and reads the keys again.
-    SaveSetting(QStringLiteral("Font Color"), QStringLiteral("255"));
+    saveSetting(QStringLiteral("Font Color"), QStringLiteral("255"));
     openColourWindow();
     QCOMPARE(m_colourWindowLoads, 2);
     QCOMPARE(swatch("Label1"), QColor(Qt::red));

@@ -3,7 +3,7 @@
 
 #include "open_url.h"
 #include "open_url_win.h"
-#include "settings.h"
+#include "readsetting.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -35,7 +35,7 @@ const QString kRegistryPath = QStringLiteral("HKEY_CURRENT_USER\\Software\\Corva
 
 // The test binary as a second copy of the program: saves one value and is killed at once.
 int childSaveThenKill(char** argv) {
-    SaveSetting(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+    saveSetting(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
     TerminateProcess(GetCurrentProcess(), 9);
     return 1;
 }
@@ -102,10 +102,10 @@ void TestShellWin::needsThrowawayRegistry() {
 
 void TestShellWin::registryKeysMatchWithoutCase() {
     needsThrowawayRegistry();
-    SaveSetting(QStringLiteral("FontStrikethru"), QStringLiteral("True"));
-    QCOMPARE(GetSetting(QStringLiteral("FontStrikeThru"), "False"), QStringLiteral("True"));
-    SaveSetting(QStringLiteral("FontStrikeThru"), QStringLiteral("False"));
-    QCOMPARE(GetSetting(QStringLiteral("FONTSTRIKETHRU"), "True"), QStringLiteral("False"));
+    saveSetting(QStringLiteral("FontStrikethru"), QStringLiteral("True"));
+    QCOMPARE(readSetting(QStringLiteral("FontStrikeThru"), "False"), QStringLiteral("True"));
+    saveSetting(QStringLiteral("FontStrikeThru"), QStringLiteral("False"));
+    QCOMPARE(readSetting(QStringLiteral("FONTSTRIKETHRU"), "True"), QStringLiteral("False"));
     // One value in the key, not one per spelling.
     const QStringList names = QSettings(kRegistryPath, QSettings::NativeFormat).childKeys();
     QCOMPARE(names.filter(QStringLiteral("fontstrikethru"), Qt::CaseInsensitive).size(), 1);
@@ -113,10 +113,10 @@ void TestShellWin::registryKeysMatchWithoutCase() {
 
 void TestShellWin::registryAbsentAndEmptyValues() {
     needsThrowawayRegistry();
-    QCOMPARE(GetSetting(QStringLiteral("Text1"), "San Diego CA"), QStringLiteral("San Diego CA"));
-    SaveSetting(QStringLiteral("Text1"), QString());
-    QCOMPARE(GetSetting(QStringLiteral("Text1"), "San Diego CA"), QString());
-    QCOMPARE(GetSetting(QStringLiteral("Combo1"), 1), QStringLiteral("1"));
+    QCOMPARE(readSetting(QStringLiteral("Text1"), "San Diego CA"), QStringLiteral("San Diego CA"));
+    saveSetting(QStringLiteral("Text1"), QString());
+    QCOMPARE(readSetting(QStringLiteral("Text1"), "San Diego CA"), QString());
+    QCOMPARE(readSetting(QStringLiteral("Combo1"), 1), QStringLiteral("1"));
 }
 
 void TestShellWin::registryKeepsValueOfKilledCopy() {
@@ -127,7 +127,7 @@ void TestShellWin::registryKeepsValueOfKilledCopy() {
         {QStringLiteral("--child-save"), QStringLiteral("Font Color"), QStringLiteral("65280")});
     QVERIFY(child.waitForFinished(30000));
     QCOMPARE(child.exitCode(), 9);
-    QCOMPARE(GetSetting(QStringLiteral("font color"), 16777215), QStringLiteral("65280"));
+    QCOMPARE(readSetting(QStringLiteral("font color"), 16777215), QStringLiteral("65280"));
 }
 
 // What a case stored must not reach the next program run in the same prefix.

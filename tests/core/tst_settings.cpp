@@ -1,5 +1,5 @@
 #include "apperror.h"
-#include "settings.h"
+#include "readsetting.h"
 #include "settingsschema.h"
 #include "testsupport.h"
 
@@ -54,7 +54,7 @@ int childSave(int argc, char** argv) {
     for (int i = 6; i + 1 < argc; i += 2) {
         const QString key = QString::fromLocal8Bit(argv[i]);
         try {
-            SaveSetting(key, QString::fromLocal8Bit(argv[i + 1]));
+            saveSetting(key, QString::fromLocal8Bit(argv[i + 1]));
         } catch (const AppError& error) {
             std::printf("error %s\n", error.what());
             std::fflush(stdout);
@@ -101,7 +101,7 @@ QByteArray readAll(const QString& path) {
 
 QString saveFailure(const QString& key, const QString& value) {
     try {
-        SaveSetting(key, value);
+        saveSetting(key, value);
         return QString();
     } catch (const AppError& error) {
         return error.description();
@@ -169,14 +169,14 @@ private slots:
 
 void TestSettings::absentKeyGivesDefaultText() {
     TempSettings store;
-    QCOMPARE(GetSetting(QStringLiteral("Text1"), QStringLiteral("San Diego CA")),
+    QCOMPARE(readSetting(QStringLiteral("Text1"), QStringLiteral("San Diego CA")),
              QStringLiteral("San Diego CA"));
-    QCOMPARE(GetSetting(QStringLiteral("FontBold"), "True"), QStringLiteral("True"));
-    QCOMPARE(GetSetting(QStringLiteral("Check4"), qint64(1)), QStringLiteral("1"));
-    QCOMPARE(GetSetting(QStringLiteral("Check1"), 0), QStringLiteral("0"));
-    QCOMPARE(GetSetting(QStringLiteral("Font Color"), qint64(16777215)),
+    QCOMPARE(readSetting(QStringLiteral("FontBold"), "True"), QStringLiteral("True"));
+    QCOMPARE(readSetting(QStringLiteral("Check4"), qint64(1)), QStringLiteral("1"));
+    QCOMPARE(readSetting(QStringLiteral("Check1"), 0), QStringLiteral("0"));
+    QCOMPARE(readSetting(QStringLiteral("Font Color"), qint64(16777215)),
              QStringLiteral("16777215"));
-    QCOMPARE(GetSetting(QStringLiteral("Offset"), qint64(-2147483647 - 1)),
+    QCOMPARE(readSetting(QStringLiteral("Offset"), qint64(-2147483647 - 1)),
              QStringLiteral("-2147483648"));
     // Reading creates nothing.
     QVERIFY(!QFile::exists(store.path()));
@@ -184,25 +184,25 @@ void TestSettings::absentKeyGivesDefaultText() {
 
 void TestSettings::emptyValueIsNotAbsent() {
     TempSettings store;
-    SaveSetting(QStringLiteral("Text1"), QString());
-    QCOMPARE(GetSetting(QStringLiteral("Text1"), QStringLiteral("San Diego CA")), QString());
+    saveSetting(QStringLiteral("Text1"), QString());
+    QCOMPARE(readSetting(QStringLiteral("Text1"), QStringLiteral("San Diego CA")), QString());
     QVERIFY(store.entries().contains(QStringLiteral("Text1")));
     QCOMPARE(store.entries().value(QStringLiteral("Text1")), QString());
-    QCOMPARE(GetSetting(QStringLiteral("Text2"), QStringLiteral("San Diego CA")),
+    QCOMPARE(readSetting(QStringLiteral("Text2"), QStringLiteral("San Diego CA")),
              QStringLiteral("San Diego CA"));
 }
 
 void TestSettings::keysIgnoreCaseAndStayOneEntry() {
     TempSettings store;
     // The font command and the reset commands spell these keys differently.
-    SaveSetting(QStringLiteral("FontStrikethru"), QStringLiteral("True"));
-    SaveSetting(QStringLiteral("FontUnderline"), QStringLiteral("True"));
-    SaveSetting(QStringLiteral("FontStrikeThru"), QStringLiteral("False"));
-    SaveSetting(QStringLiteral("FONTUNDERLINE"), QStringLiteral("False"));
-    SaveSetting(QStringLiteral("FontUnderLine"), QStringLiteral("True"));
-    QCOMPARE(GetSetting(QStringLiteral("FontStrikeThru"), "x"), QStringLiteral("False"));
-    QCOMPARE(GetSetting(QStringLiteral("fontstrikethru"), "x"), QStringLiteral("False"));
-    QCOMPARE(GetSetting(QStringLiteral("FontUnderLine"), "x"), QStringLiteral("True"));
+    saveSetting(QStringLiteral("FontStrikethru"), QStringLiteral("True"));
+    saveSetting(QStringLiteral("FontUnderline"), QStringLiteral("True"));
+    saveSetting(QStringLiteral("FontStrikeThru"), QStringLiteral("False"));
+    saveSetting(QStringLiteral("FONTUNDERLINE"), QStringLiteral("False"));
+    saveSetting(QStringLiteral("FontUnderLine"), QStringLiteral("True"));
+    QCOMPARE(readSetting(QStringLiteral("FontStrikeThru"), "x"), QStringLiteral("False"));
+    QCOMPARE(readSetting(QStringLiteral("fontstrikethru"), "x"), QStringLiteral("False"));
+    QCOMPARE(readSetting(QStringLiteral("FontUnderLine"), "x"), QStringLiteral("True"));
     const QMap<QString, QString> entries = store.entries();
     QCOMPARE(entries.keys(), QStringList({u"FontStrikethru"_s, u"FontUnderline"_s}));
     QCOMPARE(entries.value(QStringLiteral("FontStrikethru")), QStringLiteral("False"));
@@ -210,8 +210,8 @@ void TestSettings::keysIgnoreCaseAndStayOneEntry() {
 
     // A hand-edited file may hold both spellings: the last counts, and the next save leaves one.
     store.writeRaw("[Nimbrel]\nFontStrikethru=True\nCheck1=1\nFONTSTRIKETHRU=False\n");
-    QCOMPARE(GetSetting(QStringLiteral("FontStrikeThru"), "x"), QStringLiteral("False"));
-    SaveSetting(QStringLiteral("FontStrikeThru"), QStringLiteral("True"));
+    QCOMPARE(readSetting(QStringLiteral("FontStrikeThru"), "x"), QStringLiteral("False"));
+    saveSetting(QStringLiteral("FontStrikeThru"), QStringLiteral("True"));
     QCOMPARE(readAll(store.path()), QByteArray("[Nimbrel]\nFontStrikethru=True\nCheck1=1\n"));
 }
 
@@ -238,10 +238,10 @@ void TestSettings::valuesReadBackExactly_data() {
 void TestSettings::valuesReadBackExactly() {
     QFETCH(QString, value);
     TempSettings store;
-    SaveSetting(QStringLiteral("Text1"), value);
-    SaveSetting(QStringLiteral("APIKey"), QStringLiteral("after"));
-    QCOMPARE(GetSetting(QStringLiteral("Text1"), "absent"), value);
-    QCOMPARE(GetSetting(QStringLiteral("APIKey"), "absent"), QStringLiteral("after"));
+    saveSetting(QStringLiteral("Text1"), value);
+    saveSetting(QStringLiteral("APIKey"), QStringLiteral("after"));
+    QCOMPARE(readSetting(QStringLiteral("Text1"), "absent"), value);
+    QCOMPARE(readSetting(QStringLiteral("APIKey"), "absent"), QStringLiteral("after"));
     // Another ini reader sees the same texts.
     QCOMPARE(store.entries().value(QStringLiteral("Text1")), value);
     QCOMPARE(store.entries().size(), 2);
@@ -249,15 +249,15 @@ void TestSettings::valuesReadBackExactly() {
 
 void TestSettings::keysAreSpelledAsQSettingsDoes() {
     TempSettings store;
-    SaveSetting(QStringLiteral("Font Color"), QStringLiteral("255"));
-    SaveSetting(QStringLiteral("Background Color"), QStringLiteral("0"));
-    SaveSetting(QString::fromUtf8("Größe€"), QStringLiteral("1"));
+    saveSetting(QStringLiteral("Font Color"), QStringLiteral("255"));
+    saveSetting(QStringLiteral("Background Color"), QStringLiteral("0"));
+    saveSetting(QString::fromUtf8("Größe€"), QStringLiteral("1"));
     const QByteArray raw = readAll(store.path());
     QVERIFY2(raw.startsWith("[Nimbrel]\n"), raw.constData());
     QVERIFY2(raw.contains("\nFont%20Color=255\n"), raw.constData());
     QVERIFY2(raw.contains("\nBackground%20Color=0\n"), raw.constData());
     QVERIFY2(raw.contains("\nGr%F6%DFe%U20AC=1\n"), raw.constData());
-    QCOMPARE(GetSetting(QStringLiteral("FONT COLOR"), qint64(1)), QStringLiteral("255"));
+    QCOMPARE(readSetting(QStringLiteral("FONT COLOR"), qint64(1)), QStringLiteral("255"));
     QCOMPARE(store.entries().keys(),
              QStringList({u"Background Color"_s, u"Font Color"_s, QString::fromUtf8("Größe€")}));
 }
@@ -275,20 +275,20 @@ void TestSettings::readsAFileWrittenByQSettings() {
         other.sync();
         QCOMPARE(other.status(), QSettings::NoError);
     }
-    QCOMPARE(GetSetting(QStringLiteral("font color"), qint64(0)), QStringLiteral("65280"));
-    QCOMPARE(GetSetting(QStringLiteral("Text1"), "x"), QStringLiteral(" Paris, FR "));
-    QCOMPARE(GetSetting(QStringLiteral("APIKey"), "x"), QStringLiteral("@key\twith\ttabs"));
-    QCOMPARE(GetSetting(QStringLiteral("Check1"), "absent"), QStringLiteral("absent"));
+    QCOMPARE(readSetting(QStringLiteral("font color"), qint64(0)), QStringLiteral("65280"));
+    QCOMPARE(readSetting(QStringLiteral("Text1"), "x"), QStringLiteral(" Paris, FR "));
+    QCOMPARE(readSetting(QStringLiteral("APIKey"), "x"), QStringLiteral("@key\twith\ttabs"));
+    QCOMPARE(readSetting(QStringLiteral("Check1"), "absent"), QStringLiteral("absent"));
 }
 
 void TestSettings::everyReadSeesTheFile() {
     TempSettings store;
-    SaveSetting(QStringLiteral("Combo1"), QStringLiteral("1"));
-    QCOMPARE(GetSetting(QStringLiteral("Combo1"), qint64(1)), QStringLiteral("1"));
+    saveSetting(QStringLiteral("Combo1"), QStringLiteral("1"));
+    QCOMPARE(readSetting(QStringLiteral("Combo1"), qint64(1)), QStringLiteral("1"));
     store.writeRaw("[Nimbrel]\nCombo1=0\nCheck2=0\n");
-    QCOMPARE(GetSetting(QStringLiteral("Combo1"), qint64(1)), QStringLiteral("0"));
+    QCOMPARE(readSetting(QStringLiteral("Combo1"), qint64(1)), QStringLiteral("0"));
     // A write starts from what is in the file now, not from what this copy saw before.
-    SaveSetting(QStringLiteral("Check1"), QStringLiteral("1"));
+    saveSetting(QStringLiteral("Check1"), QStringLiteral("1"));
     QCOMPARE(readAll(store.path()), QByteArray("[Nimbrel]\nCombo1=0\nCheck2=0\nCheck1=1\n"));
 }
 
@@ -303,41 +303,41 @@ void TestSettings::unchangedFileIsNotReadAgainButEveryChangeIsSeen() {
     };
     // Rewritten in place at once, same size: the times are too fresh to be trusted.
     store.writeRaw("[Nimbrel]\nCombo1=0\n");
-    QCOMPARE(GetSetting(QStringLiteral("Combo1"), qint64(1)), QStringLiteral("0"));
+    QCOMPARE(readSetting(QStringLiteral("Combo1"), qint64(1)), QStringLiteral("0"));
     store.writeRaw("[Nimbrel]\nCombo1=5\n");
-    QCOMPARE(GetSetting(QStringLiteral("Combo1"), qint64(1)), QStringLiteral("5"));
+    QCOMPARE(readSetting(QStringLiteral("Combo1"), qint64(1)), QStringLiteral("5"));
 
     // Changed in place with its old modification time put back: its change time still tells.
     age();
-    QCOMPARE(GetSetting(QStringLiteral("Combo1"), qint64(1)), QStringLiteral("5"));
+    QCOMPARE(readSetting(QStringLiteral("Combo1"), qint64(1)), QStringLiteral("5"));
     QFile file(store.path());
     QVERIFY(file.open(QIODevice::ReadWrite));
     QVERIFY(file.seek(17));
     QCOMPARE(file.write("7"), qint64(1));
     file.close();
     age();
-    QCOMPARE(GetSetting(QStringLiteral("Combo1"), qint64(1)), QStringLiteral("7"));
+    QCOMPARE(readSetting(QStringLiteral("Combo1"), qint64(1)), QStringLiteral("7"));
 
     // This program's own write replaces the file; a removed file is absent at once.
-    QCOMPARE(GetSetting(QStringLiteral("Combo1"), qint64(1)), QStringLiteral("7"));
-    SaveSetting(QStringLiteral("Combo1"), QStringLiteral("1"));
-    QCOMPARE(GetSetting(QStringLiteral("Combo1"), qint64(1)), QStringLiteral("1"));
+    QCOMPARE(readSetting(QStringLiteral("Combo1"), qint64(1)), QStringLiteral("7"));
+    saveSetting(QStringLiteral("Combo1"), QStringLiteral("1"));
+    QCOMPARE(readSetting(QStringLiteral("Combo1"), qint64(1)), QStringLiteral("1"));
     QVERIFY(QFile::remove(store.path()));
-    QCOMPARE(GetSetting(QStringLiteral("Combo1"), qint64(9)), QStringLiteral("9"));
+    QCOMPARE(readSetting(QStringLiteral("Combo1"), qint64(9)), QStringLiteral("9"));
 }
 
 void TestSettings::savedValueSurvivesSelfKill() {
     TempSettings store;
-    SaveSetting(QStringLiteral("Check1"), QStringLiteral("0"));
+    saveSetting(QStringLiteral("Check1"), QStringLiteral("0"));
     const ChildRun run =
         runChild(store.path(), -1, 0, QStringLiteral("kill"),
                  {u"Check1"_s, u"1"_s, u"Text1"_s, u"Oslo, NO"_s, u"fontstrikethru"_s, u"True"_s});
     QCOMPARE(run.status, QProcess::CrashExit);
     QCOMPARE(run.lines,
              QStringList({u"saved Check1"_s, u"saved Text1"_s, u"saved fontstrikethru"_s}));
-    QCOMPARE(GetSetting(QStringLiteral("Check1"), "x"), QStringLiteral("1"));
-    QCOMPARE(GetSetting(QStringLiteral("Text1"), "x"), QStringLiteral("Oslo, NO"));
-    QCOMPARE(GetSetting(QStringLiteral("FontStrikeThru"), "x"), QStringLiteral("True"));
+    QCOMPARE(readSetting(QStringLiteral("Check1"), "x"), QStringLiteral("1"));
+    QCOMPARE(readSetting(QStringLiteral("Text1"), "x"), QStringLiteral("Oslo, NO"));
+    QCOMPARE(readSetting(QStringLiteral("FontStrikeThru"), "x"), QStringLiteral("True"));
     QCOMPARE(folderListing(QFileInfo(store.path()).absolutePath()),
              QStringList({u"Corvane.ini"_s}));
 }
@@ -359,7 +359,7 @@ void TestSettings::savedValueSurvivesKillByParent() {
     QVERIFY(child.waitForFinished(10000));
     QCOMPARE(out, QByteArray("saved APIKey\n"));
     QCOMPARE(child.exitStatus(), QProcess::CrashExit);
-    QCOMPARE(GetSetting(QStringLiteral("apikey"), "x"), QStringLiteral("0123abcd"));
+    QCOMPARE(readSetting(QStringLiteral("apikey"), "x"), QStringLiteral("0123abcd"));
 }
 
 void TestSettings::damagedFileKeepsEveryLine() {
@@ -377,13 +377,13 @@ void TestSettings::damagedFileKeepsEveryLine() {
                               "[Tail]\r\n"
                               "x=y";
     store.writeRaw(before);
-    QCOMPARE(GetSetting(QStringLiteral("Check1"), qint64(0)), QStringLiteral("1"));
-    QCOMPARE(GetSetting(QStringLiteral("check2"), qint64(1)), QStringLiteral("0"));
-    QCOMPARE(GetSetting(QStringLiteral("Text1"), "San Diego CA"), QStringLiteral("San Diego CA"));
-    QCOMPARE(GetSetting(QStringLiteral("x"), "absent"), QStringLiteral("absent"));
+    QCOMPARE(readSetting(QStringLiteral("Check1"), qint64(0)), QStringLiteral("1"));
+    QCOMPARE(readSetting(QStringLiteral("check2"), qint64(1)), QStringLiteral("0"));
+    QCOMPARE(readSetting(QStringLiteral("Text1"), "San Diego CA"), QStringLiteral("San Diego CA"));
+    QCOMPARE(readSetting(QStringLiteral("x"), "absent"), QStringLiteral("absent"));
 
-    SaveSetting(QStringLiteral("CHECK2"), QStringLiteral("1"));
-    SaveSetting(QStringLiteral("Text1"), QStringLiteral("Paris"));
+    saveSetting(QStringLiteral("CHECK2"), QStringLiteral("1"));
+    saveSetting(QStringLiteral("Text1"), QStringLiteral("Paris"));
     const QByteArray after = "\xEF\xBB\xBF; hand-edited\r\n"
                              "[Other]\r\n"
                              "Check2=from another section\r\n"
@@ -398,8 +398,8 @@ void TestSettings::damagedFileKeepsEveryLine() {
                              "[Tail]\r\n"
                              "x=y";
     QCOMPARE(readAll(store.path()), after);
-    QCOMPARE(GetSetting(QStringLiteral("Text1"), "x"), QStringLiteral("Paris"));
-    QCOMPARE(GetSetting(QStringLiteral("Check2"), "x"), QStringLiteral("1"));
+    QCOMPARE(readSetting(QStringLiteral("Text1"), "x"), QStringLiteral("Paris"));
+    QCOMPARE(readSetting(QStringLiteral("Check2"), "x"), QStringLiteral("1"));
 }
 
 void TestSettings::binaryFileStillStartsAndKeepsItsBytes() {
@@ -412,26 +412,26 @@ void TestSettings::binaryFileStillStartsAndKeepsItsBytes() {
             byte = '\0';
     }
     store.writeRaw(garbage);
-    QCOMPARE(GetSetting(QStringLiteral("Check1"), qint64(0)), QStringLiteral("0"));
-    SaveSetting(QStringLiteral("Check1"), QStringLiteral("1"));
+    QCOMPARE(readSetting(QStringLiteral("Check1"), qint64(0)), QStringLiteral("0"));
+    saveSetting(QStringLiteral("Check1"), QStringLiteral("1"));
     const QByteArray after = readAll(store.path());
     QVERIFY(after.startsWith(garbage));
     QVERIFY(after.endsWith("[Nimbrel]\nCheck1=1\n"));
-    QCOMPARE(GetSetting(QStringLiteral("Check1"), qint64(0)), QStringLiteral("1"));
+    QCOMPARE(readSetting(QStringLiteral("Check1"), qint64(0)), QStringLiteral("1"));
 }
 
 void TestSettings::missingHeaderStillReads() {
     TempSettings store;
     store.writeRaw("Check1=1\nFontName=Courier New\n");
-    QCOMPARE(GetSetting(QStringLiteral("check1"), qint64(0)), QStringLiteral("1"));
-    SaveSetting(QStringLiteral("FontName"), QStringLiteral("Arial"));
-    SaveSetting(QStringLiteral("Check4"), QStringLiteral("1"));
+    QCOMPARE(readSetting(QStringLiteral("check1"), qint64(0)), QStringLiteral("1"));
+    saveSetting(QStringLiteral("FontName"), QStringLiteral("Arial"));
+    saveSetting(QStringLiteral("Check4"), QStringLiteral("1"));
     QCOMPARE(readAll(store.path()), QByteArray("Check1=1\nFontName=Arial\nCheck4=1\n"));
 
     // Lines before the first header are not ours when the section has its own header.
     store.writeRaw("Check1=1\n[Nimbrel]\nCheck4=0");
-    QCOMPARE(GetSetting(QStringLiteral("Check1"), qint64(0)), QStringLiteral("0"));
-    SaveSetting(QStringLiteral("Check1"), QStringLiteral("0"));
+    QCOMPARE(readSetting(QStringLiteral("Check1"), qint64(0)), QStringLiteral("0"));
+    saveSetting(QStringLiteral("Check1"), QStringLiteral("0"));
     QCOMPARE(readAll(store.path()), QByteArray("Check1=1\n[Nimbrel]\nCheck4=0\nCheck1=0\n"));
 }
 
@@ -444,7 +444,7 @@ void TestSettings::writeFailsWhenParentIsAFile() {
     file.close();
     setSettingsFileForTesting(blocker + QLatin1String("/Corvane.ini"));
     const QString failure = saveFailure(QStringLiteral("Check1"), QStringLiteral("1"));
-    QCOMPARE(GetSetting(QStringLiteral("Check1"), qint64(0)), QStringLiteral("0"));
+    QCOMPARE(readSetting(QStringLiteral("Check1"), qint64(0)), QStringLiteral("0"));
     setSettingsFileForTesting(QString());
     QCOMPARE(failure, QStringLiteral("Path not found"));
     QCOMPARE(readAll(blocker), QByteArray("not a folder"));
@@ -453,7 +453,7 @@ void TestSettings::writeFailsWhenParentIsAFile() {
 void TestSettings::writeFailsWhenStoreIsAFolder() {
     TempSettings store;
     QVERIFY(QDir().mkpath(store.path() + QLatin1String("/inside")));
-    QCOMPARE(GetSetting(QStringLiteral("Check1"), qint64(0)), QStringLiteral("0"));
+    QCOMPARE(readSetting(QStringLiteral("Check1"), qint64(0)), QStringLiteral("0"));
     QCOMPARE(saveFailure(QStringLiteral("Check1"), QStringLiteral("1")),
              QStringLiteral("Path/File access error"));
     QVERIFY(QFileInfo(store.path()).isDir());
@@ -520,7 +520,7 @@ void TestSettings::writeFailsOnReadOnlyFile() {
 // leave the old store whole and no temporary file behind.
 void TestSettings::failedWriteLeavesOldFileAndNoDebris() {
     TempSettings store;
-    SaveSetting(QStringLiteral("Text1"), QString(200, QLatin1Char('a')));
+    saveSetting(QStringLiteral("Text1"), QString(200, QLatin1Char('a')));
     const QByteArray before = readAll(store.path());
     const ChildRun run = runChild(store.path(), -1, 64, QStringLiteral("exit"),
                                   {u"Text1"_s, QString(300, QLatin1Char('b'))});
@@ -533,17 +533,17 @@ void TestSettings::failedWriteLeavesOldFileAndNoDebris() {
 
 void TestSettings::replacementKeepsPermissions() {
     TempSettings store;
-    SaveSetting(QStringLiteral("APIKey"), QStringLiteral("secret"));
+    saveSetting(QStringLiteral("APIKey"), QStringLiteral("secret"));
     const QByteArray name = QFile::encodeName(store.path());
     struct stat status {};
     // The key is private to its owner from the first write on.
     QCOMPARE(::stat(name.constData(), &status), 0);
     QCOMPARE(status.st_mode & 07777, mode_t(0600));
     QVERIFY(::chmod(name.constData(), 0640) == 0);
-    SaveSetting(QStringLiteral("APIKey"), QStringLiteral("changed"));
+    saveSetting(QStringLiteral("APIKey"), QStringLiteral("changed"));
     QCOMPARE(::stat(name.constData(), &status), 0);
     QCOMPARE(status.st_mode & 07777, mode_t(0640));
-    QCOMPARE(GetSetting(QStringLiteral("APIKey"), "x"), QStringLiteral("changed"));
+    QCOMPARE(readSetting(QStringLiteral("APIKey"), "x"), QStringLiteral("changed"));
 }
 
 // A save killed half-way leaves no temporary file where the file system offers unnamed ones, and
@@ -552,7 +552,7 @@ void TestSettings::replacementKeepsPermissions() {
 void TestSettings::interruptedSaveLeavesOnlyAPrivateFileThatIsClearedLater() {
     TempSettings store;
     const QString folder = QFileInfo(store.path()).absolutePath();
-    SaveSetting(QStringLiteral("APIKey"), QString(200, QLatin1Char('k')));
+    saveSetting(QStringLiteral("APIKey"), QString(200, QLatin1Char('k')));
     QVERIFY(::chmod(QFile::encodeName(store.path()).constData(), 0644) == 0);
     const ChildRun run = runChild(store.path(), -1, 100, QStringLiteral("die"),
                                   {u"APIKey"_s, QString(300, QLatin1Char('s'))});
@@ -610,7 +610,7 @@ void TestSettings::interruptedSaveLeavesOnlyAPrivateFileThatIsClearedLater() {
                                 u".Corvane.ini.bak"_s, u".Other.ini.Old123"_s, u"Corvane.ini"_s,
                                 u"Corvane.ini.FreshA"_s, u"Corvane.ini.Old123"_s,
                                 u"Corvane.ini.backup"_s}));
-    QCOMPARE(GetSetting(QStringLiteral("APIKey"), "x"), QString(200, QLatin1Char('k')));
+    QCOMPARE(readSetting(QStringLiteral("APIKey"), "x"), QString(200, QLatin1Char('k')));
 }
 
 // A store that other programs share can grow huge. Every line around the changed ones stays as it
@@ -656,13 +656,13 @@ void TestSettings::bigFileKeepsEveryByteAroundTheChanges() {
     store.writeRaw(head + section + middle + second + tail);
     QVERIFY(head.size() + middle.size() + tail.size() > 3'000'000);
 
-    QCOMPARE(GetSetting(QStringLiteral("FontStrikeThru"), "x"), QStringLiteral("True"));
-    QCOMPARE(GetSetting(QStringLiteral("Check1"), qint64(0)), QStringLiteral("0"));
-    QCOMPARE(GetSetting(QStringLiteral("key12"), "absent"), QStringLiteral("absent"));
-    SaveSetting(QStringLiteral("Text1"), QStringLiteral("Bergen"));
-    SaveSetting(QStringLiteral("FontStrikeThru"), QStringLiteral("False"));
-    SaveSetting(QStringLiteral("Check1"), QStringLiteral("1"));
-    SaveSetting(QStringLiteral("Text1"), QStringLiteral("Bergen"));
+    QCOMPARE(readSetting(QStringLiteral("FontStrikeThru"), "x"), QStringLiteral("True"));
+    QCOMPARE(readSetting(QStringLiteral("Check1"), qint64(0)), QStringLiteral("0"));
+    QCOMPARE(readSetting(QStringLiteral("key12"), "absent"), QStringLiteral("absent"));
+    saveSetting(QStringLiteral("Text1"), QStringLiteral("Bergen"));
+    saveSetting(QStringLiteral("FontStrikeThru"), QStringLiteral("False"));
+    saveSetting(QStringLiteral("Check1"), QStringLiteral("1"));
+    saveSetting(QStringLiteral("Text1"), QStringLiteral("Bergen"));
 
     // The second spelling of the font key goes; a new key follows the section's last entry, with
     // the line end the file starts with.
@@ -680,8 +680,8 @@ void TestSettings::bigFileKeepsEveryByteAroundTheChanges() {
     QVERIFY2(
         after == expected,
         qPrintable(QStringLiteral("differs at byte %1 of %2").arg(differsAt).arg(expected.size())));
-    QCOMPARE(GetSetting(QStringLiteral("fontstrikethru"), "x"), QStringLiteral("False"));
-    QCOMPARE(GetSetting(QStringLiteral("TEXT1"), "x"), QStringLiteral("Bergen"));
+    QCOMPARE(readSetting(QStringLiteral("fontstrikethru"), "x"), QStringLiteral("False"));
+    QCOMPARE(readSetting(QStringLiteral("TEXT1"), "x"), QStringLiteral("Bergen"));
 }
 
 void TestSettings::platformLocationFollowsXdg() {
@@ -700,9 +700,9 @@ void TestSettings::platformLocationFollowsXdg() {
     QCOMPARE(settingsLocation(), xdg + QLatin1String("/Corvane.ini"));
 
     // The folder is made on the first save.
-    SaveSetting(QStringLiteral("Combo1"), QStringLiteral("0"));
+    saveSetting(QStringLiteral("Combo1"), QStringLiteral("0"));
     QCOMPARE(readAll(xdg + QLatin1String("/Corvane.ini")), QByteArray("[Nimbrel]\nCombo1=0\n"));
-    QCOMPARE(GetSetting(QStringLiteral("combo1"), qint64(1)), QStringLiteral("0"));
+    QCOMPARE(readSetting(QStringLiteral("combo1"), qint64(1)), QStringLiteral("0"));
 
     setSettingsFileForTesting(home.filePath(QStringLiteral("elsewhere.ini")));
     QCOMPARE(settingsLocation(), home.filePath(QStringLiteral("elsewhere.ini")));

@@ -55,7 +55,7 @@ public:
             return std::make_unique<RecordingKeepAwake>(*log);
         });
         sharedTransfer().setTimeLimit(std::chrono::seconds(5));
-        SaveSetting(QStringLiteral("APIKey"), QStringLiteral("demo-key"));
+        saveSetting(QStringLiteral("APIKey"), QStringLiteral("demo-key"));
     }
 
     void tearDown() {

@@ -154,7 +154,7 @@ void TestDisplayWindow::hideSequence() {
 }
 
 void TestDisplayWindow::storedHideOptionHidesHintForGood() {
-    SaveSetting(QStringLiteral("Check1"), QStringLiteral("1"));
+    saveSetting(QStringLiteral("Check1"), QStringLiteral("1"));
     DisplayWindow* display = DisplayFixture::openDisplay();
     QLabel* hint = label(display, "Label1");
     QVERIFY(hint->isHidden());
@@ -199,8 +199,8 @@ void TestDisplayWindow::displayOptionsReadOnlyAtLoad() {
     QVERIFY(!label(display, "Label1")->isHidden());
     QVERIFY(DisplayFixture::timer(display, "Timer2")->isActive());
 
-    SaveSetting(QStringLiteral("Check1"), QStringLiteral("1"));
-    SaveSetting(QStringLiteral("Check4"), QStringLiteral("0"));
+    saveSetting(QStringLiteral("Check1"), QStringLiteral("1"));
+    saveSetting(QStringLiteral("Check4"), QStringLiteral("0"));
     QTest::keyClick(display, Qt::Key_Escape);
     display->reloadStyle();
     Forms::show(FormId::Display);
@@ -231,7 +231,7 @@ void TestDisplayWindow::bandGeometry() {
     QVERIFY(std::abs(band->y() - (display->height() - band->height()) / 2.0) <= 0.5);
 
     // A one-line message makes a one-line band.
-    SaveSetting(QStringLiteral("APIKey"), QString());
+    saveSetting(QStringLiteral("APIKey"), QString());
     display->reloadStyle();
     QVERIFY(display->weatherText().startsWith(QLatin1String("Invalid API key")));
     QCOMPARE(band->height(), lineHeight);
@@ -267,7 +267,7 @@ void TestDisplayWindow::linePositions() {
     QFETCH(bool, withLocation);
     QFETCH(bool, centred);
     if (!combo.isNull())
-        SaveSetting(QStringLiteral("Combo1"), combo);
+        saveSetting(QStringLiteral("Combo1"), combo);
     DisplayFixture::loadDisplay();
     DisplayFixture::settingsWindow()->box(settings::Key::ShowLocation)->setChecked(withLocation);
     DisplayWindow* display = DisplayFixture::openDisplay();
@@ -292,19 +292,19 @@ void TestDisplayWindow::linePositions() {
 }
 
 void TestDisplayWindow::alignmentFollowsStoreFromNextLine() {
-    SaveSetting(QStringLiteral("Combo1"), QStringLiteral("0"));
+    saveSetting(QStringLiteral("Combo1"), QStringLiteral("0"));
     DisplayWindow* display = DisplayFixture::openDisplay();
     display->refreshTick();
     const DrawingBand* band = DisplayFixture::band(display);
     for (const BandLine& line : band->drawing().lines)
         QCOMPARE(line.x, 0);
     // No restyling: the tick itself reads the store.
-    SaveSetting(QStringLiteral("Combo1"), QStringLiteral("1"));
+    saveSetting(QStringLiteral("Combo1"), QStringLiteral("1"));
     display->refreshTick();
     for (const BandLine& line : band->drawing().lines)
         QCOMPARE(line.x, centredX(band, line));
 
-    SaveSetting(QStringLiteral("Combo1"), QStringLiteral("abc"));
+    saveSetting(QStringLiteral("Combo1"), QStringLiteral("abc"));
     fixture.messages->messages.clear();
     display->refreshTick();
     // Reported once, without holding the tick: the report stays up while the other lines fail
@@ -349,7 +349,7 @@ void TestDisplayWindow::getWeatherReadsSettingsWindow() {
     QVERIFY(Forms::unload(FormId::Settings));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     // The box captioned "High" cleared: the "High: " line goes, the "Low: " line stays.
-    SaveSetting(QStringLiteral("Check6"), QStringLiteral("0"));
+    saveSetting(QStringLiteral("Check6"), QStringLiteral("0"));
     display->setRequest({display->request().location, QStringLiteral("Celsius")});
     fixture.service->clearRequests();
 
@@ -415,7 +415,7 @@ void TestDisplayWindow::style() {
     QFETCH(QString, key);
     QFETCH(QString, value);
     if (!key.isEmpty())
-        SaveSetting(key, value);
+        saveSetting(key, value);
     DisplayWindow* display = DisplayFixture::openDisplay();
     display->refreshTick();
 
@@ -479,7 +479,7 @@ void TestDisplayWindow::badStoredValues() {
     const QPalette bandBefore = band->palette();
     const QPalette hintBefore = hint->palette();
 
-    SaveSetting(key, value);
+    saveSetting(key, value);
     display->reloadStyle();
     QCOMPARE(fixture.reportLines(QStringLiteral("Form2.ReLoadStyle")), lines);
     for (const Message& message : std::as_const(fixture.messages->messages)) {
@@ -496,10 +496,10 @@ void TestDisplayWindow::badStoredValues() {
 }
 
 void TestDisplayWindow::badSizeKeepsPreviousSize() {
-    SaveSetting(QStringLiteral("FontSize"), QStringLiteral("40"));
+    saveSetting(QStringLiteral("FontSize"), QStringLiteral("40"));
     DisplayWindow* display = DisplayFixture::openDisplay();
-    SaveSetting(QStringLiteral("FontSize"), QStringLiteral("abc"));
-    SaveSetting(QStringLiteral("FontItalic"), QStringLiteral("True"));
+    saveSetting(QStringLiteral("FontSize"), QStringLiteral("abc"));
+    saveSetting(QStringLiteral("FontItalic"), QStringLiteral("True"));
     display->reloadStyle();
     const QFont font = DisplayFixture::band(display)->font();
     QCOMPARE(font.pointSize(), 40);
@@ -520,7 +520,7 @@ void TestDisplayWindow::keepAwake() {
     QFETCH(QString, stored);
     QFETCH(bool, on);
     if (!stored.isNull())
-        SaveSetting(QStringLiteral("Check4"), stored);
+        saveSetting(QStringLiteral("Check4"), stored);
     DisplayWindow* display = DisplayFixture::openDisplay();
     QTimer* timer2 = DisplayFixture::timer(display, "Timer2");
     QCOMPARE(timer2->isActive(), on);
@@ -560,7 +560,7 @@ void TestDisplayWindow::unchangedTickRepaintsNothing() {
     QCOMPARE(counter->paints, 0);
 
     // The control: a tick that changes something does repaint.
-    SaveSetting(QStringLiteral("Combo1"), QStringLiteral("0"));
+    saveSetting(QStringLiteral("Combo1"), QStringLiteral("0"));
     display->refreshTick();
     QTRY_VERIFY(counter->paints > 0);
 }

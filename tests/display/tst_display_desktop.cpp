@@ -205,7 +205,7 @@ void TestDisplayDesktop::portalInhibitsWhileShown() {
     InhibitLog log;
     FakePortal portal(desktop.bus(), log);
     QVERIFY(desktop.offer(kPortal, kPortalPath, &portal));
-    SaveSetting(QStringLiteral("Check4"), QStringLiteral("1"));
+    saveSetting(QStringLiteral("Check4"), QStringLiteral("1"));
     walkDisplay(log);
     QCOMPARE(portal.lastFlags, 8u); // idle
 }
@@ -215,7 +215,7 @@ void TestDisplayDesktop::screenSaverInhibitsWithoutPortal() {
     InhibitLog log;
     FakeScreenSaver saver(log);
     QVERIFY(desktop.offer(kSaver, kSaverPath, &saver));
-    SaveSetting(QStringLiteral("Check4"), QStringLiteral("1"));
+    saveSetting(QStringLiteral("Check4"), QStringLiteral("1"));
     walkDisplay(log);
 }
 
@@ -226,7 +226,7 @@ void TestDisplayDesktop::closedBeforeTheDesktopAnswers() {
     InhibitLog log;
     FakePortal portal(desktop.bus(), log);
     QVERIFY(desktop.offer(kPortal, kPortalPath, &portal));
-    SaveSetting(QStringLiteral("Check4"), QStringLiteral("1"));
+    saveSetting(QStringLiteral("Check4"), QStringLiteral("1"));
     portal.holdAnswers = true;
     DisplayFixture::openDisplay();
     QVERIFY(Forms::unload(FormId::Display));
@@ -243,7 +243,7 @@ void TestDisplayDesktop::nothingHeldWithoutKeepAwake() {
     InhibitLog log;
     FakeScreenSaver saver(log);
     QVERIFY(desktop.offer(kSaver, kSaverPath, &saver));
-    SaveSetting(QStringLiteral("Check4"), QStringLiteral("0"));
+    saveSetting(QStringLiteral("Check4"), QStringLiteral("0"));
     DisplayFixture::openDisplay();
     // A round trip on the bus: anything the display had sent would have arrived before it.
     QDBusConnection::sessionBus().call(QDBusMessage::createMethodCall(

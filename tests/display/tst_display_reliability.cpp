@@ -249,7 +249,7 @@ void TestDisplayReliability::backOffAfterFailedRefresh() {
                                  ? QStringLiteral("Atlantis")
                                  : QStringLiteral("San Diego CA"),
                              display->request().unit});
-        SaveSetting(QStringLiteral("APIKey"), on && failure == QLatin1String("wrong key")
+        saveSetting(QStringLiteral("APIKey"), on && failure == QLatin1String("wrong key")
                                                   ? QStringLiteral("not-a-key")
                                                   : QStringLiteral("demo-key"));
     };

@@ -32,7 +32,7 @@ void TestDisplayWayland::displayCoversTheOutput() {
     const QSize output(size.at(0).toInt(), size.at(1).toInt());
     QTRY_COMPARE_WITH_TIMEOUT(QGuiApplication::primaryScreen()->geometry().size(), output, 5000);
 
-    SaveSetting(QStringLiteral("Check4"), QStringLiteral("1"));
+    saveSetting(QStringLiteral("Check4"), QStringLiteral("1"));
     DisplayWindow* display = DisplayFixture::openDisplay();
     QVERIFY(QTest::qWaitForWindowExposed(display, 5000));
     QTRY_COMPARE_WITH_TIMEOUT(display->windowHandle()->geometry().size(), output, 5000);

@@ -1,7 +1,7 @@
 #include "apperror.h"
 #include "dialogs.h"
 #include "pushbutton.h"
-#include "settings.h"
+#include "readsetting.h"
 #include "settingswindowtest.h"
 #include "testsupport.h"
 
@@ -46,7 +46,7 @@ public:
 };
 
 QString stored(const char* key) {
-    return GetSetting(QLatin1String(key), "absent");
+    return readSetting(QLatin1String(key), "absent");
 }
 } // namespace
 
@@ -172,7 +172,7 @@ void FontCommandsTest::presetsFromTheStore() {
     QFETCH(QString, value);
     QFETCH(QString, sizeAfterCancel);
     QFETCH(bool, bold);
-    SaveSetting(key, value);
+    saveSetting(key, value);
     clickOn("PushButton2");
     QVERIFY(m_messages->messages.isEmpty());
     QCOMPARE(picker().presets.size, sizeAfterCancel.toDouble());
@@ -182,8 +182,8 @@ void FontCommandsTest::presetsFromTheStore() {
 }
 
 void FontCommandsTest::effectsSetElsewhereSurvive() {
-    SaveSetting(QStringLiteral("FontStrikeThru"), QStringLiteral("True"));
-    SaveSetting(QStringLiteral("FontUnderLine"), QStringLiteral("True"));
+    saveSetting(QStringLiteral("FontStrikeThru"), QStringLiteral("True"));
+    saveSetting(QStringLiteral("FontUnderLine"), QStringLiteral("True"));
     picker().answer = FontChoice{QStringLiteral("Arial"), false, false, 20, false, false};
     clickOn("PushButton2");
     QVERIFY(picker().presets.strikeout);
@@ -197,8 +197,8 @@ void FontCommandsTest::sizeThatDoesNotConvertKeepsTheDialogsSize() {
     clickOn("PushButton2");
     QCOMPARE(stored("FontSize"), QStringLiteral("30"));
 
-    SaveSetting(QStringLiteral("FontSize"), QStringLiteral("huge"));
-    SaveSetting(QStringLiteral("FontName"), QStringLiteral("Liberation Serif"));
+    saveSetting(QStringLiteral("FontSize"), QStringLiteral("huge"));
+    saveSetting(QStringLiteral("FontName"), QStringLiteral("Liberation Serif"));
     picker().answer.reset();
     clickOn("PushButton2");
     QCOMPARE(m_messages->messages.size(), 1);
@@ -213,7 +213,7 @@ void FontCommandsTest::sizeThatDoesNotConvertKeepsTheDialogsSize() {
 }
 
 void FontCommandsTest::dialogThatFailsStillStoresThePresets() {
-    SaveSetting(QStringLiteral("FontName"), QStringLiteral("Liberation Mono"));
+    saveSetting(QStringLiteral("FontName"), QStringLiteral("Liberation Mono"));
     picker().failure = true;
     clickOn("PushButton2");
     QCOMPARE(m_messages->messages.size(), 1);
@@ -227,12 +227,12 @@ void FontCommandsTest::dialogThatFailsStillStoresThePresets() {
 void FontCommandsTest::fontReset() {
     // A font command that stored effects (under its own spelling) is undone by the reset
     // (under the readers' spelling): they are one setting each.
-    SaveSetting(QStringLiteral("FontStrikethru"), QStringLiteral("True"));
-    SaveSetting(QStringLiteral("FontUnderline"), QStringLiteral("True"));
-    SaveSetting(QStringLiteral("FontName"), QStringLiteral("Liberation Serif"));
-    SaveSetting(QStringLiteral("FontBold"), QStringLiteral("False"));
-    SaveSetting(QStringLiteral("FontItalic"), QStringLiteral("True"));
-    SaveSetting(QStringLiteral("FontSize"), QStringLiteral("12"));
+    saveSetting(QStringLiteral("FontStrikethru"), QStringLiteral("True"));
+    saveSetting(QStringLiteral("FontUnderline"), QStringLiteral("True"));
+    saveSetting(QStringLiteral("FontName"), QStringLiteral("Liberation Serif"));
+    saveSetting(QStringLiteral("FontBold"), QStringLiteral("False"));
+    saveSetting(QStringLiteral("FontItalic"), QStringLiteral("True"));
+    saveSetting(QStringLiteral("FontSize"), QStringLiteral("12"));
     clickOn("PushButton3");
     QCOMPARE(picker().calls, 0);
     QCOMPARE(stored("FontName"), QStringLiteral("Arial"));
@@ -246,8 +246,8 @@ void FontCommandsTest::fontReset() {
 }
 
 void FontCommandsTest::colourReset() {
-    SaveSetting(QStringLiteral("Font Color"), QStringLiteral("255"));
-    SaveSetting(QStringLiteral("Background Color"), QStringLiteral("65280"));
+    saveSetting(QStringLiteral("Font Color"), QStringLiteral("255"));
+    saveSetting(QStringLiteral("Background Color"), QStringLiteral("65280"));
     clickOn("PushButton7");
     QCOMPARE(stored("Font Color"), QStringLiteral("16777215"));
     QCOMPARE(stored("Background Color"), QStringLiteral("0"));

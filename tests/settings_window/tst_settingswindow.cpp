@@ -3,8 +3,8 @@
 #include "drawingband.h"
 #include "keywindow.h"
 #include "pushbutton.h"
+#include "readsetting.h"
 #include "sampleweatherservice.h"
-#include "settings.h"
 #include "settingschoices.h"
 #include "settingswindowtest.h"
 #include "styling.h"
@@ -130,9 +130,9 @@ void SettingsWindowTest::useSampleService() {
     QVERIFY(m_service->listen(0));
     setServiceBaseUrlForTesting(m_service->baseUrl());
     sharedTransfer().setTimeLimit(3s);
-    SaveSetting(QStringLiteral("APIKey"), QStringLiteral("demo-key"));
+    saveSetting(QStringLiteral("APIKey"), QStringLiteral("demo-key"));
     // Keep-awake is no business of these tests.
-    SaveSetting(QStringLiteral("Check4"), QStringLiteral("0"));
+    saveSetting(QStringLiteral("Check4"), QStringLiteral("0"));
     Forms::registerFactory(FormId::Display, [] { return new DisplayWindow; });
 }
 
@@ -262,11 +262,11 @@ void SettingsWindowTest::checkStatesFromStore() {
     QFETCH(QString, stored);
     QFETCH(int, state);
     QFETCH(QString, afterLoad);
-    SaveSetting(key, stored);
+    saveSetting(key, stored);
     SettingsWindow* form = loadSettingsWindow();
     QVERIFY(m_messages->messages.isEmpty());
     QCOMPARE(int(control<QCheckBox>(form, qPrintable(key))->checkState()), state);
-    QCOMPARE(GetSetting(key, "absent"), afterLoad);
+    QCOMPARE(readSetting(key, "absent"), afterLoad);
 }
 
 void SettingsWindowTest::unitsFromStore_data() {
@@ -297,14 +297,14 @@ void SettingsWindowTest::unitsFromStore() {
     QFETCH(bool, celsius);
     QFETCH(QString, option1AfterLoad);
     QFETCH(QString, option2AfterLoad);
-    SaveSetting(QStringLiteral("Option1"), option1);
-    SaveSetting(QStringLiteral("Option2"), option2);
+    saveSetting(QStringLiteral("Option1"), option1);
+    saveSetting(QStringLiteral("Option2"), option2);
     SettingsWindow* form = loadSettingsWindow();
     QVERIFY(m_messages->messages.isEmpty());
     QCOMPARE(control<QRadioButton>(form, "Option1")->isChecked(), fahrenheit);
     QCOMPARE(control<QRadioButton>(form, "Option2")->isChecked(), celsius);
-    QCOMPARE(GetSetting(QStringLiteral("Option1"), "absent"), option1AfterLoad);
-    QCOMPARE(GetSetting(QStringLiteral("Option2"), "absent"), option2AfterLoad);
+    QCOMPARE(readSetting(QStringLiteral("Option1"), "absent"), option1AfterLoad);
+    QCOMPARE(readSetting(QStringLiteral("Option2"), "absent"), option2AfterLoad);
 }
 
 void SettingsWindowTest::badStoredValueFailsOnlyItsStep_data() {
@@ -335,7 +335,7 @@ void SettingsWindowTest::badStoredValueFailsOnlyItsStep() {
     QFETCH(QString, stored);
     QFETCH(int, line);
     QFETCH(QString, description);
-    SaveSetting(key, stored);
+    saveSetting(key, stored);
     SettingsWindow* form = loadSettingsWindow();
 
     QCOMPARE(m_messages->messages.size(), 1);
@@ -347,7 +347,7 @@ void SettingsWindowTest::badStoredValueFailsOnlyItsStep() {
              qPrintable(report.text));
 
     // The failing control keeps its laid-out value and is not written back.
-    QCOMPARE(GetSetting(key, "absent"), stored);
+    QCOMPARE(readSetting(key, "absent"), stored);
     if (key.startsWith(QLatin1String("Check")))
         QVERIFY(!control<QCheckBox>(form, qPrintable(key))->isChecked());
     if (key == QLatin1String("Option1"))
@@ -365,29 +365,29 @@ void SettingsWindowTest::changesAreStoredAtOnce() {
     SettingsWindow* form = loadSettingsWindow();
     auto* text1 = control<QLineEdit>(form, "Text1");
     text1->clear();
-    QCOMPARE(GetSetting(QStringLiteral("Text1"), "absent"), QString());
+    QCOMPARE(readSetting(QStringLiteral("Text1"), "absent"), QString());
     QTest::keyClicks(text1, QStringLiteral("Derry, U"));
-    QCOMPARE(GetSetting(QStringLiteral("Text1"), "absent"), QStringLiteral("Derry, U"));
+    QCOMPARE(readSetting(QStringLiteral("Text1"), "absent"), QStringLiteral("Derry, U"));
 
     control<QRadioButton>(form, "Option2")->click();
-    QCOMPARE(GetSetting(QStringLiteral("Option1"), "absent"), QStringLiteral("0"));
-    QCOMPARE(GetSetting(QStringLiteral("Option2"), "absent"), QStringLiteral("1"));
+    QCOMPARE(readSetting(QStringLiteral("Option1"), "absent"), QStringLiteral("0"));
+    QCOMPARE(readSetting(QStringLiteral("Option2"), "absent"), QStringLiteral("1"));
     control<QRadioButton>(form, "Option1")->click();
-    QCOMPARE(GetSetting(QStringLiteral("Option1"), "absent"), QStringLiteral("1"));
-    QCOMPARE(GetSetting(QStringLiteral("Option2"), "absent"), QStringLiteral("0"));
+    QCOMPARE(readSetting(QStringLiteral("Option1"), "absent"), QStringLiteral("1"));
+    QCOMPARE(readSetting(QStringLiteral("Option2"), "absent"), QStringLiteral("0"));
 
     control<QCheckBox>(form, "Check4")->click();
-    QCOMPARE(GetSetting(QStringLiteral("Check4"), "absent"), QStringLiteral("1"));
+    QCOMPARE(readSetting(QStringLiteral("Check4"), "absent"), QStringLiteral("1"));
     control<QCheckBox>(form, "Check6")->click();
-    QCOMPARE(GetSetting(QStringLiteral("Check6"), "absent"), QStringLiteral("0"));
+    QCOMPARE(readSetting(QStringLiteral("Check6"), "absent"), QStringLiteral("0"));
 
     // A box set to the state it already has runs no handler: the store keeps a value of its own.
-    SaveSetting(QStringLiteral("Check4"), QStringLiteral("sentinel"));
+    saveSetting(QStringLiteral("Check4"), QStringLiteral("sentinel"));
     control<QCheckBox>(form, "Check4")->setChecked(true);
-    QCOMPARE(GetSetting(QStringLiteral("Check4"), "absent"), QStringLiteral("sentinel"));
+    QCOMPARE(readSetting(QStringLiteral("Check4"), "absent"), QStringLiteral("sentinel"));
 
     control<QComboBox>(form, "Combo1")->setCurrentIndex(0);
-    QCOMPARE(GetSetting(QStringLiteral("Combo1"), "absent"), QStringLiteral("0"));
+    QCOMPARE(readSetting(QStringLiteral("Combo1"), "absent"), QStringLiteral("0"));
     QVERIFY(m_messages->messages.isEmpty());
 }
 
@@ -428,15 +428,15 @@ void SettingsWindowTest::choicesAreTheBoxesAsTheyStand() {
     QCheckBox* keepAwake =
         boxCaptioned(QStringLiteral("Prevent computer from sleeping or starting screensaver"));
     QVERIFY(hideHint && keepAwake);
-    SaveSetting(QStringLiteral("Check1"), QStringLiteral("1"));
+    saveSetting(QStringLiteral("Check1"), QStringLiteral("1"));
     choices->applyStoredDisplayOption(Option::HideHint);
-    SaveSetting(QStringLiteral("Check4"), QStringLiteral("2"));
+    saveSetting(QStringLiteral("Check4"), QStringLiteral("2"));
     choices->applyStoredDisplayOption(Option::KeepAwake);
     QCOMPARE(hideHint->checkState(), Qt::Checked);
     QCOMPARE(keepAwake->checkState(), Qt::PartiallyChecked);
     QVERIFY(choices->displayOptionChosen(Option::HideHint));
     QVERIFY(!choices->displayOptionChosen(Option::KeepAwake));
-    SaveSetting(QStringLiteral("Check1"), QStringLiteral("3"));
+    saveSetting(QStringLiteral("Check1"), QStringLiteral("3"));
     QVERIFY_THROWS_EXCEPTION(AppError, choices->applyStoredDisplayOption(Option::HideHint));
     QCOMPARE(hideHint->checkState(), Qt::Checked);
 }
@@ -469,7 +469,7 @@ void SettingsWindowTest::locationHint() {
 }
 
 void SettingsWindowTest::emptyLocationIsRefused() {
-    SaveSetting(QStringLiteral("Text1"), QString());
+    saveSetting(QStringLiteral("Text1"), QString());
     SettingsWindow* form = loadSettingsWindow();
     Forms::show(FormId::Settings);
     QCOMPARE(control<QLineEdit>(form, "Text1")->text(), QString());
@@ -518,17 +518,17 @@ void SettingsWindowTest::startCommandHandsOverToTheDisplay() {
     QVERIFY(!Forms::ending());
     QTRY_VERIFY_WITH_TIMEOUT(settings.isNull(), 2000);
     // The start command stores nothing of its own.
-    QCOMPARE(GetSetting(QStringLiteral("Text1"), "absent"), location);
+    QCOMPARE(readSetting(QStringLiteral("Text1"), "absent"), location);
 }
 
 void SettingsWindowTest::listPositionOutOfRangeReachesTheDisplay() {
     useSampleService();
-    SaveSetting(QStringLiteral("Combo1"), QStringLiteral("5"));
+    saveSetting(QStringLiteral("Combo1"), QStringLiteral("5"));
     SettingsWindow* form = loadSettingsWindow();
     QCOMPARE(m_messages->messages.size(), 1);
     QCOMPARE(control<QComboBox>(form, "Combo1")->currentIndex(), -1);
     control<PushButton>(form, "PushButton1")->click();
-    QCOMPARE(GetSetting(QStringLiteral("Combo1"), "absent"), QStringLiteral("5"));
+    QCOMPARE(readSetting(QStringLiteral("Combo1"), "absent"), QStringLiteral("5"));
 
     // The display reads the stored 5 itself, which is not "centre", so every line starts at
     // the left edge.
@@ -556,7 +556,7 @@ void SettingsWindowTest::apiKeyWindowHidesAndKeepsTheWindow() {
     QCOMPARE(Forms::loaded(FormId::Settings), form);
 
     // Back again: the same window, as it was, without its load steps running again.
-    SaveSetting(QStringLiteral("Text1"), QStringLiteral("changed elsewhere"));
+    saveSetting(QStringLiteral("Text1"), QStringLiteral("changed elsewhere"));
     Forms::show(FormId::Settings);
     QCOMPARE(Forms::loaded(FormId::Settings), form);
     QVERIFY(form->isVisible());
