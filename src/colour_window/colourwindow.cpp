@@ -4,9 +4,11 @@
 #include "controls.h"
 #include "dialogs.h"
 #include "guard.h"
+#include "handpointer.h"
+#include "programidentity.h"
 #include "pushbutton.h"
 #include "settingsschema.h"
-#include "styling.h"
+#include "skin.h"
 
 #include <QGroupBox>
 #include <QLabel>

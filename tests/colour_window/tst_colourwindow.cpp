@@ -2,9 +2,9 @@
 #include "colours.h"
 #include "colourwindow.h"
 #include "dialogs.h"
+#include "programfolder.h"
 #include "pushbutton.h"
 #include "settings.h"
-#include "styling.h"
 #include "testsupport.h"
 
 #include <QApplication>
