@@ -3,13 +3,15 @@
 #include "apperror.h"
 #include "controls.h"
 #include "guard.h"
+#include "handpointer.h"
 #include "messages.h"
 #include "open_url.h"
 #include "procedure.h"
+#include "programidentity.h"
 #include "pushbutton.h"
 #include "settingschoices.h"
 #include "settingsschema.h"
-#include "styling.h"
+#include "skin.h"
 #include "transfer.h"
 #include "weatherrequest.h"
 
@@ -38,7 +40,7 @@ QString storedKey() {
 }
 
 // The key test asks for the place the user has typed on the settings window, which need not
-// have been stored yet; referring to the box loads that window (hidden) when it is not loaded.
+// have been stored yet; asking loads that window (hidden) when it is not loaded.
 QString settingsWindowLocation() {
     const SettingsChoices* settings = settingsChoices();
     if (!settings)
@@ -99,8 +101,8 @@ KeyWindow::KeyWindow() : Form(FormId::ApiKey) {
 
     m_keyFrame = addControl<QGroupBox>(this, "Frame2", twips(120, 2700, 7800, 825),
                                        QStringLiteral("Enter Your OpenWeatherMap API Key"));
-    // The layout text is replaced at load, so the first opening stores the key even when the
-    // store holds none yet (as the empty text).
+    // The box starts with a text of its own that the load replaces, so the first opening stores
+    // the key even when the store holds none yet (as the empty text).
     m_keyEdit = addControl<QLineEdit>(m_keyFrame, "Text1", twips(240, 300, 7335, 345),
                                       QStringLiteral("Text1"));
     // A line edit cuts its text at 32,767 characters by default, and the cut text would be

@@ -4,8 +4,8 @@
 #include "displaywindow.h"
 #include "forms.h"
 #include "keywindow.h"
+#include "programidentity.h"
 #include "settingswindow.h"
-#include "styling.h"
 #include "weatherrequest.h"
 
 using namespace nimbrel;

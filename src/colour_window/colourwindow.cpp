@@ -4,9 +4,11 @@
 #include "controls.h"
 #include "dialogs.h"
 #include "guard.h"
+#include "handpointer.h"
+#include "programidentity.h"
 #include "pushbutton.h"
 #include "settingsschema.h"
-#include "styling.h"
+#include "skin.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -72,7 +74,8 @@ void ColourWindow::onLoad() {
         g(108, [this] { loadHandPointer(this); });
     using settings::Key;
     constexpr auto user = settings::User::ColourWindow;
-    // A stored colour that is no colour leaves its swatch with the button face of step 100.
+    // A stored colour that is no colour leaves its swatch with the button face it was given by
+    // applyWindowColours.
     g(110, [this] {
         fillBackground(m_textSwatch, colourFromNumber(settings::colour(Key::FontColor, user)));
     });

@@ -5,11 +5,13 @@
 #include "controls.h"
 #include "displaywindow.h"
 #include "guard.h"
+#include "handpointer.h"
 #include "messages.h"
 #include "procedure.h"
+#include "programidentity.h"
 #include "pushbutton.h"
 #include "settingsschema.h"
-#include "styling.h"
+#include "skin.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -20,7 +20,8 @@ constexpr QRect twips(int left, int top, int width, int height) {
 }
 
 // A control of a window: made with what its kind takes before the parent (a caption, mostly),
-// named as the product names it, and put at its place, given with twips().
+// given its object name and put at its place, given with twips(). A skin's style sheet may
+// select controls by these names, so a skin written for one release fits the next.
 template <class Control, class... Arguments>
 Control* addControl(QWidget* parent, const char* name, QRect place, Arguments&&... arguments) {
     auto* control = new Control(std::forward<Arguments>(arguments)..., parent);

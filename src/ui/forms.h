@@ -10,9 +10,10 @@ namespace nimbrel {
 enum class FormId { Settings, Display, ApiKey, Colours };
 enum class MousePointer { Default = 0, Hourglass = 11, Custom = 99 };
 
-// A window of the "form" model: loaded on first reference (onLoad runs), shown or hidden,
-// and unloaded (discarded). Windows are reached through the registry below, never owned by
-// each other, so the settings window and the display can refer to one another without a cycle.
+// A window of the program. It is created and loaded (onLoad runs) the first time anything refers
+// to it, then shown or hidden, and discarded when unloaded, so a window opened again starts
+// afresh. Windows are reached through the registry below, never owned by each other, so the
+// settings window and the display can refer to one another without a cycle.
 class Form : public QWidget {
     Q_OBJECT
 public:
@@ -42,7 +43,7 @@ public:
     void addHoverRule(QWidget* widget, MousePointer pointer);
     // Call once all rules are in: moves over other controls then change nothing.
     void finishHoverRules();
-    // The window background's rule; the display keeps it, the others too.
+    // Moving over the bare window, outside every control, brings the arrow back.
     virtual void backgroundMouseMoved();
 
     // True once the registry has started discarding this window; code that resumes after a

@@ -9,7 +9,7 @@ namespace nimbrel {
 
 namespace {
 
-MessageSink* g_sink = nullptr;
+MessageSink* s_sink = nullptr;
 
 // The report separates its lines with CR LF and an empty line with CR CR; a Qt label only breaks
 // at LF, so the text is adapted for the screen while callers and recorders see it unchanged.
@@ -50,20 +50,20 @@ QObject* showModelessBox(const Message& message) {
 void setMessageSink(MessageSink* sink) {
     // Whoever takes over the message boxes (a test's recorder) sees the guard's reports too.
     installFailureReports();
-    g_sink = sink;
+    s_sink = sink;
 }
 
 void showMessage(const Message& message) {
-    if (g_sink != nullptr) {
-        g_sink->show(message);
+    if (s_sink != nullptr) {
+        s_sink->show(message);
         return;
     }
     showMessageBox(message);
 }
 
 QObject* showModelessMessage(const Message& message) {
-    if (g_sink != nullptr)
-        return g_sink->showModeless(message);
+    if (s_sink != nullptr)
+        return s_sink->showModeless(message);
     return showModelessBox(message);
 }
 

@@ -92,14 +92,126 @@ QString describeFailure(Outcome outcome, const QNetworkReply& reply,
 
 } // namespace
 
-// The state of one fetchBody. It lives on that call's stack, so it outlives the Transfer when the
-// owner deletes the Transfer while the call waits.
+// One fetchBody: its reply, what has arrived of the body, and how the transfer ended. It lives on
+// that call's stack, so it outlives the Transfer when the owner deletes the Transfer while the
+// call waits.
 struct Transfer::Call {
+    explicit Call(qint64 limit) : sizeLimit(limit) {}
+
+    // Follows the reply until the transfer has ended or the time limit has passed.
+    void start(QNetworkReply* started, std::chrono::milliseconds timeLimit);
+    void wait();
+    // The program is ending (QCoreApplication::exit ends every loop) while the reply still runs.
+    void endIfStillRunning();
+    Answer answer() const;
+
+    void refuse();
+    void stopUnpacking();
+    void checkAnnouncedLength();
+    void take();
+    void complete();
+    void expire();
+
+    const qint64 sizeLimit;
     QEventLoop loop;
     QPointer<QNetworkReply> reply;
     QByteArray body;
     Outcome outcome = Outcome::Running;
+    // The access manager's own timeout restarts with every byte; this one is for the whole
+    // transfer, so a server that trickles cannot hold the caller for ever.
+    QTimer deadline;
+    // Connections are made to this object, the first member to go, so none outlives the call.
+    QObject context;
 };
+
+void Transfer::Call::start(QNetworkReply* started, std::chrono::milliseconds timeLimit) {
+    reply = started;
+    reply->setReadBufferSize(kReadBuffer);
+    QObject::connect(reply, &QNetworkReply::errorOccurred, &context, [this] { stopUnpacking(); });
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, &context,
+                     [this] { checkAnnouncedLength(); });
+    QObject::connect(reply, &QNetworkReply::readyRead, &context, [this] { take(); });
+    QObject::connect(reply, &QNetworkReply::finished, &context, [this] { complete(); });
+    deadline.setSingleShot(true);
+    deadline.setTimerType(Qt::PreciseTimer); // a coarse timer may fire up to 5 % early
+    QObject::connect(&deadline, &QTimer::timeout, &context, [this] { expire(); });
+    deadline.start(timeLimit);
+}
+
+void Transfer::Call::wait() {
+    if (outcome == Outcome::Running)
+        loop.exec();
+    deadline.stop();
+}
+
+void Transfer::Call::endIfStillRunning() {
+    if (outcome != Outcome::Running)
+        return;
+    outcome = Outcome::Cancelled;
+    reply->abort();
+}
+
+Transfer::Answer Transfer::Call::answer() const {
+    Answer answer;
+    answer.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    answer.reasonPhrase = QString::fromLatin1(
+        reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toByteArray());
+    answer.body = QString::fromUtf8(body);
+    return answer;
+}
+
+void Transfer::Call::refuse() {
+    outcome = Outcome::TooLarge;
+    body.clear();
+    reply->abort();
+}
+
+// A compressed body that Qt gives up unpacking (past the safety threshold, or damaged) is not
+// always finished by Qt afterwards when the read buffer is bounded, so it is over now. Qt counts
+// this as the reply's one error and complains at a second (an abort); deleting the reply, once
+// the wait is over, stops its transfer all the same.
+void Transfer::Call::stopUnpacking() {
+    if (outcome != Outcome::Running || isStatusError(*reply) ||
+        reply->rawHeader("Content-Encoding").isEmpty())
+        return;
+    outcome = Outcome::Unpacking;
+    body.clear();
+    loop.quit();
+}
+
+// The announced length lets an oversized reply be refused before its body is sent.
+void Transfer::Call::checkAnnouncedLength() {
+    const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+    if (length.isValid() && length.toLongLong() > sizeLimit)
+        refuse();
+}
+
+void Transfer::Call::take() {
+    if (outcome != Outcome::Running)
+        return;
+    body += reply->read(sizeLimit + 1 - body.size());
+    if (body.size() > sizeLimit)
+        refuse();
+}
+
+void Transfer::Call::complete() {
+    if (outcome == Outcome::Running) {
+        body += reply->read(sizeLimit + 1 - body.size());
+        if (body.size() > sizeLimit)
+            refuse();
+        else
+            outcome = Outcome::Complete;
+    }
+    loop.quit();
+}
+
+void Transfer::Call::expire() {
+    if (outcome != Outcome::Running)
+        return;
+    outcome = Outcome::TimedOut;
+    body.clear();
+    reply->abort();
+}
 
 Transfer::Transfer(QObject* parent) : QObject(parent), m_manager(new QNetworkAccessManager(this)) {
     // Qt 6's default, stated because it matters: an https request never follows a redirect to
@@ -155,104 +267,31 @@ Transfer::Answer Transfer::fetch(const QString& url) {
         throw AppError(QStringLiteral("Still executing last request"));
 
     QNetworkRequest request(parseAddress(url));
-
-    Call call;
-    const qint64 sizeLimit = m_sizeLimit;
     // Qt unpacks a compressed body before we see any of it; past this many unpacked bytes it
     // gives up on a body that shrank suspiciously well, so a small bomb cannot fill the memory
-    // before the count below gets a say.
-    request.setDecompressedSafetyCheckThreshold(sizeLimit);
+    // before the call's own count gets a say.
+    request.setDecompressedSafetyCheckThreshold(m_sizeLimit);
+    Call call(m_sizeLimit);
     QNetworkReply* const reply = m_manager->get(request);
-    reply->setReadBufferSize(kReadBuffer);
-    call.reply = reply;
     m_call = &call;
-
-    // Connections are made to this stack object so none of them outlives the call.
-    QObject context;
-    const auto refuse = [&call, reply] {
-        call.outcome = Outcome::TooLarge;
-        call.body.clear();
-        reply->abort();
-    };
-    // A compressed body that Qt gives up unpacking (past the threshold above, or damaged) is
-    // not always finished by Qt afterwards when the read buffer is bounded, so it is over now.
-    // Qt counts this as the reply's one error and complains at a second (an abort); deleting
-    // the reply, below, stops its transfer all the same.
-    QObject::connect(reply, &QNetworkReply::errorOccurred, &context, [&call, reply] {
-        if (call.outcome != Outcome::Running || isStatusError(*reply) ||
-            reply->rawHeader("Content-Encoding").isEmpty())
-            return;
-        call.outcome = Outcome::Unpacking;
-        call.body.clear();
-        call.loop.quit();
-    });
-    // The announced length lets an oversized reply be refused before its body is sent.
-    QObject::connect(reply, &QNetworkReply::metaDataChanged, &context, [reply, sizeLimit, refuse] {
-        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-        if (length.isValid() && length.toLongLong() > sizeLimit)
-            refuse();
-    });
-    QObject::connect(reply, &QNetworkReply::readyRead, &context, [&call, reply, sizeLimit, refuse] {
-        if (call.outcome != Outcome::Running)
-            return;
-        call.body += reply->read(sizeLimit + 1 - call.body.size());
-        if (call.body.size() > sizeLimit)
-            refuse();
-    });
-    QObject::connect(reply, &QNetworkReply::finished, &context, [&call, reply, sizeLimit, refuse] {
-        if (call.outcome == Outcome::Running) {
-            call.body += reply->read(sizeLimit + 1 - call.body.size());
-            if (call.body.size() > sizeLimit)
-                refuse();
-            else
-                call.outcome = Outcome::Complete;
-        }
-        call.loop.quit();
-    });
-
-    // The access manager's own timeout restarts with every byte; this one is for the whole
-    // transfer, so a server that trickles cannot hold the caller for ever.
-    QTimer deadline;
-    deadline.setSingleShot(true);
-    deadline.setTimerType(Qt::PreciseTimer); // a coarse timer may fire up to 5 % early
-    QObject::connect(&deadline, &QTimer::timeout, &context, [&call, reply] {
-        if (call.outcome != Outcome::Running)
-            return;
-        call.outcome = Outcome::TimedOut;
-        call.body.clear();
-        reply->abort();
-    });
-    deadline.start(m_timeLimit);
+    call.start(reply, m_timeLimit);
 
     const QPointer<Transfer> self(this);
-    if (call.outcome == Outcome::Running)
-        call.loop.exec();
-    deadline.stop();
-
+    call.wait();
     // Deleted while waiting: the reply went with the access manager, nothing of ours is left.
     if (!self)
         throw AppError(QStringLiteral("The transfer was cancelled"));
-
-    // The loop also returns when the program is ending (QCoreApplication::exit ends every loop)
-    // while the reply still runs.
-    if (call.outcome == Outcome::Running) {
-        call.outcome = Outcome::Cancelled;
-        reply->abort();
-    }
+    call.endIfStillRunning();
     if (m_call == &call)
         m_call = nullptr;
 
-    const QString failure = describeFailure(call.outcome, *reply, m_timeLimit, sizeLimit);
-    Answer answer;
-    answer.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    answer.reasonPhrase = QString::fromLatin1(
-        reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toByteArray());
+    const QString failure = describeFailure(call.outcome, *reply, m_timeLimit, call.sizeLimit);
+    Answer answer = call.answer();
     reply->deleteLater();
     // A receiver may delete this Transfer: nothing below touches a member.
     Q_EMIT finished();
     if (!failure.isEmpty())
         throw AppError(failure);
-    answer.body = QString::fromUtf8(call.body);
     return answer;
 }
 

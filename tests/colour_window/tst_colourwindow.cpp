@@ -2,10 +2,10 @@
 #include "colours.h"
 #include "colourwindow.h"
 #include "dialogs.h"
+#include "programfolder.h"
 #include "pushbutton.h"
 #include "settings.h"
 #include "settingswindowdouble.h"
-#include "styling.h"
 #include "testsupport.h"
 
 #include <QApplication>
@@ -165,8 +165,8 @@ void TestColourWindow::layout() {
 void TestColourWindow::swatchesFromStore_data() {
     QTest::addColumn<QString>("fontColor");
     QTest::addColumn<QString>("backgroundColor");
-    QTest::addColumn<QColor>("label1");
-    QTest::addColumn<QColor>("label2");
+    QTest::addColumn<QColor>("textSwatch");
+    QTest::addColumn<QColor>("backgroundSwatch");
     QTest::addColumn<int>("reportedLine"); // 0: nothing reported
 
     const QColor face; // invalid: the button face, filled in by the test
@@ -195,8 +195,8 @@ void TestColourWindow::swatchesFromStore_data() {
 void TestColourWindow::swatchesFromStore() {
     QFETCH(QString, fontColor);
     QFETCH(QString, backgroundColor);
-    QFETCH(QColor, label1);
-    QFETCH(QColor, label2);
+    QFETCH(QColor, textSwatch);
+    QFETCH(QColor, backgroundSwatch);
     QFETCH(int, reportedLine);
     if (fontColor != kAbsent)
         saveSetting(QStringLiteral("Font Color"), fontColor);
@@ -206,8 +206,8 @@ void TestColourWindow::swatchesFromStore() {
 
     openColourWindow();
 
-    QCOMPARE(swatch("Label1"), label1.isValid() ? label1 : buttonFace());
-    QCOMPARE(swatch("Label2"), label2.isValid() ? label2 : buttonFace());
+    QCOMPARE(swatch("Label1"), textSwatch.isValid() ? textSwatch : buttonFace());
+    QCOMPARE(swatch("Label2"), backgroundSwatch.isValid() ? backgroundSwatch : buttonFace());
     if (reportedLine) {
         QCOMPARE(m_messages->messages.size(), 1);
         QCOMPARE(m_messages->messages.constFirst().title, QStringLiteral("Application Error"));
@@ -282,10 +282,10 @@ void TestColourWindow::picks() {
 void TestColourWindow::pressElsewhereIsNoClick() {
     ColourWindow* form = openColourWindow();
     QVERIFY(QTest::qWaitForWindowExposed(form));
-    auto* label1 = control<QLabel>("Label1");
-    QTest::mousePress(label1, Qt::LeftButton);
+    auto* textSwatch = control<QLabel>("Label1");
+    QTest::mousePress(textSwatch, Qt::LeftButton);
     QTest::mouseRelease(control<QLabel>("Label2"), Qt::LeftButton);
-    QTest::mouseClick(label1, Qt::RightButton);
+    QTest::mouseClick(textSwatch, Qt::RightButton);
     QVERIFY(m_picker.offered.isEmpty());
     QVERIFY(m_settings->entries().isEmpty());
 }

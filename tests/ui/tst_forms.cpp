@@ -1,8 +1,11 @@
 // The window registry and the shared styling every window relies on.
 #include "apperror.h"
 #include "forms.h"
+#include "handpointer.h"
+#include "programfolder.h"
+#include "programidentity.h"
 #include "pushbutton.h"
-#include "styling.h"
+#include "skin.h"
 #include "testsupport.h"
 
 #include <QCheckBox>
