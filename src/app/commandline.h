@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <optional>
+
+class QScreen;
 
 namespace nimbrel {
 
@@ -10,31 +13,48 @@ namespace nimbrel {
 // shows and saves exactly what it did before.
 struct StartOptions {
     // Straight into the full-screen display, as a click on the start button would do.
-    bool display = false;
+    bool showWeather = false;
     // Replaces the built-in service address for this run only; empty keeps the built-in one.
     QString serviceUrl;
+    // The monitor to use for this run, by the name Qt gives it or its number in the list;
+    // empty leaves the choice to the program.
+    QString screen;
+    bool listScreens = false;
 };
 
 // Either the options to run with, or the exit code of a run that ends here (help, version, or
-// a command line that cannot be used). Everything meant for the terminal is written by the
-// parser: the help and version to standard output, errors and warnings to standard error.
+// a command line that cannot be used), with what goes to the terminal either way.
 struct CommandLineResult {
     std::optional<StartOptions> options;
     int exitCode = 0;
-    // The arguments hold something unknown that may be one of Qt's own options (-platform,
-    // -style…): ask again with the arguments the application object leaves over.
-    bool askAgainWithApplication = false;
+    QString standardOutput;
+    QString standardError;
 };
 
-enum class CommandLineStage { BeforeApplication, WithApplication };
+// Reads the arguments (the program's name first, as in argv), Qt's own options included, so
+// that every mistake is answered before any window system is needed.
+CommandLineResult parseCommandLine(const QStringList& arguments);
 
-// Reads the arguments (the program's name first, as in argv). The first reading comes before
-// the application object exists, so --help and --version work where no display can be opened.
-CommandLineResult parseCommandLine(const QStringList& arguments, CommandLineStage stage);
+// Writes the result's texts to standard output and standard error.
+void printCommandLineResult(const CommandLineResult& result);
 
-// Only plain web addresses with a host can be fetched from.
-bool isUsableServiceUrl(const QString& url);
+// What the screen options come to once the application exists: a run that ends here (the
+// list printed, or an unknown screen), or the screen chosen (nullptr when none was asked for).
+struct ScreenChoice {
+    CommandLineResult ending;
+    bool ends = false;
+    QScreen* screen = nullptr;
+};
+ScreenChoice chooseScreen(const StartOptions& options, const QList<QScreen*>& screens);
+
+// Why the address cannot be fetched from, as one line for the terminal; empty when it can. Only
+// plain web addresses with a host, and nothing after the path that the request's own path and
+// query would be appended to.
+QString serviceUrlProblem(const QString& url);
 // True for an address on which the key would cross a network unencrypted.
 bool sendsKeyInClear(const QString& url);
+// The text as it may appear on a terminal: an address's password left out, control characters
+// escaped.
+QString forTerminal(const QString& text);
 
 } // namespace nimbrel

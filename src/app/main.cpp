@@ -6,6 +6,7 @@
 #include "keywindow.h"
 #include "programidentity.h"
 #include "settingswindow.h"
+#include "startscreen.h"
 #include "weatherrequest.h"
 
 using namespace nimbrel;
@@ -33,22 +34,24 @@ void openDisplayAtStart() {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    // Read before any window system is touched, so --help and --version work on a console.
-    CommandLineResult commandLine =
-        parseCommandLine(argumentsOf(argc, argv), CommandLineStage::BeforeApplication);
-    if (!commandLine.options && !commandLine.askAgainWithApplication)
+    // Read before any window system is touched, so help, version and every mistake are
+    // answered on a console.
+    const CommandLineResult commandLine = parseCommandLine(argumentsOf(argc, argv));
+    printCommandLineResult(commandLine);
+    if (!commandLine.options)
         return commandLine.exitCode;
+    const StartOptions options = *commandLine.options;
 
     // Keeps a window alive while one of its handlers runs, so hand-overs can discard windows
     // from inside their own event procedures.
     Application app(argc, argv);
-    if (commandLine.askAgainWithApplication) {
-        commandLine =
-            parseCommandLine(QCoreApplication::arguments(), CommandLineStage::WithApplication);
-        if (!commandLine.options)
-            return commandLine.exitCode;
+    // The monitors exist only now.
+    const ScreenChoice screen = chooseScreen(options, QGuiApplication::screens());
+    if (screen.ends) {
+        printCommandLineResult(screen.ending);
+        return screen.ending.exitCode;
     }
-    const StartOptions options = *commandLine.options;
+    setStartScreen(screen.screen);
     QCoreApplication::setOrganizationName(QStringLiteral("Corvane"));
     QCoreApplication::setApplicationName(QStringLiteral("Nimbrel"));
     QApplication::setWindowIcon(applicationIcon());
@@ -63,7 +66,7 @@ int main(int argc, char* argv[]) {
     Forms::registerFactory(FormId::ApiKey, [] { return new KeyWindow; });
     Forms::registerFactory(FormId::Colours, [] { return new ColourWindow; });
 
-    if (options.display)
+    if (options.showWeather)
         // Once the event loop runs, as a click would come: the fetches wait in nested loops.
         QMetaObject::invokeMethod(&app, &openDisplayAtStart, Qt::QueuedConnection);
     else

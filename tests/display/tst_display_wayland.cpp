@@ -60,9 +60,9 @@ void TestDisplayWayland::programRunsNatively() {
     env.remove(QStringLiteral("DISPLAY"));
     env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
     program.setProcessEnvironment(env);
-    program.start(
-        QStringLiteral(NIMBREL_BINARY),
-        {QStringLiteral("--display"), QStringLiteral("--service-url"), fixture.service->baseUrl()});
+    program.start(QStringLiteral(NIMBREL_BINARY),
+                  {QStringLiteral("--show-weather"), QStringLiteral("--service-url"),
+                   fixture.service->baseUrl()});
     QVERIFY(program.waitForStarted());
     QTRY_COMPARE_WITH_TIMEOUT(fixture.service->requestCount(), 3, 20000);
     QCOMPARE(program.state(), QProcess::Running);

@@ -28,14 +28,14 @@ appstreamcli validate --no-net "$metainfo" || fail "appstreamcli validate $metai
 [ "$(sed -n 's/^Exec=//p' "$desktop")" = nimbrel ] || fail "desktop entry runs another command"
 autostart=$prefix/share/nimbrel/nimbrel-autostart.desktop
 desktop-file-validate "$autostart" || fail "desktop-file-validate $autostart"
-[ "$(sed -n 's/^Exec=//p' "$autostart")" = "nimbrel --display" ] ||
+[ "$(sed -n 's/^Exec=//p' "$autostart")" = "nimbrel --show-weather" ] ||
     fail "autostart entry does not open the display"
 manpage=$prefix/share/man/man1/nimbrel.1.gz
 if [ -f "$manpage" ]; then
     # Warnings from groff (bad requests, unknown escapes) count as faults of the page.
     rendered=$(LC_ALL=C.UTF-8 MANWIDTH=80 man -l --warnings=all "$manpage" 2>"$work/man.err")
     [ -s "$work/man.err" ] && { cat "$work/man.err"; fail "man -l warns about the manual page"; }
-    for option in --display --service-url --help --version; do
+    for option in --show-weather --service-url --screen --list-screens --help --version; do
         grep -q -- "$option" <<<"$rendered" || fail "man page lacks $option"
     done
 else
