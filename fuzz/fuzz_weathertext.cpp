@@ -1,8 +1,11 @@
 // Arbitrary bytes as the service's reply: the reader must give a text (or its report) for
-// anything, never crash, and keep the shape of its five lines.
+// anything, never crash, and keep the shape of its five lines. The same bytes as a forecast
+// must give a day's range that holds the current temperature, or none.
+#include "forecast.h"
 #include "guard.h"
 #include "weathertext.h"
 
+#include <QDateTime>
 #include <QRegularExpression>
 #include <QString>
 #include <cstddef>
@@ -28,9 +31,12 @@ void expect(bool condition) {
         std::abort();
 }
 
-bool isMessageReply(const QString& reply) {
-    return reply.contains(QLatin1String("Invalid API key"), Qt::CaseInsensitive) ||
-           reply.contains(QLatin1String("city not found"), Qt::CaseInsensitive);
+// The texts shown in place of the five lines: a refusal in the service's words, or one of the
+// program's two hints.
+bool isMessage(const QString& text) {
+    return text.startsWith(QLatin1String("Invalid API key"), Qt::CaseInsensitive) ||
+           text == QLatin1String("Please enter valid API key.") ||
+           text.startsWith(QLatin1String("Please enter valid location. Please go to the "));
 }
 
 void readOnce(const QString& reply, const QString& key, const QString& tempType,
@@ -41,8 +47,11 @@ void readOnce(const QString& reply, const QString& key, const QString& tempType,
     const QString text = nimbrel::weatherTextFromReply(guard, reply, key, tempType, details);
     nimbrel::setFailureReporter(nullptr);
     expect(reports.count <= 3);
-    if (key.isEmpty() || isMessageReply(reply))
+    // Without a key nothing but a message is shown.
+    expect(!key.isEmpty() || isMessage(text));
+    if (isMessage(text))
         return;
+    expect(text.count(QLatin1String("\r\n")) >= 4);
 
     // The last line is the "High: " line whenever it is switched on: nothing from the reply
     // can reach it but a whole number.
@@ -51,10 +60,26 @@ void readOnce(const QString& reply, const QString& key, const QString& tempType,
         expect(last.isEmpty());
         return;
     }
-    static const QRegularExpression highLine(QStringLiteral("^High: (-?[0-9]+|--) \u00B0[FC]$"));
-    expect(highLine.match(last).hasMatch());
+    static const QRegularExpression highLine(QStringLiteral("^High: (-?[0-9]+|--) \u00B0([FC])$"));
+    const QRegularExpressionMatch match = highLine.match(last);
+    expect(match.hasMatch());
     expect(last != QStringLiteral("High: -0 \u00B0F") &&
            last != QStringLiteral("High: -0 \u00B0C"));
+    // Only a reading (150 to 350 K) is drawn: -190 to 170 F, -123 to 77 C.
+    if (match.captured(1) != QLatin1String("--")) {
+        const int degrees = match.captured(1).toInt();
+        const bool fahrenheit = match.captured(2) == QLatin1String("F");
+        expect(degrees >= (fahrenheit ? -190 : -123) && degrees <= (fahrenheit ? 170 : 77));
+    }
+}
+
+void readForecast(const QString& reply, double current, qint64 now) {
+    const std::optional<nimbrel::DayRange> range =
+        nimbrel::todayRange(reply, current, QDateTime::fromSecsSinceEpoch(now, Qt::UTC));
+    if (!range)
+        return;
+    expect(range->low <= current && current <= range->high);
+    expect(range->low >= 150.0 && range->high <= 350.0);
 }
 
 } // namespace
@@ -68,5 +93,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     readOnce(reply, QStringLiteral("demo-key"), QStringLiteral("Celsius"), all);
     readOnce(reply, QStringLiteral("demo-key"), QString(), none);
     readOnce(reply, QString(), QStringLiteral("Fahrenheit"), all);
+    // The seed forecast's afternoon at its place (UTC-8), and the night before.
+    readForecast(reply, 293.15, 1733700000);
+    readForecast(reply, 293.15, 1733648400);
     return 0;
 }

@@ -1,13 +1,20 @@
 #include "weathertext.h"
 
 #include "apperror.h"
+#include "forecast.h"
 #include "guard.h"
+#include "kelvin.h"
 #include "rounding.h"
 #include "transfer.h"
 #include "weatherrequest.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QLocale>
 #include <QPointer>
 #include <QStringList>
 #include <optional>
@@ -19,76 +26,99 @@ namespace {
 const QLatin1String invalidKeyMarker("Invalid API key");
 const QLatin1String cityNotFoundMarker("city not found");
 
+// A reply as it came, and its top-level object when it is one in JSON.
+struct Reply {
+    QString text;
+    std::optional<QJsonObject> root;
+};
+
+Reply parseReply(const QString& text) {
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(text.toUtf8(), &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return {text, std::nullopt};
+    return {text, document.object()};
+}
+
+// The service writes its status "cod" as a number in some replies and as text in others.
+int statusCode(const QJsonObject& root) {
+    const QJsonValue cod = root.value(QLatin1String("cod"));
+    if (cod.isString())
+        return cod.toString().trimmed().toInt();
+    return cod.toInt();
+}
+
+// The service's explanation in a reply whose status is `code`; empty in any other reply, so
+// the same words in a place name or a description never count.
+QString serviceMessage(const Reply& reply, int code) {
+    if (!reply.root || statusCode(*reply.root) != code)
+        return {};
+    return reply.root->value(QLatin1String("message")).toString();
+}
+
+// The text shown for a refused key: the service's own words from "Invalid API key" on. A reply
+// that is not JSON (a page from something in between) is searched as a whole, and the words
+// there end at the first closing pair `"}`.
+std::optional<QString> refusal(const Reply& reply) {
+    const QString text = reply.root ? serviceMessage(reply, 401) : reply.text;
+    const qsizetype found = text.indexOf(invalidKeyMarker, 0, Qt::CaseInsensitive);
+    if (found < 0)
+        return std::nullopt;
+    const qsizetype end = reply.root ? -1 : text.indexOf(QLatin1String("\"}"), found);
+    return text.sliced(found, (end < 0 ? text.size() : end) - found);
+}
+
+bool placeUnknown(const Reply& reply) {
+    const QString text = reply.root ? serviceMessage(reply, 404) : reply.text;
+    return text.contains(cityNotFoundMarker, Qt::CaseInsensitive);
+}
+
+// One of main.temp, main.temp_min, main.temp_max. None when it is missing or no reading; a
+// member there that is not a number fails the step.
+std::optional<double> mainTemperature(const Reply& reply, QLatin1String name) {
+    if (!reply.root)
+        return std::nullopt;
+    const QJsonValue value = reply.root->value(QLatin1String("main")).toObject().value(name);
+    if (value.isUndefined())
+        return std::nullopt;
+    if (!value.isDouble())
+        throw AppError::typeMismatch();
+    const double kelvin = value.toDouble();
+    if (!isReadingKelvin(kelvin))
+        return std::nullopt;
+    return kelvin;
+}
+
+std::optional<double> currentReading(const Reply& reply) {
+    try {
+        return mainTemperature(reply, QLatin1String("temp"));
+    } catch (const AppError&) {
+        return std::nullopt;
+    }
+}
+
 // A number as the reply writes it, kept exact: units / 10^decimals.
 struct Decimal {
     qint64 units = 0;
     int decimals = 0;
 };
 
-// Enough for any reading with room to spare, and small enough that the unit conversion below
-// stays inside 64 bits: 180 * maxUnits + 45967 * 10^maxDecimals < 2^63.
-constexpr qint64 maxUnits = 50'000'000'000'000'000;
-constexpr int maxDecimals = 12;
-
-bool isBlank(QChar c) {
-    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\r') ||
-           c == QLatin1Char('\n');
-}
-
-bool isAsciiDigit(QChar c) {
-    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
-}
-
-// A plain decimal number: optional blanks and sign, digits with at most one point. The point is
-// the separator whatever the user's locale, because the reply is written the same everywhere.
-Decimal parseDecimal(QStringView text) {
-    qsizetype i = 0;
-    const qsizetype n = text.size();
-    const auto skipBlanks = [&] {
-        while (i < n && isBlank(text[i]))
-            ++i;
-    };
-    skipBlanks();
-    bool negative = false;
-    if (i < n && (text[i] == QLatin1Char('-') || text[i] == QLatin1Char('+'))) {
-        negative = text[i] == QLatin1Char('-');
-        ++i;
-        skipBlanks();
-    }
-    const qsizetype integerStart = i;
-    while (i < n && isAsciiDigit(text[i]))
-        ++i;
-    const QStringView integerDigits = text.sliced(integerStart, i - integerStart);
-    QStringView fractionDigits;
-    if (i < n && text[i] == QLatin1Char('.')) {
-        const qsizetype fractionStart = ++i;
-        while (i < n && isAsciiDigit(text[i]))
-            ++i;
-        fractionDigits = text.sliced(fractionStart, i - fractionStart);
-    }
-    skipBlanks();
-    if (i != n || (integerDigits.isEmpty() && fractionDigits.isEmpty()))
-        throw AppError::typeMismatch();
-
-    while (fractionDigits.endsWith(QLatin1Char('0')))
-        fractionDigits.chop(1);
-    if (fractionDigits.size() > maxDecimals)
-        throw AppError::overflow();
-
+// The shortest decimal that reads back as the same double is what the reply wrote (up to 15
+// significant digits), so 275.65 converts from 27565/100 and rounds as written, not as its
+// binary neighbour. For a reading (150 to 350 K) it has at most 17 digits, 14 of them decimals.
+Decimal exactDecimal(double kelvin) {
+    const QString text = QString::number(kelvin, 'f', QLocale::FloatingPointShortest);
     Decimal result;
-    result.decimals = static_cast<int>(fractionDigits.size());
-    const auto append = [&result](QStringView digits) {
-        for (const QChar c : digits) {
-            const int digit = c.unicode() - '0';
-            if (result.units > (maxUnits - digit) / 10)
-                throw AppError::overflow();
-            result.units = result.units * 10 + digit;
+    bool fraction = false;
+    for (const QChar c : text) {
+        if (c == QLatin1Char('.')) {
+            fraction = true;
+            continue;
         }
-    };
-    append(integerDigits);
-    append(fractionDigits);
-    if (negative)
-        result.units = -result.units;
+        result.units = result.units * 10 + (c.unicode() - '0');
+        if (fraction)
+            ++result.decimals;
+    }
     return result;
 }
 
@@ -102,40 +132,29 @@ qint64 powerOfTen(int exponent) {
 enum class Unit { Fahrenheit, Celsius };
 
 // C = K - 273.15 = (100 K - 27315) / 100;  F = C * 1.8 + 32 = (180 K - 45967) / 100.
-// Worked on the exact reply value with a single rounding at the end.
-qint64 wholeDegrees(Decimal kelvin, Unit unit) {
-    const qint64 scale = powerOfTen(kelvin.decimals);
+// Worked on the exact reply value with a single rounding at the end. With at most 14 decimals
+// and K at most 350, 180 * units stays below 6.3e18, inside 64 bits.
+qint64 wholeDegrees(double kelvin, Unit unit) {
+    const Decimal exact = exactDecimal(kelvin);
+    const qint64 scale = powerOfTen(exact.decimals);
     const qint64 factor = unit == Unit::Fahrenheit ? 180 : 100;
     const qint64 offset = unit == Unit::Fahrenheit ? 45967 : 27315;
-    return roundHalfEven(factor * kelvin.units - offset * scale, 100 * scale);
+    return roundHalfEven(factor * exact.units - offset * scale, 100 * scale);
 }
 
-// The text after the first marker (any letter case) up to the next comma; none when the marker
-// or the comma is missing.
-std::optional<QString> valueAfter(const QString& reply, QLatin1String marker) {
-    const qsizetype found = reply.indexOf(marker, 0, Qt::CaseInsensitive);
-    if (found < 0)
-        return std::nullopt;
-    const qsizetype start = found + marker.size();
-    const qsizetype comma = reply.indexOf(QLatin1Char(','), start);
-    if (comma < 0)
-        return std::nullopt;
-    return reply.sliced(start, comma - start);
+QString textMember(const Reply& reply, QLatin1String name) {
+    return reply.root ? reply.root->value(name).toString() : QString();
 }
 
-std::optional<Decimal> readKelvin(const QString& reply, QLatin1String marker) {
-    std::optional<QString> text = valueAfter(reply, marker);
-    if (!text)
-        return std::nullopt;
-    // temp_max may be the last member of its object, so a brace can sit before the comma.
-    text->remove(QLatin1Char('}'));
-    return parseDecimal(*text);
-}
-
-QString withoutQuotes(const std::optional<QString>& text) {
-    QString result = text.value_or(QString());
-    result.remove(QLatin1Char('"'));
-    return result;
+QString firstDescription(const Reply& reply) {
+    if (!reply.root)
+        return {};
+    return reply.root->value(QLatin1String("weather"))
+        .toArray()
+        .at(0)
+        .toObject()
+        .value(QLatin1String("description"))
+        .toString();
 }
 
 // The word breaks of the classic proper-case conversion.
@@ -154,7 +173,7 @@ QString properCase(const QString& text) {
                              codePoints.size());
 }
 
-QString temperatureLine(QLatin1String label, const std::optional<Decimal>& kelvin, Unit unit) {
+QString temperatureLine(QLatin1String label, const std::optional<double>& kelvin, Unit unit) {
     const QString number =
         kelvin ? QString::number(wholeDegrees(*kelvin, unit)) : QStringLiteral("--");
     const QLatin1Char letter(unit == Unit::Fahrenheit ? 'F' : 'C');
@@ -169,36 +188,44 @@ std::optional<Unit> unitOf(const QString& tempType) {
     return std::nullopt;
 }
 
-FetchOutcome judgeReply(const QString& reply) {
-    if (reply.contains(invalidKeyMarker, Qt::CaseInsensitive) ||
-        reply.contains(cityNotFoundMarker, Qt::CaseInsensitive))
+FetchOutcome judgeReply(const Reply& reply) {
+    if (refusal(reply) || placeUnknown(reply))
         return FetchOutcome::Answer;
-    try {
-        if (readKelvin(reply, QLatin1String("\"temp\":")))
-            return FetchOutcome::Reading;
-    } catch (...) {
-    }
-    return FetchOutcome::NoReading;
+    return currentReading(reply) ? FetchOutcome::Reading : FetchOutcome::NoReading;
 }
 
-} // namespace
+// The forecast improves on temp_min and temp_max but is never a new way to fail: whatever goes
+// wrong here (no answer, an error reply, a body over the cap) leaves the two lines to the
+// current reply, and nobody is told.
+std::optional<DayRange> fetchDayRange(const QPointer<Transfer>& inet, const WeatherQuery& query,
+                                      const QString& key, double current) {
+    if (!inet || inet->isExecuting())
+        return std::nullopt;
+    try {
+        const Transfer::Answer answer =
+            inet->fetch(forecastRequestUrl(query.baseUrl, query.location, key));
+        if (answer.status != 200)
+            return std::nullopt;
+        const QDateTime now = query.now ? query.now() : QDateTime::currentDateTimeUtc();
+        return todayRange(answer.body, current, now);
+    } catch (...) {
+        return std::nullopt;
+    }
+}
 
-QString weatherTextFromReply(Guard& guard, const QString& reply, const QString& apiKey,
-                             const QString& tempType, const DetailChoices& details) {
+QString textFromReply(Guard& guard, const Reply& reply, const QString& apiKey,
+                      const QString& tempType, const DetailChoices& details,
+                      const std::optional<DayRange>& today) {
     std::optional<QString> message;
     guard(110, [&] {
-        const qsizetype refused = reply.indexOf(invalidKeyMarker, 0, Qt::CaseInsensitive);
-        if (refused >= 0) {
-            const qsizetype end = reply.indexOf(QLatin1String("\"}"), refused);
-            message = reply.sliced(refused, (end < 0 ? reply.size() : end) - refused);
-        } else if (apiKey.isEmpty()) {
+        message = refusal(reply);
+        if (!message && apiKey.isEmpty())
             message = QStringLiteral("Please enter valid API key.");
-        }
     });
     if (message)
         return *message;
     guard(112, [&] {
-        if (reply.contains(cityNotFoundMarker, Qt::CaseInsensitive))
+        if (placeUnknown(reply))
             message = QStringLiteral("Please enter valid location. Please go to the "
                                      "https://openweathermap.org/city to learn how city should "
                                      "be written.");
@@ -206,12 +233,16 @@ QString weatherTextFromReply(Guard& guard, const QString& reply, const QString& 
     if (message)
         return *message;
 
-    std::optional<Decimal> current;
-    std::optional<Decimal> minimum;
-    std::optional<Decimal> maximum;
-    guard(114, [&] { current = readKelvin(reply, QLatin1String("\"temp\":")); });
-    guard(116, [&] { minimum = readKelvin(reply, QLatin1String("\"temp_min\":")); });
-    guard(118, [&] { maximum = readKelvin(reply, QLatin1String("\"temp_max\":")); });
+    std::optional<double> current;
+    std::optional<double> minimum;
+    std::optional<double> maximum;
+    guard(114, [&] { current = mainTemperature(reply, QLatin1String("temp")); });
+    guard(116, [&] { minimum = mainTemperature(reply, QLatin1String("temp_min")); });
+    guard(118, [&] { maximum = mainTemperature(reply, QLatin1String("temp_max")); });
+    if (today) {
+        minimum = today->low;
+        maximum = today->high;
+    }
 
     QString locationLine;
     QString currentLine;
@@ -220,12 +251,11 @@ QString weatherTextFromReply(Guard& guard, const QString& reply, const QString& 
     QString highLine;
     guard(120, [&] {
         if (details.location)
-            locationLine = withoutQuotes(valueAfter(reply, QLatin1String("\"name\":")));
+            locationLine = textMember(reply, QLatin1String("name"));
     });
     guard(122, [&] {
         if (details.summary)
-            summaryLine =
-                properCase(withoutQuotes(valueAfter(reply, QLatin1String("\"description\":"))));
+            summaryLine = properCase(firstDescription(reply));
     });
     if (const std::optional<Unit> unit = unitOf(tempType)) {
         guard(124, [&] {
@@ -246,17 +276,26 @@ QString weatherTextFromReply(Guard& guard, const QString& reply, const QString& 
         QLatin1String("\r\n"));
 }
 
+} // namespace
+
+QString weatherTextFromReply(Guard& guard, const QString& reply, const QString& apiKey,
+                             const QString& tempType, const DetailChoices& details) {
+    return textFromReply(guard, parseReply(reply), apiKey, tempType, details, std::nullopt);
+}
+
 QString buildWeatherText(Guard& guard, Transfer& transfer, const WeatherQuery& query,
                          const std::function<QString()>& readKey, FetchOutcome* outcome) {
     // The transfer's owner may go away while events run below; then there is nothing to wait for.
     const QPointer<Transfer> inet(&transfer);
-    QString reply;
+    QString text;
+    QString requestKey;
     bool busy = true;
     guard(100, [&] { busy = !inet || inet->isExecuting(); });
     bool fetched = false;
     if (!busy)
         fetched = guard(102, [&] {
-            reply = inet->fetchBody(weatherRequestUrl(query.baseUrl, query.location, readKey()));
+            requestKey = readKey();
+            text = inet->fetchBody(weatherRequestUrl(query.baseUrl, query.location, requestKey));
         });
     // Another fetch started earlier is still under way further down the stack: let it finish.
     for (;;) {
@@ -268,13 +307,18 @@ QString buildWeatherText(Guard& guard, Transfer& transfer, const WeatherQuery& q
             QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
         });
     }
+    const Reply reply = parseReply(text);
+    const FetchOutcome result = busy       ? FetchOutcome::Busy
+                                : !fetched ? FetchOutcome::NoAnswer
+                                           : judgeReply(reply);
     if (outcome)
-        *outcome = busy       ? FetchOutcome::Busy
-                   : !fetched ? FetchOutcome::NoAnswer
-                              : judgeReply(reply);
+        *outcome = result;
+    std::optional<DayRange> today;
+    if (query.withForecast && result == FetchOutcome::Reading)
+        today = fetchDayRange(inet, query, requestKey, *currentReading(reply));
     QString apiKey;
     guard(108, [&] { apiKey = readKey(); });
-    return weatherTextFromReply(guard, reply, apiKey, query.tempType, query.details);
+    return textFromReply(guard, reply, apiKey, query.tempType, query.details, today);
 }
 
 } // namespace nimbrel

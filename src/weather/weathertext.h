@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <functional>
 
@@ -23,6 +24,11 @@ struct WeatherQuery {
     QString location; // as typed
     QString tempType; // "Fahrenheit", "Celsius", anything else builds no temperature line
     DetailChoices details;
+    // Also ask the forecast, once the current weather has a reading, so that the "Low: " and
+    // "High: " lines give the day's range rather than the reply's temp_min and temp_max.
+    bool withForecast = false;
+    // What "today" is counted from; the computer's clock when empty.
+    std::function<QDateTime()> now;
 };
 
 // What became of one fetch, for a caller that plans the next one. "Invalid API key" and "city
@@ -48,18 +54,23 @@ enum class FetchOutcome {
 //   108  read the key again
 //   110  refused or missing key: the service's "Invalid API key" text or the program's hint
 //   112  unknown place: the city-list message
-//   114  current temperature ("temp")     116  minimum ("temp_min")     118  maximum ("temp_max")
-//        (a value that is not a plain decimal number fails here with "Type mismatch"; one with
-//        more than 12 decimals or beyond the range of an exact reading with "Overflow")
+//   114  current temperature (main.temp)  116  minimum (main.temp_min)  118  maximum
+//   (main.temp_max)
+//        (a value there that is not a number fails with "Type mismatch"; a number outside 150
+//        to 350 K is no reading and shows "--")
 //   120  location line    122  summary line    124  current temperature line
 //   126  "Low: " line     128  "High: " line
-// When outcome is given, it is set to what became of the fetch.
+// With query.withForecast, a reading is followed by a request for the forecast through the same
+// transfer; the two lines then show the day's range from it. A forecast that cannot be had
+// leaves them to temp_min and temp_max and is never reported.
+// When outcome is given, it is set to what became of the current-weather fetch.
 QString buildWeatherText(Guard& guard, Transfer& transfer, const WeatherQuery& query,
                          const std::function<QString()>& readKey, FetchOutcome* outcome = nullptr);
 
 // The reading half on its own (no network): what the text builder makes of one reply, lines 110
-// to 128 above. Failures of single values are reported through the guard, and a temperature
-// that is missing or unreadable shows "--" in its line.
+// to 128 above. A JSON reply is read member by member; any other (an error page, a portal's
+// login) holds no reading. Failures of single values are reported through the guard, and a
+// temperature that is missing, unreadable or no reading shows "--" in its line.
 QString weatherTextFromReply(Guard& guard, const QString& reply, const QString& apiKey,
                              const QString& tempType, const DetailChoices& details);
 

@@ -14,6 +14,7 @@ using namespace std::chrono_literals;
 using Fault = sample::SampleWeatherService::Fault;
 
 Q_DECLARE_METATYPE(nimbrel::FetchOutcome)
+Q_DECLARE_METATYPE(Fault)
 
 namespace {
 
@@ -53,7 +54,9 @@ private:
     QString getWeatherFrom(const QString& base, const QString& location,
                            const QString& tempType = u"Fahrenheit"_s) {
         Guard guard(kReportName);
-        const WeatherQuery query{base, location, tempType, {}};
+        WeatherQuery query{base, location, tempType, {}, m_withForecast, {}};
+        if (m_now.isValid())
+            query.now = [this] { return m_now; };
         return buildWeatherText(
             guard, *m_transfer, query,
             [this] {
@@ -69,6 +72,8 @@ private:
     QString m_key;
     int m_keyReads = 0;
     FetchOutcome m_outcome = FetchOutcome::Busy;
+    bool m_withForecast = false;
+    QDateTime m_now;
 
 private Q_SLOTS:
     void init() {
@@ -79,6 +84,8 @@ private Q_SLOTS:
         m_key = QStringLiteral("demo-key");
         m_keyReads = 0;
         m_outcome = FetchOutcome::Busy;
+        m_withForecast = false;
+        m_now = QDateTime();
     }
     void cleanup() {
         delete m_transfer.data();
@@ -124,6 +131,68 @@ private Q_SLOTS:
         QCOMPARE(m_service->requestCount(), 1);
         QVERIFY(m_recorder->messages.isEmpty());
         QCOMPARE(m_outcome, outcome);
+        // Without a reading there is no day to ask the forecast about.
+        m_withForecast = true;
+        QCOMPARE(getWeather(location), expected);
+        QCOMPARE(m_service->requestCount(), 2);
+        QVERIFY(!m_service->requestLines().last().contains(QLatin1String("forecast")));
+    }
+
+    // The day's range when the forecast can be had; the reply's own figures otherwise, and
+    // never a report.
+    void forecastLowHigh_data() {
+        QTest::addColumn<int>("status"); // of a fixed forecast reply; 0 for the scripted points
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<Fault>("fault");
+        QTest::addColumn<int>("laterHours"); // moves "now" on
+        QTest::addColumn<bool>("fromForecast");
+        QTest::newRow("the day's points") << 0 << QByteArray() << Fault::None << 0 << true;
+        QTest::newRow("nothing left today") << 0 << QByteArray() << Fault::None << 14 << false;
+        QTest::newRow("error page")
+            << 500 << QByteArray("<html>Server Error</html>") << Fault::None << 0 << false;
+        QTest::newRow("not JSON") << 200 << QByteArray("<html>Sign in</html>") << Fault::None << 0
+                                  << false;
+        QTest::newRow("missing") << 404 << QByteArray(R"({"cod":404,"message":"not found"})")
+                                 << Fault::None << 0 << false;
+        QTest::newRow("no answer in time") << 0 << QByteArray() << Fault::Stall << 0 << false;
+        QTest::newRow("over the size cap") << 0 << QByteArray() << Fault::Oversized << 0 << false;
+    }
+    void forecastLowHigh() {
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
+        QFETCH(Fault, fault);
+        QFETCH(int, laterHours);
+        QFETCH(bool, fromForecast);
+        // Noon at the place (UTC-8); 286 K at 13:00 and 300 K at 16:00 run past temp_min
+        // (290.37) and temp_max (295.93); 280 K at 01:00 is tomorrow's.
+        const QDateTime noon(QDate(2024, 12, 9), QTime(20, 0), Qt::UTC);
+        const qint64 hour = 3600;
+        const qint64 t = noon.toSecsSinceEpoch();
+        m_service->setForecast(
+            u"San Diego"_s,
+            {-8 * 3600, {{t + hour, 286}, {t + 4 * hour, 300}, {t + 13 * hour, 280}}});
+        QObject scope;
+        connect(m_service, &sample::SampleWeatherService::requestReceived, &scope,
+                [&](const QString& line) {
+                    if (!line.contains(QLatin1String("/forecast")))
+                        return;
+                    if (status != 0)
+                        m_service->setFixedReply(status, body);
+                    m_service->setFault(fault);
+                });
+        m_transfer->setTimeLimit(500ms);
+        m_withForecast = true;
+        m_now = noon.addSecs(laterHours * hour);
+
+        const QStringList five = getWeather(u"San Diego"_s).split(QLatin1String("\r\n"));
+        QCOMPARE(five.value(1), degrees(u"Current Temperature: "_s, u"68"_s));
+        QCOMPARE(five.value(3), degrees(u"Low: "_s, fromForecast ? u"55"_s : u"63"_s));
+        QCOMPARE(five.value(4), degrees(u"High: "_s, fromForecast ? u"80"_s : u"73"_s));
+        QCOMPARE(m_service->requestLines(),
+                 QStringList({u"GET /data/2.5/weather?q=San%20Diego&APPID=demo-key HTTP/1.1"_s,
+                              u"GET /data/2.5/forecast?q=San%20Diego&APPID=demo-key HTTP/1.1"_s}));
+        QVERIFY(m_recorder->messages.isEmpty());
+        QCOMPARE(m_outcome, FetchOutcome::Reading);
     }
 
     void maximumAsLastMember() {

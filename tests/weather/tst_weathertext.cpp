@@ -138,18 +138,27 @@ private Q_SLOTS:
         QTest::newRow("250.65 F is -8.5") << "250.65"
                                           << "Fahrenheit"
                                           << "-8";
+        // Outside 150 to 350 K a figure is no reading.
         QTest::newRow("0 K") << "0"
                              << "Celsius"
-                             << "-273";
+                             << "--";
+        QTest::newRow("149.99 K") << "149.99"
+                                  << "Celsius"
+                                  << "--";
+
         QTest::newRow("whole kelvin") << "300"
                                       << "Fahrenheit"
                                       << "80";
+        // JSON has no plus sign: the reply is no JSON, so it holds no reading.
         QTest::newRow("blanks and sign") << " + 293.15 "
                                          << "Fahrenheit"
-                                         << "68";
+                                         << "--";
         QTest::newRow("negative kelvin") << "-1.85"
                                          << "Celsius"
-                                         << "-275";
+                                         << "--";
+        QTest::newRow("exponent") << "2.9315e2"
+                                  << "Fahrenheit"
+                                  << "68";
         QTest::newRow("trailing zeros") << "275.650000000000000000"
                                         << "Celsius"
                                         << "2";
@@ -158,10 +167,10 @@ private Q_SLOTS:
                                        << "3";
         QTest::newRow("no integer digits") << ".5"
                                            << "Celsius"
-                                           << "-273";
+                                           << "--";
         QTest::newRow("large") << "1000000273.15"
                                << "Celsius"
-                               << "1000000000";
+                               << "--";
     }
     void temperatures() {
         QFETCH(QString, kelvin);
@@ -184,25 +193,29 @@ private Q_SLOTS:
                  degrees(u"Current Temperature: "_s, u"9"_s, 'C'));
     }
 
-    // A value that is not a plain decimal number fails its own step; its line shows "--".
+    // A member that is not a number fails its own step, and its line shows "--"; a value that
+    // is no JSON number makes the reply no JSON, which holds nothing to show, without a report.
     void unreadableValue_data() {
         QTest::addColumn<QString>("value");
-        QTest::addColumn<QString>("description");
-        QTest::newRow("word") << "null" << AppError::typeMismatch().description();
-        QTest::newRow("empty") << "" << AppError::typeMismatch().description();
-        QTest::newRow("sign only") << "-" << AppError::typeMismatch().description();
-        QTest::newRow("exponent") << "2.9315e2" << AppError::typeMismatch().description();
-        QTest::newRow("two points") << "293.1.5" << AppError::typeMismatch().description();
-        QTest::newRow("inner blank") << "29 3.15" << AppError::typeMismatch().description();
-        QTest::newRow("quoted") << "\"293.15\"" << AppError::typeMismatch().description();
-        QTest::newRow("other separator") << "293;15" << AppError::typeMismatch().description();
+        QTest::addColumn<QString>("description"); // empty: no report
+        QTest::addColumn<bool>("stillJson");
+        const QString mismatch = AppError::typeMismatch().description();
+        QTest::newRow("word") << "null" << mismatch << true;
+        QTest::newRow("quoted") << "\"293.15\"" << mismatch << true;
+        QTest::newRow("object") << "{\"k\":293.15}" << mismatch << true;
+        QTest::newRow("huge") << "9999999999999999999999" << QString() << true;
+        QTest::newRow("empty") << "" << QString() << false;
+        QTest::newRow("sign only") << "-" << QString() << false;
+        QTest::newRow("two points") << "293.1.5" << QString() << false;
+        QTest::newRow("inner blank") << "29 3.15" << QString() << false;
+        QTest::newRow("other separator") << "293;15" << QString() << false;
         QTest::newRow("arabic-indic digits")
-            << QString::fromUtf8("\u0662\u0669\u0663") << AppError::typeMismatch().description();
-        QTest::newRow("huge") << "9999999999999999999999" << AppError::overflow().description();
+            << QString::fromUtf8("\u0662\u0669\u0663") << QString() << false;
     }
     void unreadableValue() {
         QFETCH(QString, value);
         QFETCH(QString, description);
+        QFETCH(bool, stillJson);
         struct Case {
             QString reply;
             int line;
@@ -219,11 +232,15 @@ private Q_SLOTS:
             const QStringList five = read(c.reply).split(QLatin1String("\r\n"));
             QCOMPARE(five.size(), 5);
             QCOMPARE(five.at(c.lineIndex), degrees(QLatin1String(c.label), u"--"_s, 'F'));
+            QCOMPARE(five.at(0), stillJson ? QStringLiteral("San Diego") : QString());
+            if (description.isEmpty()) {
+                QVERIFY(m_recorder->messages.isEmpty());
+                continue;
+            }
             QCOMPARE(m_recorder->messages.size(), 1);
             QCOMPARE(m_recorder->messages.first().title, QStringLiteral("Application Error"));
             QCOMPARE(m_recorder->messages.first().text,
                      errorReportText(description, kReportName, c.line));
-            QCOMPARE(five.at(0), QStringLiteral("San Diego"));
         }
     }
 
@@ -324,6 +341,11 @@ private Q_SLOTS:
                                          << "Please enter valid API key.";
         QTest::newRow("city not found") << R"({"cod":"404","message":"city not found"})"
                                         << "demo-key" << cityMessage;
+        QTest::newRow("cod as a number") << R"({"cod":404,"message":"city not found"})"
+                                         << "demo-key" << cityMessage;
+        QTest::newRow("cod as text")
+            << QString(refused).replace(u"\"cod\":401"_s, u"\"cod\":\"401\""_s) << "wrong"
+            << refusedText;
         QTest::newRow("CITY NOT FOUND") << R"({"cod":"404","message":"CITY NOT FOUND"})"
                                         << "demo-key" << cityMessage;
         QTest::newRow("no key, city not found") << R"({"cod":"404","message":"city not found"})"
@@ -351,16 +373,16 @@ private Q_SLOTS:
                                     << "SCATTERED CLOUDS"
                                     << "New York"
                                     << "Scattered Clouds";
-        QTest::newRow("cut at the comma") << "Washington, D.C."
-                                          << "mIxEd  case"
-                                          << "Washington"
-                                          << "Mixed  Case";
+        QTest::newRow("comma kept") << "Washington, D.C."
+                                    << "mIxEd  case"
+                                    << "Washington, D.C."
+                                    << "Mixed  Case";
         QTest::newRow("letters outside ASCII")
             << QString::fromUtf8("Zürich") << QString::fromUtf8("ÉCLAIRCIES légères")
             << QString::fromUtf8("Zürich") << QString::fromUtf8("Éclaircies Légères");
         QTest::newRow("inner quotes") << "Sa\\\"n"
                                       << "light rain"
-                                      << "Sa\\n"
+                                      << "Sa\"n"
                                       << "Light Rain";
     }
     void placeAndSummary() {
@@ -375,15 +397,51 @@ private Q_SLOTS:
         QCOMPARE(five.value(2), summary);
     }
 
-    // Markers match in any letter case; a maximum that closes its object still reads.
+    // Member names are matched exactly, as JSON has them: "TEMP" is not "temp".
     void markerForms() {
         const QString reply = QStringLiteral(
             R"({"weather":[{"DESCRIPTION":"few clouds","icon":"02d"}],"Main":{"TEMP":293.15,)"
             R"("Temp_Min":290.37,"temp_MAX":295.93},"visibility":10000,"NAME":"San Diego","cod":200})");
         QCOMPARE(read(reply),
-                 lines({u"San Diego"_s, degrees(u"Current Temperature: "_s, u"68"_s, 'F'),
-                        u"Few Clouds"_s, degrees(u"Low: "_s, u"63"_s, 'F'),
-                        degrees(u"High: "_s, u"73"_s, 'F')}));
+                 lines({u""_s, degrees(u"Current Temperature: "_s, u"--"_s, 'F'), u""_s,
+                        degrees(u"Low: "_s, u"--"_s, 'F'), degrees(u"High: "_s, u"--"_s, 'F')}));
+    }
+
+    // Replies that the search for the first marker and the next comma read wrongly.
+    void valuesFromTheirPlaces_data() {
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<int>("lineIndex");
+        QTest::addColumn<QString>("expected");
+        const QString main =
+            QStringLiteral(R"("main":{"temp":293.15,"temp_min":290.37,"temp_max":295.93})");
+        const QString current = degrees(u"Current Temperature: "_s, u"68"_s, 'F');
+        QTest::newRow("escaped letters")
+            << QStringLiteral(R"({"cod":200,%1,"name":"S\u00e3o Paulo"})").arg(main) << 0
+            << QString::fromUtf8("S\u00e3o Paulo");
+        QTest::newRow("null name")
+            << QStringLiteral(R"({"name":null,%1,"cod":200})").arg(main) << 0 << u""_s;
+        QTest::newRow("temp of an earlier object")
+            << QStringLiteral(R"({"hourly":[{"temp":250.5,"x":1}],%1})").arg(main) << 1 << current;
+        QTest::newRow("temp in another letter case")
+            << QStringLiteral(R"({"Feels":{"TEMP":250.5,"x":1},%1})").arg(main) << 1 << current;
+        QTest::newRow("blank before the colon")
+            << QStringLiteral(R"({"main" : {"temp" : 293.15 , "humidity" : 50}})") << 1 << current;
+        QTest::newRow("description last in its object")
+            << QStringLiteral(R"({"weather":[{"id":500,"description":"leichter Regen"}],%1})")
+                   .arg(main)
+            << 2 << u"Leichter Regen"_s;
+        QTest::newRow("the words of a refusal in a description")
+            << QStringLiteral(
+                   R"({"cod":200,"weather":[{"description":"city not found; Invalid API key"}],%1})")
+                   .arg(main)
+            << 2 << u"City Not Found; Invalid Api Key"_s;
+    }
+    void valuesFromTheirPlaces() {
+        QFETCH(QString, reply);
+        QFETCH(int, lineIndex);
+        QFETCH(QString, expected);
+        QCOMPARE(read(reply).split(QLatin1String("\r\n")).value(lineIndex), expected);
+        QVERIFY(m_recorder->messages.isEmpty());
     }
 };
 

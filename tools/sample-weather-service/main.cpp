@@ -24,7 +24,8 @@ int main(int argc, char* argv[]) {
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Answers /data/2.5/weather on 127.0.0.1 like the current-weather service."));
+        QStringLiteral("Answers /data/2.5/weather and /data/2.5/forecast on 127.0.0.1 like the "
+                       "weather service."));
     parser.addHelpOption();
     const QCommandLineOption portOption(QStringLiteral("port"),
                                         QStringLiteral("Port to listen on; 0 picks a free one."),

@@ -1,12 +1,15 @@
 #include "sampleweatherservice.h"
 
+#include <QDateTime>
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <numbers>
 #include <utility>
 
 namespace nimbrel::sample {
@@ -24,6 +27,10 @@ constexpr qint64 kFloodBlock = qint64(1024) * 1024;
 constexpr qint64 kFloodBacklog = qint64(4) * 1024 * 1024;
 
 const QByteArray kWeatherPath = QByteArrayLiteral("/data/2.5/weather");
+const QByteArray kForecastPath = QByteArrayLiteral("/data/2.5/forecast");
+// The free forecast: a point every three hours for five days.
+constexpr qint64 kForecastStep = qint64(3) * 3600;
+constexpr int kForecastPoints = 40;
 
 const QByteArray kInvalidKeyBody = QByteArrayLiteral(
     R"({"cod":401, "message": "Invalid API key. Please see https://openweathermap.org/faq#error401 for more info."})");
@@ -166,6 +173,75 @@ QByteArray weatherBody(const SampleWeatherService::City& city,
         body += "\"timezone\":" + QByteArray::number(place.timezone) + ",";
     body += "\"id\":" + QByteArray::number(place.id) + ",\"name\":" + jsonString(city.name) +
             ",\"cod\":200}";
+    return body;
+}
+
+// The hour of the day at the place, 0 to 24.
+double localHour(qint64 time, int timezone) {
+    constexpr qint64 day = qint64(24) * 3600;
+    return double(((time + timezone) % day + day) % day) / 3600.0;
+}
+
+// Between -1 at 03:00 and 1 at 15:00, local time at the place.
+double dailyWave(qint64 time, int timezone) {
+    return std::cos((localHour(time, timezone) - 15.0) * std::numbers::pi / 12.0);
+}
+
+SampleWeatherService::Forecast madeUpForecast(const SampleWeatherService::City& city, qint64 now) {
+    SampleWeatherService::Forecast forecast;
+    forecast.timezone = placeFor(city.name).timezone;
+    // The reply's spread and a little more: a day is wider than one moment across a city.
+    const double swing = std::max((city.tempMax - city.tempMin) / 2 + 2, 3.0);
+    const double waveNow = dailyWave(now, forecast.timezone);
+    const qint64 first = (now / kForecastStep + 1) * kForecastStep;
+    for (int i = 0; i < kForecastPoints; ++i) {
+        const qint64 time = first + i * kForecastStep;
+        forecast.points.append(
+            {time, city.temp + swing * (dailyWave(time, forecast.timezone) - waveNow)});
+    }
+    return forecast;
+}
+
+QByteArray forecastBody(const SampleWeatherService::City& city,
+                        const SampleWeatherService::Forecast& forecast) {
+    const Place place = placeFor(city.name);
+    const Condition condition = conditionFor(city.description);
+    QByteArray body =
+        "{\"cod\":\"200\",\"message\":0,\"cnt\":" + QByteArray::number(forecast.points.size()) +
+        ",\"list\":[";
+    for (qsizetype i = 0; i < forecast.points.size(); ++i) {
+        const SampleWeatherService::ForecastPoint& point = forecast.points.at(i);
+        const double hour = localHour(point.dt, forecast.timezone);
+        const bool day = hour >= 6.0 && hour < 18.0;
+        QByteArray icon = condition.icon;
+        icon.back() = day ? 'd' : 'n';
+        if (i > 0)
+            body += ',';
+        body += "{\"dt\":" + QByteArray::number(point.dt) +
+                ",\"main\":{\"temp\":" + number(point.temp) +
+                ",\"feels_like\":" + number(point.temp - 0.55) +
+                ",\"temp_min\":" + number(point.temp) + ",\"temp_max\":" + number(point.temp) +
+                ",\"pressure\":1016,\"sea_level\":1016,\"grnd_level\":1009,\"humidity\":55,"
+                "\"temp_kf\":0},\"weather\":[{\"id\":" +
+                QByteArray::number(condition.id) + ",\"main\":\"" + condition.main +
+                "\",\"description\":" + jsonString(city.description) + ",\"icon\":\"" + icon +
+                "\"}],\"clouds\":{\"all\":" + QByteArray::number(condition.clouds) +
+                "},\"wind\":{\"speed\":3.6,\"deg\":270,\"gust\":4.2},\"visibility\":10000,"
+                "\"pop\":0,\"sys\":{\"pod\":\"" +
+                (day ? "d" : "n") + "\"},\"dt_txt\":\"" +
+                QDateTime::fromSecsSinceEpoch(point.dt, Qt::UTC)
+                    .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                    .toLatin1() +
+                "\"}";
+    }
+    body += "],\"city\":{\"id\":" + QByteArray::number(place.id) +
+            ",\"name\":" + jsonString(city.name) + ",\"coord\":{\"lat\":" + coordinate(place.lat) +
+            ",\"lon\":" + coordinate(place.lon) + "},";
+    if (!place.country.isEmpty())
+        body += "\"country\":\"" + place.country + "\",";
+    body += "\"population\":0,\"timezone\":" + QByteArray::number(forecast.timezone) +
+            ",\"sunrise\":" + QByteArray::number(place.sunrise) +
+            ",\"sunset\":" + QByteArray::number(place.sunset) + "}}";
     return body;
 }
 
@@ -545,6 +621,10 @@ void SampleWeatherService::setCity(const QString& query, const City& city) {
     m_cities.insert(queryKey(query), city);
 }
 
+void SampleWeatherService::setForecast(const QString& query, const Forecast& forecast) {
+    m_forecasts.insert(queryKey(query), forecast);
+}
+
 void SampleWeatherService::setMemberOrder(MemberOrder order) {
     m_memberOrder = order;
 }
@@ -765,7 +845,8 @@ QByteArray SampleWeatherService::replyBody(const QByteArray& target, int& status
     const qsizetype question = path.indexOf('?');
     const QByteArray query = question < 0 ? QByteArray() : path.mid(question + 1);
     path.truncate(question < 0 ? path.size() : question);
-    if (path != kWeatherPath) {
+    const bool forecast = path == kForecastPath;
+    if (path != kWeatherPath && !forecast) {
         status = 404;
         return kNoSuchPathBody;
     }
@@ -790,6 +871,12 @@ QByteArray SampleWeatherService::replyBody(const QByteArray& target, int& status
         return kCityNotFoundBody;
     }
     status = 200;
+    if (forecast) {
+        const auto scripted = m_forecasts.constFind(place);
+        return forecastBody(*city, scripted != m_forecasts.constEnd()
+                                       ? *scripted
+                                       : madeUpForecast(*city, QDateTime::currentSecsSinceEpoch()));
+    }
     QByteArray body = weatherBody(*city, m_memberOrder);
     if (m_fault == Fault::NotUtf8) {
         const QByteArray name = "\"name\":" + jsonString(city->name);

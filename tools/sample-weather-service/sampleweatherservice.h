@@ -12,7 +12,8 @@ class QTcpSocket;
 
 namespace nimbrel::sample {
 
-// A loopback HTTP/1.1 server that answers /data/2.5/weather the way the real service does.
+// A loopback HTTP/1.1 server that answers /data/2.5/weather and /data/2.5/forecast the way the
+// real service does.
 // Used in-process by tests and benchmarks, and by the standalone program for the demo.
 class SampleWeatherService : public QObject {
     Q_OBJECT
@@ -47,6 +48,16 @@ public:
         QString description = QStringLiteral("clear sky");
     };
 
+    // One point of the 5-day / 3-hour forecast: its time in Unix seconds and its temperature.
+    struct ForecastPoint {
+        qint64 dt = 0;
+        double temp = 293.15; // kelvin
+    };
+    struct Forecast {
+        int timezone = 0; // the place's offset from UTC in seconds, as city.timezone
+        QList<ForecastPoint> points;
+    };
+
     explicit SampleWeatherService(QObject* parent = nullptr);
     ~SampleWeatherService() override;
 
@@ -62,6 +73,11 @@ public:
     // Places it knows, matched on q without regard to case and surrounding blanks.
     // Default: "San Diego CA", "San Diego", "London,UK", "London, UK", "New York".
     void setCity(const QString& query, const City& city);
+    // The forecast's points for a place that setCity knows (same matching). Without one, the
+    // forecast is made up: every three hours for five days from the next three-hour mark after
+    // the request, in a daily swing that peaks in the place's afternoon and passes through the
+    // city's current temperature at the time of the request.
+    void setForecast(const QString& query, const Forecast& forecast);
     void setMemberOrder(MemberOrder order);
     // Applies to every following request until set back to Fault::None.
     void setFault(Fault fault, std::chrono::milliseconds delay = std::chrono::milliseconds(0));
@@ -107,6 +123,7 @@ private:
     QStringList m_validKeys;
     QStringList m_blockedKeys;
     QHash<QString, City> m_cities; // keyed by the trimmed, case-folded query
+    QHash<QString, Forecast> m_forecasts;
     MemberOrder m_memberOrder = MemberOrder::Current;
     Fault m_fault = Fault::None;
     std::chrono::milliseconds m_delay{0};
