@@ -9,14 +9,15 @@ namespace nimbrel {
 class Guard;
 class Transfer;
 
-// The five detail boxes of the settings window. Check6 is captioned "High" and switches the
-// "High: " line; Check7 is captioned "Low" and switches the "Low: " line.
+// Which of the five lines the settings window's detail boxes ask for. The box captioned "High"
+// switches the "High: " line and the one captioned "Low" the "Low: " line, although the stored
+// keys of the two are in the other order.
 struct DetailChoices {
-    bool location = true; // Check2
-    bool current = true;  // Check3
-    bool summary = true;  // Check5
-    bool high = true;     // Check6
-    bool low = true;      // Check7
+    bool location = true;
+    bool current = true;
+    bool summary = true;
+    bool high = true;
+    bool low = true;
 };
 
 struct WeatherQuery {
