@@ -9,9 +9,9 @@ namespace nimbrel {
 class Guard;
 class Transfer;
 
-// Which of the five lines the settings window's detail boxes ask for. The box captioned "High"
-// switches the "High: " line and the one captioned "Low" the "Low: " line, although the stored
-// keys of the two are in the other order.
+// Which of the five lines the settings window's detail boxes ask for. Each box switches the line
+// its caption names: "High" (stored as "Check6") the "High: " line, "Low" ("Check7") the "Low: "
+// line.
 struct DetailChoices {
     bool location = true;
     bool current = true;
