@@ -358,7 +358,7 @@ void DisplayWindow::endOpening() {
     m_openingGotNoAnswer = false;
 }
 
-QString DisplayWindow::fetchWeather(bool scheduled, FetchOutcome* outcome) {
+QString DisplayWindow::fetchWeather(bool scheduled, FetchOutcome* outcome, bool withForecast) {
     Procedure g(this, QStringLiteral("Form2.getWeather"));
     if (g.gone())
         return {};
@@ -369,6 +369,7 @@ QString DisplayWindow::fetchWeather(bool scheduled, FetchOutcome* outcome) {
     query.location = m_request.location;
     query.tempType = m_request.unit;
     query.details = detailChoices();
+    query.withForecast = withForecast;
     // Loading the settings window for its boxes lets events run.
     if (g.gone())
         return {};
@@ -476,7 +477,7 @@ void DisplayWindow::reloadStyle() {
     if (g.gone())
         return;
     g(118, [&] {
-        const QString text = getWeather();
+        const QString text = fetchWeather(false, nullptr, true);
         if (!g.gone())
             m_weatherText = text;
     });
@@ -519,7 +520,7 @@ void DisplayWindow::drawTick(Procedure& g) {
             return;
         FetchOutcome outcome = FetchOutcome::Reading;
         g(102, [&] {
-            const QString text = fetchWeather(true, &outcome);
+            const QString text = fetchWeather(true, &outcome, true);
             if (!g.gone())
                 m_weatherText = text;
         });

@@ -94,8 +94,9 @@ private:
     void placeBand();
     void drawTick(Procedure& g);
     // The fetch behind getWeather. A scheduled one (the refresh tick's) reports without holding
-    // the tick and does not belong to an opening.
-    QString fetchWeather(bool scheduled, FetchOutcome* outcome);
+    // the tick and does not belong to an opening. Only a fetch whose text is drawn asks the
+    // forecast for the day's low and high: one per opening and one per refresh.
+    QString fetchWeather(bool scheduled, FetchOutcome* outcome, bool withForecast = false);
     // Sooner after a failed scheduled fetch, doubling up to the regular period; regular again
     // after an answer.
     void planNextFetch(FetchOutcome outcome);

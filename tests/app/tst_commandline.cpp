@@ -230,9 +230,9 @@ void CommandLineTest::displayOptionFetchesAsTheStartButton() {
     program.start(QStringLiteral(NIMBREL_BINARY), list);
     QVERIFY(program.waitForStarted());
     // The layout's fetch and the restyle's two; a program that ends early fails at once.
-    QTRY_VERIFY_WITH_TIMEOUT(service.requestCount() == 3 || program.state() != QProcess::Running,
-                             20000);
-    QVERIFY2(service.requestCount() == 3, program.readAllStandardError().constData());
+    QTRY_VERIFY_WITH_TIMEOUT(
+        service.weatherRequestCount() == 3 || program.state() != QProcess::Running, 20000);
+    QVERIFY2(service.weatherRequestCount() == 3, program.readAllStandardError().constData());
     for (const QString& line : service.requestLines())
         QVERIFY2(line.contains(QLatin1String("q=San%20Diego%20CA&APPID=demo-key")),
                  qPrintable(line));

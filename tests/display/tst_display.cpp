@@ -95,6 +95,7 @@ private Q_SLOTS:
     void linePositions();
     void alignmentFollowsStoreFromNextLine();
     void refetchesEvery600thTick();
+    void dayRangeAskedOncePerOpeningAndRefresh();
     void getWeatherReadsSettingsWindow();
     void style_data();
     void style();
@@ -127,7 +128,7 @@ void TestDisplayWindow::asCreated() {
     QVERIFY(label(display, "lblData")->isHidden());
     QVERIFY(DisplayFixture::band(display)->isHidden());
     // The layout fetched once, for a location not handed over yet.
-    QCOMPARE(fixture.service->requestCount(), 1);
+    QCOMPARE(fixture.service->weatherRequestCount(), 1);
 }
 
 void TestDisplayWindow::hideSequence_data() {
@@ -329,10 +330,10 @@ void TestDisplayWindow::refetchesEvery600thTick() {
     display->setTickCountForTesting(598);
     display->refreshTick();
     QCOMPARE(display->tickCount(), 599);
-    QCOMPARE(fixture.service->requestCount(), 0);
+    QCOMPARE(fixture.service->weatherRequestCount(), 0);
     display->refreshTick();
     QCOMPARE(display->tickCount(), 0);
-    QCOMPARE(fixture.service->requestCount(), 1);
+    QCOMPARE(fixture.service->weatherRequestCount(), 1);
     QVERIFY(fixture.service->requestLines().first().contains(
         QLatin1String("/data/2.5/weather?q=San%20Diego%20CA&APPID=demo-key ")));
     QCOMPARE(DisplayFixture::band(display)->drawing().lines.first().text, city.name);
@@ -342,6 +343,25 @@ void TestDisplayWindow::refetchesEvery600thTick() {
     display->reloadStyle();
     Forms::show(FormId::Display);
     QCOMPARE(display->tickCount(), 42);
+}
+
+void TestDisplayWindow::dayRangeAskedOncePerOpeningAndRefresh() {
+    // Points soon after now lie in what is left of the place's day (or, after 21:00, in the next).
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    fixture.service->setForecast(QStringLiteral("San Diego CA"),
+                                 {0, {{now + 600, 250.0}, {now + 1200, 310.0}}});
+    DisplayWindow* display = DisplayFixture::openDisplay();
+    QCOMPARE(fixture.service->weatherRequestCount(), 3);
+    QCOMPARE(fixture.service->forecastRequestCount(), 1);
+    display->refreshTick();
+    const auto lines = DisplayFixture::band(display)->drawing().lines;
+    QCOMPARE(lines.size(), 5);
+    QCOMPARE(lines.at(3).text, QStringLiteral("Low: -10 ") + kDegree + QLatin1Char('F'));
+    QCOMPARE(lines.at(4).text, QStringLiteral("High: 98 ") + kDegree + QLatin1Char('F'));
+
+    display->refreshNow();
+    QCOMPARE(fixture.service->weatherRequestCount(), 4);
+    QCOMPARE(fixture.service->forecastRequestCount(), 2);
 }
 
 void TestDisplayWindow::getWeatherReadsSettingsWindow() {
@@ -360,7 +380,7 @@ void TestDisplayWindow::getWeatherReadsSettingsWindow() {
     QCOMPARE(text, QStringLiteral("San Diego\r\nCurrent Temperature: 20 ") + kDegree +
                        QStringLiteral("C\r\nClear Sky\r\nLow: 17 ") + kDegree +
                        QStringLiteral("C\r\n"));
-    QCOMPARE(fixture.service->requestCount(), 1);
+    QCOMPARE(fixture.service->weatherRequestCount(), 1);
 }
 
 void TestDisplayWindow::style_data() {

@@ -260,7 +260,7 @@ void TestDisplayDesktop::resumeFetchesAtOnce() {
     QVERIFY(logind.registerService(QStringLiteral("org.freedesktop.login1")));
     DisplayWindow* display = DisplayFixture::openDisplay();
     display->setTickCountForTesting(250);
-    const int before = fixture.service->requestCount();
+    const int before = fixture.service->weatherRequestCount();
     const auto announce = [&logind](bool sleeping) {
         QDBusMessage signal = QDBusMessage::createSignal(
             QStringLiteral("/org/freedesktop/login1"),
@@ -270,7 +270,7 @@ void TestDisplayDesktop::resumeFetchesAtOnce() {
     };
     announce(true);
     announce(false);
-    QTRY_COMPARE_WITH_TIMEOUT(fixture.service->requestCount(), before + 1, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(fixture.service->weatherRequestCount(), before + 1, 5000);
     QTRY_COMPARE_WITH_TIMEOUT(display->tickCount(), 0, 5000);
     QVERIFY(display->weatherText().contains(QLatin1String("San Diego")));
     logind.unregisterService(QStringLiteral("org.freedesktop.login1"));

@@ -49,10 +49,10 @@ qint64 residentBytes() {
 
 // Ticks the display second by second until it sends its next request; how many ticks that took.
 int ticksToNextRequest(DisplayWindow* display, const sample::SampleWeatherService& service) {
-    const int before = service.requestCount();
+    const int before = service.weatherRequestCount();
     for (int ticks = 1; ticks <= 1000; ++ticks) {
         display->refreshTick();
-        if (service.requestCount() != before)
+        if (service.weatherRequestCount() != before)
             return ticks;
     }
     return -1;
@@ -107,7 +107,7 @@ void TestDisplayReliability::tickDoesNotReenterWhileFetchWaits() {
     QVERIFY(fetchWaiting);
     // The tick that arrived during the wait neither counted nor fetched.
     QCOMPARE(countInside, 600);
-    QCOMPARE(fixture.service->requestCount(), 1);
+    QCOMPARE(fixture.service->weatherRequestCount(), 1);
     QCOMPARE(display->tickCount(), 0);
     // The time-out is the fetch's failure, reported once; the text built without a reply is drawn.
     QCOMPARE(fixture.reportLines(QStringLiteral("Form2.getWeather")).size(), 1);
@@ -256,9 +256,9 @@ void TestDisplayReliability::backOffAfterFailedRefresh() {
 
     fail(true);
     display->setTickCountForTesting(599);
-    const int before = service.requestCount();
+    const int before = service.weatherRequestCount();
     display->refreshTick();
-    QVERIFY(service.requestCount() > before);
+    QVERIFY(service.weatherRequestCount() > before);
     QList<int> seen;
     for (qsizetype i = 0; i < gaps.size(); ++i)
         seen.append(ticksToNextRequest(display, service));

@@ -64,7 +64,7 @@ void TestDisplayWayland::programRunsNatively() {
                   {QStringLiteral("--show-weather"), QStringLiteral("--service-url"),
                    fixture.service->baseUrl()});
     QVERIFY(program.waitForStarted());
-    QTRY_COMPARE_WITH_TIMEOUT(fixture.service->requestCount(), 3, 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(fixture.service->weatherRequestCount(), 3, 20000);
     QCOMPARE(program.state(), QProcess::Running);
     program.terminate();
     QVERIFY(program.waitForFinished(5000));

@@ -513,7 +513,7 @@ void SettingsWindowTest::startCommandHandsOverToTheDisplay() {
     QCOMPARE(display->request().location, location);
     QCOMPARE(display->request().unit, tempType);
     QVERIFY(display->isVisible());
-    QVERIFY(m_service->requestCount() >= 1);
+    QVERIFY(m_service->weatherRequestCount() >= 1);
     // The settings window is unloaded, and that close did not end the program.
     QCOMPARE(Forms::loaded(FormId::Settings), nullptr);
     QVERIFY(!Forms::ending());
@@ -624,7 +624,7 @@ void SettingsWindowTest::closeDuringStartCommand() {
 
     control<PushButton>(form, "PushButton1")->click();
     QVERIFY(!Forms::ending());
-    QCOMPARE(m_service->requestCount(), 3);
+    QCOMPARE(m_service->weatherRequestCount(), 3);
     QTRY_VERIFY_WITH_TIMEOUT(first.isNull(), 2000);
     auto* display = qobject_cast<DisplayWindow*>(Forms::loaded(FormId::Display));
     QVERIFY(display);
@@ -651,7 +651,7 @@ void SettingsWindowTest::openingWaitsForADeadServiceOnce() {
 
     control<PushButton>(form, "PushButton1")->click();
     // The display's load asked once; the restyle took that failure as it was.
-    QCOMPARE(m_service->requestCount(), 1);
+    QCOMPARE(m_service->weatherRequestCount(), 1);
     QCOMPARE(m_messages->messages.size(), 1);
     QVERIFY(m_messages->messages.first().text.contains(
         reportLine(QStringLiteral("Form2.getWeather"), 102)));
@@ -666,9 +666,9 @@ void SettingsWindowTest::openingWaitsForADeadServiceOnce() {
     m_service->setFault(sample::SampleWeatherService::Fault::None);
     display->setTickCountForTesting(28);
     display->refreshTick();
-    QCOMPARE(m_service->requestCount(), 1);
+    QCOMPARE(m_service->weatherRequestCount(), 1);
     display->refreshTick();
-    QCOMPARE(m_service->requestCount(), 2);
+    QCOMPARE(m_service->weatherRequestCount(), 2);
     QVERIFY(display->weatherText().startsWith(QLatin1String("San Diego\r\n")));
 
     // The next opening asks afresh, and with a service that answers, as often as ever.
@@ -677,7 +677,7 @@ void SettingsWindowTest::openingWaitsForADeadServiceOnce() {
     control<PushButton>(qobject_cast<SettingsWindow*>(Forms::loaded(FormId::Settings)),
                         "PushButton1")
         ->click();
-    QCOMPARE(m_service->requestCount(), 2);
+    QCOMPARE(m_service->weatherRequestCount(), 2);
     QVERIFY(display->weatherText().startsWith(QLatin1String("San Diego\r\n")));
 }
 

@@ -63,6 +63,8 @@ int main(int argc, char* argv[]) {
     }
 
     nimbrel::sample::SampleWeatherService service;
+    // Run on its own (the demo, the measurements) it shows a whole day's range.
+    service.setMadeUpForecast(true);
     if (parser.isSet(keyOption))
         service.setValidKeys(parser.values(keyOption));
     service.setBlockedKeys(parser.values(blockedOption));

@@ -662,6 +662,24 @@ int SampleWeatherService::requestCount() const {
     return int(m_requestLines.size());
 }
 
+int SampleWeatherService::weatherRequestCount() const {
+    return int(
+        std::count_if(m_requestLines.cbegin(), m_requestLines.cend(), [](const QString& line) {
+            return line.startsWith(QLatin1String("GET ") + QLatin1String(kWeatherPath) + u'?');
+        }));
+}
+
+int SampleWeatherService::forecastRequestCount() const {
+    return int(
+        std::count_if(m_requestLines.cbegin(), m_requestLines.cend(), [](const QString& line) {
+            return line.startsWith(QLatin1String("GET ") + QLatin1String(kForecastPath) + u'?');
+        }));
+}
+
+void SampleWeatherService::setMadeUpForecast(bool on) {
+    m_madeUpForecast = on;
+}
+
 void SampleWeatherService::clearRequests() {
     m_requestLines.clear();
 }
@@ -873,9 +891,11 @@ QByteArray SampleWeatherService::replyBody(const QByteArray& target, int& status
     status = 200;
     if (forecast) {
         const auto scripted = m_forecasts.constFind(place);
-        return forecastBody(*city, scripted != m_forecasts.constEnd()
-                                       ? *scripted
-                                       : madeUpForecast(*city, QDateTime::currentSecsSinceEpoch()));
+        if (scripted != m_forecasts.constEnd())
+            return forecastBody(*city, *scripted);
+        return forecastBody(*city, m_madeUpForecast
+                                       ? madeUpForecast(*city, QDateTime::currentSecsSinceEpoch())
+                                       : Forecast{placeFor(city->name).timezone, {}});
     }
     QByteArray body = weatherBody(*city, m_memberOrder);
     if (m_fault == Fault::NotUtf8) {

@@ -74,10 +74,12 @@ public:
     // Default: "San Diego CA", "San Diego", "London,UK", "London, UK", "New York".
     void setCity(const QString& query, const City& city);
     // The forecast's points for a place that setCity knows (same matching). Without one, the
-    // forecast is made up: every three hours for five days from the next three-hour mark after
-    // the request, in a daily swing that peaks in the place's afternoon and passes through the
-    // city's current temperature at the time of the request.
+    // forecast holds no point, unless made-up forecasts are on: then every three hours for five
+    // days from the next three-hour mark after the request, in a daily swing that peaks in the
+    // place's afternoon and passes through the city's current temperature at the time of the
+    // request. Off by default, since a made-up day depends on the clock of the run.
     void setForecast(const QString& query, const Forecast& forecast);
+    void setMadeUpForecast(bool on);
     void setMemberOrder(MemberOrder order);
     // Applies to every following request until set back to Fault::None.
     void setFault(Fault fault, std::chrono::milliseconds delay = std::chrono::milliseconds(0));
@@ -92,6 +94,9 @@ public:
     // Request lines as received ("GET /data/2.5/weather?q=...&APPID=... HTTP/1.1"), read as UTF-8.
     QStringList requestLines() const;
     int requestCount() const;
+    // Requests for the current weather alone, and for the forecast alone.
+    int weatherRequestCount() const;
+    int forecastRequestCount() const;
     void clearRequests();
 
 Q_SIGNALS:
@@ -124,6 +129,7 @@ private:
     QStringList m_blockedKeys;
     QHash<QString, City> m_cities; // keyed by the trimmed, case-folded query
     QHash<QString, Forecast> m_forecasts;
+    bool m_madeUpForecast = false;
     MemberOrder m_memberOrder = MemberOrder::Current;
     Fault m_fault = Fault::None;
     std::chrono::milliseconds m_delay{0};
