@@ -2,6 +2,7 @@
 
 #include "apperror.h"
 #include "guard.h"
+#include "observationtime.h"
 #include "rounding.h"
 #include "transfer.h"
 #include "weatherrequest.h"
@@ -247,7 +248,8 @@ QString weatherTextFromReply(Guard& guard, const QString& reply, const QString& 
 }
 
 QString buildWeatherText(Guard& guard, Transfer& transfer, const WeatherQuery& query,
-                         const std::function<QString()>& readKey, FetchOutcome* outcome) {
+                         const std::function<QString()>& readKey, FetchOutcome* outcome,
+                         ReplyFacts* facts) {
     // The transfer's owner may go away while events run below; then there is nothing to wait for.
     const QPointer<Transfer> inet(&transfer);
     QString reply;
@@ -256,7 +258,14 @@ QString buildWeatherText(Guard& guard, Transfer& transfer, const WeatherQuery& q
     bool fetched = false;
     if (!busy)
         fetched = guard(102, [&] {
-            reply = inet->fetchBody(weatherRequestUrl(query.baseUrl, query.location, readKey()));
+            const Transfer::Answer answer =
+                inet->fetch(weatherRequestUrl(query.baseUrl, query.location, readKey()));
+            reply = answer.body;
+            if (facts) {
+                facts->status = answer.status;
+                facts->retryAfter = answer.retryAfter;
+                facts->observedAt = observationTime(answer.body);
+            }
         });
     // Another fetch started earlier is still under way further down the stack: let it finish.
     for (;;) {

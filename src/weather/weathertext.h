@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <functional>
+#include <optional>
 
 namespace nimbrel {
 
@@ -35,6 +36,14 @@ enum class FetchOutcome {
     Busy,      // another transfer was under way, so no request was sent
 };
 
+// What a reply said besides its text, for a caller that plans the next fetch and dates what it
+// shows.
+struct ReplyFacts {
+    int status = 0;                   // the HTTP status; 0 when no reply came
+    int retryAfter = -1;              // seconds from the reply's Retry-After; -1 when none
+    std::optional<qint64> observedAt; // the observation time the reply gives ("dt"), Unix seconds
+};
+
 // Fetches the current weather through the transfer and returns the five display lines joined
 // by CR LF, or the service's or the program's message in their place. Failing steps are
 // reported through the guard (the caller's "Form2.getWeather") and the text is still built.
@@ -53,9 +62,11 @@ enum class FetchOutcome {
 //        more than 12 decimals or beyond the range of an exact reading with "Overflow")
 //   120  location line    122  summary line    124  current temperature line
 //   126  "Low: " line     128  "High: " line
-// When outcome is given, it is set to what became of the fetch.
+// When outcome is given, it is set to what became of the fetch; when facts is given, to what
+// the reply said besides.
 QString buildWeatherText(Guard& guard, Transfer& transfer, const WeatherQuery& query,
-                         const std::function<QString()>& readKey, FetchOutcome* outcome = nullptr);
+                         const std::function<QString()>& readKey, FetchOutcome* outcome = nullptr,
+                         ReplyFacts* facts = nullptr);
 
 // The reading half on its own (no network): what the text builder makes of one reply, lines 110
 // to 128 above. Failures of single values are reported through the guard, and a temperature
