@@ -39,8 +39,8 @@ constexpr qint16 kLargestFontSize = 2048;
 
 // Ages of a reading, in seconds: past the first it is dated on screen, from the second on it is
 // no longer shown as weather.
-constexpr qint64 kReadingOldAfter = 60 * 60;
-constexpr qint64 kReadingGoneAfter = 3 * 60 * 60;
+constexpr qint64 kReadingOldAfter = qint64(60) * 60;
+constexpr qint64 kReadingGoneAfter = qint64(3) * 60 * 60;
 // A blocked account's Retry-After is obeyed up to this many one-second ticks.
 constexpr int kLongestRetryAfterTicks = 60 * 60;
 // The age line is for reading across a room, so it is sized by the screen: a 1080-line screen
@@ -677,7 +677,8 @@ void DisplayWindow::showReadingAge() {
               : seconds > kReadingOldAfter ? ReadingAge::Old
                                            : ReadingAge::Fresh;
     }
-    // The idle tick ends here: the line is made and laid out only when what it says changes.
+    // Asked every second, but the line is only made and laid out again when what it says
+    // changes, so an idle tick costs what it did before.
     if (m_shownAge == age)
         return;
     m_shownAge = age;
