@@ -22,7 +22,9 @@ public:
 
     static inline const QString kKeyCorrect =
         QStringLiteral("Your API Key is correct and ready to work.");
-    static inline const QString kKeyNotCorrect = QStringLiteral("Your API Key is not correct.");
+    // A new key is refused until the service has activated it, which can take a couple of hours.
+    static inline const QString kKeyNotCorrect = QStringLiteral(
+        "Your API Key is not correct. A key made in the last two hours may not be active yet.");
     static inline const QString kKeyNotTested = QStringLiteral(
         "Your API Key could not be tested because the weather service did not answer.");
     // Followed by the service's own message, or the reply's status line when it has none.

@@ -37,6 +37,17 @@ namespace {
 // Far beyond any screen; the font command stops at 250 anyway.
 constexpr qint16 kLargestFontSize = 2048;
 
+// Ages of a reading, in seconds: past the first it is dated on screen, from the second on it is
+// no longer shown as weather.
+constexpr qint64 kReadingOldAfter = qint64(60) * 60;
+constexpr qint64 kReadingGoneAfter = qint64(3) * 60 * 60;
+// A blocked account's Retry-After is obeyed up to this many one-second ticks.
+constexpr int kLongestRetryAfterTicks = 60 * 60;
+// The age line is for reading across a room, so it is sized by the screen: a 1080-line screen
+// gives 45-pixel letters, about half the height of the weather text's.
+constexpr int kScreenLinesPerAgeLetter = 24;
+constexpr int kSmallestAgeLetter = 12;
+
 // The word that hides the hint, with the report line of each letter's step.
 struct HideLetter {
     int key;
@@ -57,6 +68,20 @@ int placeInHideWord(int key) {
 DisplayWindow::KeepAwakeFactory& keepAwakeFactory() {
     static DisplayWindow::KeepAwakeFactory factory;
     return factory;
+}
+
+DisplayWindow::Clock& clockForTesting() {
+    static DisplayWindow::Clock clock;
+    return clock;
+}
+
+QDateTime now() {
+    const DisplayWindow::Clock& clock = clockForTesting();
+    return clock ? clock() : QDateTime::currentDateTimeUtc();
+}
+
+QString readKey() {
+    return settings::text(settings::Key::APIKey, settings::User::Display);
 }
 
 void processPendingEvents() {
@@ -94,6 +119,24 @@ DetailChoices detailChoices() {
     return details;
 }
 
+// The request as it stands. Reading the detail boxes may load the settings window, which lets
+// events run.
+WeatherQuery queryFor(const DisplayRequest& request) {
+    WeatherQuery query;
+    query.baseUrl = serviceBaseUrl();
+    query.location = request.location;
+    query.tempType = request.unit;
+    query.details = detailChoices();
+    return query;
+}
+
+// What a fetch that got no reply builds: the lines without their figures, or the key hint.
+QString textWithoutReply(Guard& g, const WeatherQuery& query) {
+    QString key;
+    g(108, [&] { key = readKey(); });
+    return weatherTextFromReply(g, QString(), key, query.tempType, query.details);
+}
+
 } // namespace
 
 DisplayWindow::DisplayWindow()
@@ -123,6 +166,13 @@ DisplayWindow::DisplayWindow()
     m_band->setGeometry(twips(2520, 90, 4350, 1650));
     setRole(m_band, QPalette::Window, Qt::black);
     setRole(m_band, QPalette::WindowText, Qt::white);
+
+    m_ageLine = new QLabel(this);
+    m_ageLine->setObjectName(QStringLiteral("ageLine"));
+    m_ageLine->setFocusPolicy(Qt::NoFocus);
+    m_ageLine->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+    setRole(m_ageLine, QPalette::WindowText, Qt::white);
+    m_ageLine->hide();
 
     m_hint->setObjectName(QStringLiteral("Label1"));
     m_hint->setText(QStringLiteral("Press ESC To Exit. Type 'hide' to hide this text."));
@@ -165,6 +215,10 @@ Transfer& DisplayWindow::transfer() {
 
 void DisplayWindow::setKeepAwakeFactoryForTesting(KeepAwakeFactory factory) {
     keepAwakeFactory() = std::move(factory);
+}
+
+void DisplayWindow::setClockForTesting(Clock clock) {
+    clockForTesting() = std::move(clock);
 }
 
 void DisplayWindow::setRequest(const DisplayRequest& request) {
@@ -211,7 +265,8 @@ void DisplayWindow::layOut() {
         0, roundHalfEvenToInt(innerHeight / 2 - m_measuringLabel->height() / 2.0), width(),
         m_measuringLabel->height());
     m_measuringLabel->hide();
-    m_band->hide();
+    placeAgeLine();
+    // The band keeps what it shows while the fetch waits; the next tick redraws it.
     const QString text = getWeather();
     if (layout.gone())
         return;
@@ -223,6 +278,15 @@ void DisplayWindow::placeBand() {
     const int bandHeight = m_measuringLabel->height();
     m_band->setGeometry(0, roundHalfEvenToInt(height() / 2.0 - bandHeight / 2.0), width(),
                         bandHeight);
+}
+
+void DisplayWindow::placeAgeLine() {
+    QFont font = m_ageLine->font();
+    font.setPixelSize(std::max(kSmallestAgeLetter, height() / kScreenLinesPerAgeLetter));
+    m_ageLine->setFont(font);
+    m_ageLine->adjustSize();
+    // The hint's margin, in the corner below the band that the hint leaves free.
+    m_ageLine->move(m_hint->x(), height() - m_ageLine->height() - m_hint->y());
 }
 
 void DisplayWindow::resizeEvent(QResizeEvent* event) {
@@ -282,7 +346,11 @@ bool DisplayWindow::event(QEvent* event) {
 void DisplayWindow::onActivate() {
     Procedure g(this, QStringLiteral("Form2.Form_Activate"));
     g(100, [&] { m_measuringLabel->hide(); });
-    g(102, [&] { m_band->hide(); });
+    // While a fetch waits no tick can draw the band again, so it keeps what it shows.
+    g(102, [&] {
+        if (m_waitingFetches == 0)
+            m_band->hide();
+    });
 }
 
 void DisplayWindow::onKeyDown(int& keyCode, Qt::KeyboardModifiers) {
@@ -353,44 +421,42 @@ void DisplayWindow::endOpening() {
     m_openings = 0;
     // A display opened while the service cannot be reached (a wall display starting before its
     // network) tries again after the first short wait instead of showing "--" for ten minutes.
-    if (m_openingGotNoAnswer)
-        planNextFetch(FetchOutcome::NoAnswer);
+    if (m_openingGotNoAnswer) {
+        planNextFetch(FetchOutcome::NoAnswer, ReplyFacts{});
+        // Counted from now, when the failure has been waited for and reported, not from the
+        // click: the ticks went on during that wait.
+        m_tickCount = 0;
+    }
     m_openingGotNoAnswer = false;
 }
 
-QString DisplayWindow::fetchWeather(bool scheduled, FetchOutcome* outcome, bool withForecast) {
+QString DisplayWindow::fetchWeather(bool scheduled, FetchOutcome* outcome, bool withForecast,
+                                    ReplyFacts* facts) {
     Procedure g(this, QStringLiteral("Form2.getWeather"));
     if (g.gone())
         return {};
     if (scheduled)
         g.setReportMode(ReportMode::Modeless);
-    WeatherQuery query;
-    query.baseUrl = serviceBaseUrl();
-    query.location = m_request.location;
-    query.tempType = m_request.unit;
-    query.details = detailChoices();
+    WeatherQuery query = queryFor(m_request);
     query.withForecast = withForecast;
-    // Loading the settings window for its boxes lets events run.
+    query.now = now;
     if (g.gone())
         return {};
-    const auto readKey = [] {
-        return settings::text(settings::Key::APIKey, settings::User::Display);
-    };
     const bool ofOpening = m_openings > 0 && !scheduled;
     if (ofOpening && m_openingGotNoAnswer) {
         // What the failed fetch would have been built from: no reply.
-        QString key;
-        g(108, [&] { key = readKey(); });
         if (outcome)
             *outcome = FetchOutcome::NoAnswer;
-        return weatherTextFromReply(g.guard(), QString(), key, query.tempType, query.details);
+        return textWithoutReply(g.guard(), query);
     }
     Transfer& shared = transfer();
     const bool own = !shared.isExecuting();
     if (own)
         ++m_ownFetches;
+    ++m_waitingFetches;
     FetchOutcome result = FetchOutcome::Busy;
-    QString text = buildWeatherText(g.guard(), shared, query, readKey, &result);
+    QString text = buildWeatherText(g.guard(), shared, query, readKey, &result, facts);
+    --m_waitingFetches;
     if (own)
         --m_ownFetches;
     if (ofOpening && m_openings > 0 && result == FetchOutcome::NoAnswer)
@@ -403,8 +469,15 @@ QString DisplayWindow::fetchWeather(bool scheduled, FetchOutcome* outcome, bool 
     return text;
 }
 
-void DisplayWindow::planNextFetch(FetchOutcome outcome) {
+void DisplayWindow::planNextFetch(FetchOutcome outcome, const ReplyFacts& facts) {
     const RefreshSchedule schedule = refreshSchedule();
+    // Asking again soon cannot mend a refused key, and keeps a blocked account blocked.
+    if (facts.status == 401 || facts.status == 429) {
+        m_failedFetches = 0;
+        m_refreshTicks =
+            std::max(schedule.regularTicks, std::min(facts.retryAfter, kLongestRetryAfterTicks));
+        return;
+    }
     if (outcome == FetchOutcome::Reading || outcome == FetchOutcome::Answer) {
         m_failedFetches = 0;
         m_refreshTicks = schedule.regularTicks;
@@ -450,10 +523,8 @@ void DisplayWindow::reloadStyle() {
     const auto fontColour = [](User user) { return storedColour(Key::FontColor, user); };
     const auto backgroundColour = [] { return storedColour(Key::BackgroundColor, User::Display); };
 
-    g(100, [&] {
-        m_measuringLabel->hide();
-        m_band->hide();
-    });
+    // The band keeps what it shows while the fetches wait; the next tick redraws it.
+    g(100, [&] { m_measuringLabel->hide(); });
     g(102, [&] {
         const QString text = getWeather();
         if (!g.gone())
@@ -477,9 +548,11 @@ void DisplayWindow::reloadStyle() {
     if (g.gone())
         return;
     g(118, [&] {
-        const QString text = fetchWeather(false, nullptr, true);
+        FetchOutcome outcome = FetchOutcome::NoReading;
+        ReplyFacts facts;
+        const QString text = fetchWeather(false, &outcome, true, &facts);
         if (!g.gone())
-            m_weatherText = text;
+            takeFetched(text, outcome, facts, false);
     });
     if (g.gone())
         return;
@@ -489,7 +562,12 @@ void DisplayWindow::reloadStyle() {
     g(122, [&] { placeBand(); });
     g(124, [&] { setRole(m_measuringLabel, QPalette::Window, backgroundOf(this)); });
     g(124, [&] { setRole(m_measuringLabel, QPalette::WindowText, fontColour(User::Display)); });
-    g(126, [&] { setRole(m_hint, QPalette::WindowText, fontColour(User::ExitHint)); });
+    // The age line is as secondary as the hint, so it takes the hint's colour.
+    g(126, [&] {
+        const QColor hintColour = fontColour(User::ExitHint);
+        setRole(m_hint, QPalette::WindowText, hintColour);
+        setRole(m_ageLine, QPalette::WindowText, hintColour);
+    });
     g(126, [&] { setRole(m_hint, QPalette::Window, backgroundColour()); });
     g(128, [&] { m_hideLettersTyped = 0; });
 }
@@ -515,14 +593,20 @@ void DisplayWindow::drawTick(Procedure& g) {
         ++m_tickCount;
     });
     if (m_tickCount >= m_refreshTicks) {
+        // What the band showed stays up while the fetch waits (after an activation, say).
+        g(106, [&] {
+            if (m_band->isHidden())
+                m_band->show();
+        });
         g(102, [] { processPendingEvents(); });
         if (g.gone())
             return;
         FetchOutcome outcome = FetchOutcome::Reading;
+        ReplyFacts facts;
         g(102, [&] {
-            const QString text = fetchWeather(true, &outcome, true);
+            const QString text = fetchWeather(true, &outcome, true, &facts);
             if (!g.gone())
-                m_weatherText = text;
+                takeFetched(text, outcome, facts, true);
         });
         if (g.gone())
             return;
@@ -530,8 +614,11 @@ void DisplayWindow::drawTick(Procedure& g) {
         if (g.gone())
             return;
         g(102, [&] { m_tickCount = 0; });
-        planNextFetch(outcome);
+        planNextFetch(outcome, facts);
     }
+    g(116, [&] { showReadingAge(); });
+    if (g.gone())
+        return;
     g(104, [] { processPendingEvents(); });
     if (g.gone())
         return;
@@ -565,6 +652,56 @@ void DisplayWindow::drawTick(Procedure& g) {
     }
     g(112, [&] { m_band->present(std::move(drawing)); });
     g(114, [] { processPendingEvents(); });
+}
+
+void DisplayWindow::takeFetched(const QString& text, FetchOutcome outcome, const ReplyFacts& facts,
+                                bool scheduled) {
+    if (outcome == FetchOutcome::Reading) {
+        m_weatherText = text;
+        m_readingTime =
+            facts.observedAt ? QDateTime::fromSecsSinceEpoch(*facts.observedAt, Qt::UTC) : now();
+        m_shownAge.reset();
+        return;
+    }
+    // A wall display left alone would otherwise trade a good reading for "--" at the first
+    // hiccup; it keeps the reading, and the age line says how old it gets.
+    if (scheduled && outcome != FetchOutcome::Answer && m_readingTime.isValid())
+        return;
+    m_weatherText = text;
+    m_readingTime = QDateTime();
+    m_shownAge.reset();
+}
+
+void DisplayWindow::showReadingAge() {
+    ReadingAge age = ReadingAge::None;
+    if (m_readingTime.isValid()) {
+        const qint64 seconds = m_readingTime.secsTo(now());
+        age = seconds >= kReadingGoneAfter ? ReadingAge::Expired
+              : seconds > kReadingOldAfter ? ReadingAge::Old
+                                           : ReadingAge::Fresh;
+    }
+    // Asked every second, but the line is only made and laid out again when what it says
+    // changes, so an idle tick costs what it did before.
+    if (m_shownAge == age)
+        return;
+    m_shownAge = age;
+    const QString since = m_readingTime.toLocalTime().toString(QStringLiteral("HH:mm"));
+    QString line;
+    if (age == ReadingAge::Old) {
+        line = QStringLiteral("as of ") + since;
+    } else if (age == ReadingAge::Expired) {
+        line = QStringLiteral("No reading since ") + since;
+        Procedure g(this, QStringLiteral("Form2.getWeather"));
+        g.setReportMode(ReportMode::Modeless);
+        const WeatherQuery query = queryFor(m_request);
+        if (g.gone())
+            return;
+        m_weatherText = textWithoutReply(g.guard(), query);
+    }
+    m_ageLine->setText(line);
+    m_ageLine->setVisible(!line.isEmpty());
+    if (!line.isEmpty())
+        placeAgeLine();
 }
 
 // Made when the window is created with keep-awake on, so its set-up (a connection of its own to

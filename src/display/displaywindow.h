@@ -5,9 +5,11 @@
 #include "idle_inhibitor.h"
 #include "keep_awake.h"
 
+#include <QDateTime>
 #include <QString>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QLabel;
 class QTimer;
@@ -20,13 +22,15 @@ enum class FetchOutcome;
 class Guard;
 class MeasuringLabel;
 class Procedure;
+struct ReplyFacts;
 class Transfer;
 
 // The full-screen display: the weather text in large type on one colour, a small hint in the
 // top-left corner, a refresh and drawing tick every second and, when keep-awake was on as the
 // window was created, a keep-awake tick every 59 seconds. Escape goes back to the settings
 // window and leaves the display running hidden; a close request discards it. Typing the word
-// "hide" removes the hint until the window is created again.
+// "hide" removes the hint until the window is created again. A reading more than an hour old
+// is dated in the bottom-left corner, and after three hours it is no longer shown as weather.
 class DisplayWindow : public Form {
     Q_OBJECT
 public:
@@ -72,6 +76,9 @@ public:
     // Replaces the platform's keep-awake for windows whose first keep-awake tick comes later;
     // an empty factory restores the platform's.
     static void setKeepAwakeFactoryForTesting(KeepAwakeFactory factory);
+    using Clock = std::function<QDateTime()>;
+    // Replaces the computer's clock that dates readings; an empty clock restores it.
+    static void setClockForTesting(Clock clock);
 
     // For tests: the refresh counter and the text the tick draws.
     int tickCount() const { return m_tickCount; }
@@ -96,12 +103,23 @@ private:
     // The fetch behind getWeather. A scheduled one (the refresh tick's) reports without holding
     // the tick and does not belong to an opening. Only a fetch whose text is drawn asks the
     // forecast for the day's low and high: one per opening and one per refresh.
-    QString fetchWeather(bool scheduled, FetchOutcome* outcome, bool withForecast = false);
+    QString fetchWeather(bool scheduled, FetchOutcome* outcome, bool withForecast = false,
+                         ReplyFacts* facts = nullptr);
     // Sooner after a failed scheduled fetch, doubling up to the regular period; regular again
-    // after an answer.
-    void planNextFetch(FetchOutcome outcome);
+    // after an answer, and no sooner than the regular period after a refused key or a blocked
+    // account.
+    void planNextFetch(FetchOutcome outcome, const ReplyFacts& facts);
+    // Puts a fetch's text up as the one to draw, unless it would take a reading's place with
+    // nothing after a failed timed fetch.
+    void takeFetched(const QString& text, FetchOutcome outcome, const ReplyFacts& facts,
+                     bool scheduled);
+    // Dates the reading on screen once it is old, and takes its figures down once it is too old.
+    void showReadingAge();
+    void placeAgeLine();
 
     QLabel* m_hint;
+    // "as of 14:32" in the bottom-left corner while the reading is old; hidden otherwise.
+    QLabel* m_ageLine;
     MeasuringLabel* m_measuringLabel;
     DrawingBand* m_band;
     QTimer* m_refreshTimer;
@@ -111,6 +129,11 @@ private:
     // How much of the word "hide" has been typed so far, in order.
     int m_hideLettersTyped = 0;
     QString m_weatherText;
+    // When the reading behind m_weatherText was observed (UTC); invalid when it holds no reading.
+    QDateTime m_readingTime;
+    enum class ReadingAge { None, Fresh, Old, Expired };
+    // What the age line was last made for; empty when the reading changed since.
+    std::optional<ReadingAge> m_shownAge;
     DisplayRequest m_request;
 
     std::unique_ptr<KeepAwake> m_keepAwake;
@@ -123,6 +146,8 @@ private:
     bool m_inKeepAwakeTick = false;
     // Fetches of this window that started the transfer themselves and are waiting for it.
     int m_ownFetches = 0;
+    // Fetches of this window waiting for a transfer, its own or another's.
+    int m_waitingFetches = 0;
     // The window size the last layout was made for.
     QSize m_layoutSize;
     // Ticks from one scheduled fetch to the next, and the failed scheduled fetches in a row.

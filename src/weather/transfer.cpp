@@ -157,6 +157,10 @@ Transfer::Answer Transfer::Call::answer() const {
     answer.reasonPhrase = QString::fromLatin1(
         reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toByteArray());
     answer.body = QString::fromUtf8(body);
+    bool isNumber = false;
+    const int seconds = reply->rawHeader("Retry-After").trimmed().toInt(&isNumber);
+    if (isNumber && seconds >= 0)
+        answer.retryAfter = seconds;
     return answer;
 }
 

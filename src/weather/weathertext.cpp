@@ -4,6 +4,7 @@
 #include "forecast.h"
 #include "guard.h"
 #include "kelvin.h"
+#include "observationtime.h"
 #include "rounding.h"
 #include "transfer.h"
 #include "weatherrequest.h"
@@ -284,7 +285,8 @@ QString weatherTextFromReply(Guard& guard, const QString& reply, const QString& 
 }
 
 QString buildWeatherText(Guard& guard, Transfer& transfer, const WeatherQuery& query,
-                         const std::function<QString()>& readKey, FetchOutcome* outcome) {
+                         const std::function<QString()>& readKey, FetchOutcome* outcome,
+                         ReplyFacts* facts) {
     // The transfer's owner may go away while events run below; then there is nothing to wait for.
     const QPointer<Transfer> inet(&transfer);
     QString text;
@@ -295,7 +297,14 @@ QString buildWeatherText(Guard& guard, Transfer& transfer, const WeatherQuery& q
     if (!busy)
         fetched = guard(102, [&] {
             requestKey = readKey();
-            text = inet->fetchBody(weatherRequestUrl(query.baseUrl, query.location, requestKey));
+            const Transfer::Answer answer =
+                inet->fetch(weatherRequestUrl(query.baseUrl, query.location, requestKey));
+            text = answer.body;
+            if (facts) {
+                facts->status = answer.status;
+                facts->retryAfter = answer.retryAfter;
+                facts->observedAt = observationTime(answer.body);
+            }
         });
     // Another fetch started earlier is still under way further down the stack: let it finish.
     for (;;) {

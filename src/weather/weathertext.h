@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QString>
 #include <functional>
+#include <optional>
 
 namespace nimbrel {
 
@@ -42,6 +43,14 @@ enum class FetchOutcome {
     Busy,      // another transfer was under way, so no request was sent
 };
 
+// What a reply said besides its text, for a caller that plans the next fetch and dates what it
+// shows.
+struct ReplyFacts {
+    int status = 0;                   // the HTTP status; 0 when no reply came
+    int retryAfter = -1;              // seconds from the reply's Retry-After; -1 when none
+    std::optional<qint64> observedAt; // the observation time the reply gives ("dt"), Unix seconds
+};
+
 // Fetches the current weather through the transfer and returns the five display lines joined
 // by CR LF, or the service's or the program's message in their place. Failing steps are
 // reported through the guard (the caller's "Form2.getWeather") and the text is still built.
@@ -64,9 +73,11 @@ enum class FetchOutcome {
 // With query.withForecast, a reading is followed by a request for the forecast through the same
 // transfer; the two lines then show the day's range from it. A forecast that cannot be had
 // leaves them to temp_min and temp_max and is never reported.
-// When outcome is given, it is set to what became of the current-weather fetch.
+// When outcome is given, it is set to what became of the current-weather fetch; when facts is
+// given, to what the reply said besides.
 QString buildWeatherText(Guard& guard, Transfer& transfer, const WeatherQuery& query,
-                         const std::function<QString()>& readKey, FetchOutcome* outcome = nullptr);
+                         const std::function<QString()>& readKey, FetchOutcome* outcome = nullptr,
+                         ReplyFacts* facts = nullptr);
 
 // The reading half on its own (no network): what the text builder makes of one reply, lines 110
 // to 128 above. A JSON reply is read member by member; any other (an error page, a portal's

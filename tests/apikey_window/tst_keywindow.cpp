@@ -34,7 +34,8 @@ using test::SettingsWindowDouble;
 namespace {
 
 const QString kCorrect = QStringLiteral("Your API Key is correct and ready to work.");
-const QString kNotCorrect = QStringLiteral("Your API Key is not correct.");
+const QString kNotCorrect = QStringLiteral(
+    "Your API Key is not correct. A key made in the last two hours may not be active yet.");
 const QString kNotTested =
     QStringLiteral("Your API Key could not be tested because the weather service did not answer.");
 const QString kNotJudged =

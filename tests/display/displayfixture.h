@@ -62,6 +62,7 @@ public:
         Forms::reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         DisplayWindow::setKeepAwakeFactoryForTesting({});
+        DisplayWindow::setClockForTesting({});
         setServiceBaseUrlForTesting(QString());
         sharedTransfer().setTimeLimit(std::chrono::seconds(60));
         service.reset();

@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QLabel>
 #include <QNetworkReply>
 #include <QTcpServer>
 #include <QTest>
@@ -50,12 +51,29 @@ qint64 residentBytes() {
 // Ticks the display second by second until it sends its next request; how many ticks that took.
 int ticksToNextRequest(DisplayWindow* display, const sample::SampleWeatherService& service) {
     const int before = service.weatherRequestCount();
-    for (int ticks = 1; ticks <= 1000; ++ticks) {
+    for (int ticks = 1; ticks <= 4000; ++ticks) {
         display->refreshTick();
         if (service.weatherRequestCount() != before)
             return ticks;
     }
     return -1;
+}
+
+// What the age line says; empty while it is hidden.
+QString ageLine(const DisplayWindow* display) {
+    const auto* line = display->findChild<QLabel*>(QStringLiteral("ageLine"));
+    return line->isHidden() ? QString() : line->text();
+}
+
+// Whether the band shows the current temperature's line with this figure ("68", "--").
+bool bandShowsCurrent(const DisplayWindow* display, const char* figure) {
+    const QString text =
+        QStringLiteral("Current Temperature: %1 \u00B0F").arg(QLatin1String(figure));
+    for (const BandLine& line : DisplayFixture::band(display)->drawing().lines) {
+        if (line.text == text)
+            return true;
+    }
+    return false;
 }
 
 int liveReplies() {
@@ -79,6 +97,8 @@ private Q_SLOTS:
     void backOffAfterFailedRefresh_data();
     void backOffAfterFailedRefresh();
     void unreachableServiceStaysFlat();
+    void readingOutlivesFailuresAndIsDated();
+    void failedOpeningRetriesAfterItEnded();
 
 private:
     DisplayFixture fixture;
@@ -205,7 +225,7 @@ void TestDisplayReliability::failedRefreshDoesNotHoldTheDisplay() {
     QCOMPARE(fixture.reportLines(QStringLiteral("Form2.getWeather")), QList<int>{102});
     QCOMPARE(fixture.messages->modelessShown, 1);
     QCOMPARE(fixture.messages->modelessOnScreen(), 1);
-    QVERIFY(display->weatherText().contains(QLatin1String("Current Temperature: -- ")));
+    QVERIFY(display->weatherText().startsWith(QLatin1String("San Diego\r\n")));
     // The report is up and nobody presses OK; the ticks go on as before.
     display->refreshTick();
     QCOMPARE(display->tickCount(), 1);
@@ -232,6 +252,9 @@ void TestDisplayReliability::backOffAfterFailedRefresh_data() {
     QTest::newRow("reply with no reading") << "error page" << QList<int>{30, 60, 120};
     QTest::newRow("city not found") << "unknown place" << QList<int>{600};
     QTest::newRow("invalid key") << "wrong key" << QList<int>{600};
+    QTest::newRow("401 page") << "401" << QList<int>{600, 600};
+    QTest::newRow("429, Retry-After 1800") << "429 1800" << QList<int>{1800, 1800};
+    QTest::newRow("429, Retry-After past an hour") << "429 86400" << QList<int>{3600};
 }
 
 void TestDisplayReliability::backOffAfterFailedRefresh() {
@@ -241,10 +264,14 @@ void TestDisplayReliability::backOffAfterFailedRefresh() {
     sample::SampleWeatherService& service = *fixture.service;
     const auto fail = [&](bool on) {
         service.setFault(on && failure == QLatin1String("reset") ? Fault::Reset : Fault::None);
+        const int status = on ? failure.left(3).toInt() : 0;
         if (on && failure == QLatin1String("error page"))
             service.setFixedReply(500, "<html><body>Internal Server Error</body></html>");
+        else if (status == 401 || status == 429)
+            service.setFixedReply(status, "<html><body>Refused</body></html>");
         else
             service.clearFixedReply();
+        service.setRetryAfter(status == 429 ? failure.mid(4).toInt() : -1);
         display->setRequest({on && failure == QLatin1String("unknown place")
                                  ? QStringLiteral("Atlantis")
                                  : QStringLiteral("San Diego CA"),
@@ -317,6 +344,71 @@ void TestDisplayReliability::unreachableServiceStaysFlat() {
     // The sanitizer keeps freed memory in quarantine, so only the plain build can judge this.
     if (!kAddressSanitizer)
         QVERIFY2(growth < 1024 * 1024, qPrintable(QString::number(growth)));
+}
+
+void TestDisplayReliability::readingOutlivesFailuresAndIsDated() {
+    QDateTime clock = QDateTime::currentDateTimeUtc();
+    DisplayWindow::setClockForTesting([&clock] { return clock; });
+    const QDateTime observed = clock;
+    fixture.service->setObservationTime(observed.toSecsSinceEpoch());
+    DisplayWindow* display = DisplayFixture::openDisplay();
+    fixture.service->setFault(Fault::Reset);
+    clock = observed.addSecs(30 * 60);
+    display->setTickCountForTesting(599);
+    display->refreshTick();
+    QVERIFY(bandShowsCurrent(display, "68"));
+    QCOMPARE(ageLine(display), QString());
+    // Past an hour it is dated; "hide" takes the hint only.
+    clock = observed.addSecs(61 * 60);
+    display->refreshTick();
+    QTest::keyClicks(display, QStringLiteral("hide"));
+    QCOMPARE(display->findChild<QLabel*>(QStringLiteral("Label1"))->size(), QSize(0, 0));
+    const QString observedAt = observed.toLocalTime().toString(QStringLiteral("HH:mm"));
+    QCOMPARE(ageLine(display), QStringLiteral("as of ") + observedAt);
+    QVERIFY(bandShowsCurrent(display, "68"));
+
+    clock = observed.addSecs(3 * 60 * 60);
+    display->refreshTick();
+    QCOMPARE(ageLine(display), QStringLiteral("No reading since ") + observedAt);
+    QVERIFY(bandShowsCurrent(display, "--"));
+
+    // The service is back but its observation is two hours old: dated at once.
+    const QDateTime twoHoursAgo = clock.addSecs(-2 * 60 * 60);
+    fixture.service->setFault(Fault::None);
+    fixture.service->setObservationTime(twoHoursAgo.toSecsSinceEpoch());
+    QVERIFY(ticksToNextRequest(display, *fixture.service) > 0);
+    QCOMPARE(ageLine(display), QStringLiteral("as of ") +
+                                   twoHoursAgo.toLocalTime().toString(QStringLiteral("HH:mm")));
+    // A fresh reading takes the line away.
+    fixture.service->setObservationTime(clock.toSecsSinceEpoch());
+    display->setTickCountForTesting(599);
+    display->refreshTick();
+    QCOMPARE(ageLine(display), QString());
+}
+
+void TestDisplayReliability::failedOpeningRetriesAfterItEnded() {
+    DisplayWindow* display = DisplayFixture::loadDisplay();
+    fixture.service->setFault(Fault::Stall);
+    sharedTransfer().setTimeLimit(300ms);
+    display->beginOpening();
+    display->setRequest({QStringLiteral("San Diego CA"), QStringLiteral("Fahrenheit")});
+    display->reloadStyle();
+    // The second-long ticks went on while the opening waited for its time limit.
+    display->setTickCountForTesting(61);
+    display->endOpening();
+    QCOMPARE(fixture.reportLines(QStringLiteral("Form2.getWeather")).size(), 1);
+    // While the retry waits, the lines on the band stay, activation or not.
+    bool bandUpDuringWait = false;
+    connect(fixture.service.get(), &sample::SampleWeatherService::requestReceived, display, [&] {
+        QTimer::singleShot(0, display, [&] {
+            QEvent activate(QEvent::WindowActivate);
+            QCoreApplication::sendEvent(display, &activate);
+            bandUpDuringWait = sharedTransfer().isExecuting() && bandShowsCurrent(display, "--") &&
+                               !DisplayFixture::band(display)->isHidden();
+        });
+    });
+    QCOMPARE(ticksToNextRequest(display, *fixture.service), 30);
+    QVERIFY(bandUpDuringWait);
 }
 
 NIMBREL_TEST_MAIN(TestDisplayReliability)

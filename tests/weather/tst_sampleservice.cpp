@@ -115,6 +115,8 @@ void TestSampleService::init() {
     m_service = std::make_unique<SampleWeatherService>();
     QVERIFY(m_service->listen());
     QVERIFY(m_service->port() != 0);
+    // The observation time kSanDiegoBody was taken at.
+    m_service->setObservationTime(1733700000);
     m_network = std::make_unique<QNetworkAccessManager>();
 }
 

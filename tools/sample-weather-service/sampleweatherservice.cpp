@@ -143,7 +143,7 @@ QByteArray jsonString(const QString& text) {
 }
 
 QByteArray weatherBody(const SampleWeatherService::City& city,
-                       SampleWeatherService::MemberOrder order) {
+                       SampleWeatherService::MemberOrder order, qint64 observedAt) {
     const Place place = placeFor(city.name);
     const Condition condition = conditionFor(city.description);
     const bool current = order == SampleWeatherService::MemberOrder::Current;
@@ -163,7 +163,8 @@ QByteArray weatherBody(const SampleWeatherService::City& city,
                 ",\"temp_max\":" + number(city.tempMax) + "}";
     }
     body += ",\"visibility\":10000,\"wind\":{\"speed\":3.6,\"deg\":270},\"clouds\":{\"all\":" +
-            QByteArray::number(condition.clouds) + "},\"dt\":1733700000,\"sys\":{";
+            QByteArray::number(condition.clouds) + "},\"dt\":" + QByteArray::number(observedAt) +
+            ",\"sys\":{";
     body += current ? "\"type\":2,\"id\":2019527," : "\"type\":1,\"id\":5771,\"message\":0.0052,";
     if (!place.country.isEmpty())
         body += "\"country\":\"" + place.country + "\",";
@@ -285,9 +286,11 @@ QByteArray reasonPhrase(int status) {
     }
 }
 
-QByteArray response(int status, const QByteArray& body, bool close) {
+QByteArray response(int status, const QByteArray& body, bool close, int retryAfter = -1) {
+    const QByteArray wait =
+        retryAfter < 0 ? QByteArray() : "Retry-After: " + QByteArray::number(retryAfter) + "\r\n";
     return "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonPhrase(status) +
-           "\r\nServer: sample-weather-service\r\n"
+           "\r\nServer: sample-weather-service\r\n" + wait +
            "Content-Type: application/json; charset=utf-8\r\nContent-Length: " +
            QByteArray::number(body.size()) + "\r\nConnection: " + (close ? "close" : "keep-alive") +
            "\r\n\r\n" + body;
@@ -645,6 +648,14 @@ void SampleWeatherService::clearFixedReply() {
     m_fixedBody.clear();
 }
 
+void SampleWeatherService::setObservationTime(std::optional<qint64> secondsSinceEpoch) {
+    m_observationTime = secondsSinceEpoch;
+}
+
+void SampleWeatherService::setRetryAfter(int seconds) {
+    m_retryAfter = seconds;
+}
+
 void SampleWeatherService::setFlood(const Flood& flood) {
     m_flood = flood;
     m_fault = Fault::Flood;
@@ -784,7 +795,7 @@ void SampleWeatherService::serve(QTcpSocket* socket) {
         }
         if (m_fault == Fault::Oversized)
             body = oversized(body);
-        const QByteArray answer = response(status, body, close);
+        const QByteArray answer = response(status, body, close, m_retryAfter);
 
         switch (m_fault) {
         case Fault::Reset:
@@ -897,7 +908,8 @@ QByteArray SampleWeatherService::replyBody(const QByteArray& target, int& status
                                        ? madeUpForecast(*city, QDateTime::currentSecsSinceEpoch())
                                        : Forecast{placeFor(city->name).timezone, {}});
     }
-    QByteArray body = weatherBody(*city, m_memberOrder);
+    QByteArray body = weatherBody(*city, m_memberOrder,
+                                  m_observationTime.value_or(QDateTime::currentSecsSinceEpoch()));
     if (m_fault == Fault::NotUtf8) {
         const QByteArray name = "\"name\":" + jsonString(city->name);
         const qsizetype at = body.lastIndexOf(name);

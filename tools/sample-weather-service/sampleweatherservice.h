@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <chrono>
 #include <memory>
+#include <optional>
 
 class QTcpServer;
 class QTcpSocket;
@@ -86,6 +87,12 @@ public:
     // Answers every following request with this status and body, whatever was asked.
     void setFixedReply(int status, const QByteArray& body);
     void clearFixedReply();
+    // The observation time ("dt", Unix seconds) of the readings it gives from now on; nothing
+    // (the default) gives the time of answering, as a service that is up to date does.
+    void setObservationTime(std::optional<qint64> secondsSinceEpoch);
+    // A Retry-After header of this many seconds on every following answer; -1 (the default)
+    // sends none.
+    void setRetryAfter(int seconds);
     // Sets the flood and the fault Fault::Flood.
     void setFlood(const Flood& flood);
     // Body bytes (as sent, so compressed when gzip) that went out in floods so far.
@@ -137,6 +144,8 @@ private:
     int m_fixedStatus = 200;
     QByteArray m_fixedBody;
     Flood m_flood;
+    std::optional<qint64> m_observationTime;
+    int m_retryAfter = -1;
     qint64 m_floodBytesSent = 0;
     QStringList m_requestLines;
 };
