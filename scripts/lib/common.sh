@@ -13,7 +13,7 @@ NIMBREL_RUN_PACKAGES=(
     fonts-liberation qt6-wayland
 )
 NIMBREL_TEST_PACKAGES=(
-    xvfb xauth x11-utils
+    xvfb xauth x11-utils openbox
     clang clang-format clang-tidy libclang-rt-14-dev
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
     desktop-file-utils appstream dpkg-dev

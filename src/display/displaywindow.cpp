@@ -14,6 +14,7 @@
 #include "rounding.h"
 #include "settingschoices.h"
 #include "settingsschema.h"
+#include "startscreen.h"
 #include "transfer.h"
 #include "weatherrequest.h"
 #include "weathertext.h"
@@ -155,8 +156,7 @@ DisplayWindow::DisplayWindow()
     setFont(windowFont);
     // Created at the size it will be shown at, so that showing it is no size change and the
     // layout's fetch at load is the only one.
-    const Form* settings = Forms::loaded(FormId::Settings);
-    if (QScreen* screen = settings ? settings->screen() : QGuiApplication::primaryScreen())
+    if (QScreen* screen = displayScreen(Forms::loaded(FormId::Settings)))
         setGeometry(screen->geometry());
     else
         resize(px(7095), px(3690));
@@ -275,7 +275,12 @@ void DisplayWindow::layOut() {
 }
 
 void DisplayWindow::placeBand() {
-    const int bandHeight = m_measuringLabel->height();
+    // The band stays clear of the hint's corner, above as below so that it stays centred; what
+    // does not fit the rest is drawn smaller (DrawingBand::holdLines).
+    const bool hintShown = !m_hint->isHidden() && !m_hint->size().isEmpty();
+    const int hintClearance = hintShown ? m_hint->geometry().bottom() + 1 : 0;
+    const int bandHeight =
+        std::min(m_measuringLabel->height(), std::max(0, height() - 2 * hintClearance));
     m_band->setGeometry(0, roundHalfEvenToInt(height() / 2.0 - bandHeight / 2.0), width(),
                         bandHeight);
 }
@@ -304,9 +309,7 @@ void DisplayWindow::resizeEvent(QResizeEvent* event) {
 
 void DisplayWindow::setVisible(bool visible) {
     if (visible && isHidden()) {
-        const Form* settings = Forms::loaded(FormId::Settings);
-        QScreen* screen = settings ? settings->screen() : QGuiApplication::primaryScreen();
-        if (screen) {
+        if (QScreen* screen = displayScreen(Forms::loaded(FormId::Settings))) {
             setScreen(screen);
             setGeometry(screen->geometry());
         }
@@ -627,13 +630,14 @@ void DisplayWindow::drawTick(Procedure& g) {
             m_band->show();
     });
 
-    BandDrawing drawing;
-    g(108, [&] { drawing = m_band->blankDrawing(); });
     QStringList lines;
     g(110, [&] {
         if (!m_weatherText.isEmpty())
             lines = m_weatherText.split(QLatin1String("\r\n"));
     });
+    m_band->holdLines(lines.size());
+    BandDrawing drawing;
+    g(108, [&] { drawing = m_band->blankDrawing(); });
     const int lineHeight = m_band->lineHeight();
     int top = 0;
     for (const QString& line : std::as_const(lines)) {

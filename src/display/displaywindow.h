@@ -85,8 +85,9 @@ public:
     void setTickCountForTesting(int ticks) { m_tickCount = ticks; }
     const QString& weatherText() const { return m_weatherText; }
 
-    // Covers the screen the settings window is on (the primary screen when it is not loaded),
-    // also where no window manager acts on a full-screen request.
+    // Covers the monitor chosen on the command line, else the one holding most of the settings
+    // window (the primary one when it is not loaded), also where no window manager acts on a
+    // full-screen request.
     void setVisible(bool visible) override;
 
 protected:

@@ -25,19 +25,34 @@ DrawingBand::DrawingBand(QWidget* parent) : QWidget(parent) {
 
 BandDrawing DrawingBand::blankDrawing() const {
     BandDrawing drawing;
-    drawing.font = font();
+    drawing.font = textFont();
     drawing.textColour = palette().color(QPalette::WindowText);
     drawing.background = palette().color(QPalette::Window);
     drawing.size = size();
     return drawing;
 }
 
+void DrawingBand::holdLines(qsizetype count) {
+    m_linesHeld = count;
+}
+
+const QFont& DrawingBand::textFont() const {
+    if (m_textFontLines != m_linesHeld || m_textFontHeight != height() ||
+        m_textFontFrom != font()) {
+        m_textFontFrom = font();
+        m_textFontHeight = height();
+        m_textFontLines = m_linesHeld;
+        m_textFont = fontForHeight();
+    }
+    return m_textFont;
+}
+
 void DrawingBand::forgetMeasuresOfOtherFont() const {
-    if (m_measuredFont == font())
+    if (m_measuredFont == textFont())
         return;
     m_widths.clear();
     m_fitted.clear();
-    m_measuredFont = font();
+    m_measuredFont = textFont();
     m_lineHeight = -1;
 }
 
@@ -47,14 +62,14 @@ double DrawingBand::lineWidth(const QString& text) const {
         m_widths.clear();
     auto it = m_widths.constFind(text);
     if (it == m_widths.constEnd())
-        it = m_widths.insert(text, QFontMetricsF(font(), this).horizontalAdvance(text));
+        it = m_widths.insert(text, QFontMetricsF(textFont(), this).horizontalAdvance(text));
     return *it;
 }
 
 int DrawingBand::lineHeight() const {
     forgetMeasuresOfOtherFont();
     if (m_lineHeight < 0)
-        m_lineHeight = QFontMetrics(font(), this).lineSpacing();
+        m_lineHeight = QFontMetrics(textFont(), this).lineSpacing();
     return m_lineHeight;
 }
 
@@ -75,6 +90,23 @@ int sizeOf(const QFont& font) {
 
 } // namespace
 
+QFont DrawingBand::fontForHeight() const {
+    const auto heightAt = [&](const QFont& font) {
+        return qint64(m_linesHeld) * QFontMetrics(font, this).lineSpacing();
+    };
+    // A band not laid out yet has no height to fit to.
+    if (m_linesHeld <= 0 || height() <= 0 || heightAt(font()) <= height())
+        return font();
+    // Heights grow with the size; the smallest size is used when even that is too tall.
+    int fitting = 1;
+    int tooTall = std::max(2, sizeOf(font()));
+    while (tooTall - fitting > 1) {
+        const int middle = fitting + (tooTall - fitting) / 2;
+        (heightAt(sized(font(), middle)) <= height() ? fitting : tooTall) = middle;
+    }
+    return sized(font(), fitting);
+}
+
 FittedLine DrawingBand::fittedLine(const QString& text) const {
     forgetMeasuresOfOtherFont();
     if (m_fittedWidth != width() || m_fitted.size() > 64) {
@@ -86,7 +118,7 @@ FittedLine DrawingBand::fittedLine(const QString& text) const {
 
     FittedLine fitted{lineWidth(text), std::nullopt};
     const auto widthAt = [&](int size) {
-        return QFontMetricsF(sized(font(), size), this).horizontalAdvance(text);
+        return QFontMetricsF(sized(textFont(), size), this).horizontalAdvance(text);
     };
     // Whole pixels are what shows: a line fits when its last partly covered pixel is on the band.
     const auto fits = [&](double lineWidth) { return std::ceil(lineWidth) <= width(); };
@@ -95,12 +127,12 @@ FittedLine DrawingBand::fittedLine(const QString& text) const {
         // Widths grow with the size; the largest size that fits is found by halving the range.
         // Even the smallest size is used when nothing fits, cut as any line was before.
         int fitting = 1;
-        int tooWide = std::max(2, sizeOf(font()));
+        int tooWide = std::max(2, sizeOf(textFont()));
         while (tooWide - fitting > 1) {
             const int middle = fitting + (tooWide - fitting) / 2;
             (fits(widthAt(middle)) ? fitting : tooWide) = middle;
         }
-        fitted.font = sized(font(), fitting);
+        fitted.font = sized(textFont(), fitting);
         fitted.width = widthAt(fitting);
     }
     return *m_fitted.insert(text, fitted);

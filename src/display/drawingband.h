@@ -51,12 +51,19 @@ class DrawingBand : public QWidget {
 public:
     explicit DrawingBand(QWidget* parent = nullptr);
 
-    // An empty drawing in the band's current font, colours and size: a cleared band.
+    // How many lines the band is to hold. When they do not all fit its height in the band's
+    // font, every one of them is drawn at the largest whole size at which they do: one size for
+    // all, so the display keeps its look on a small screen.
+    void holdLines(qsizetype count);
+    // The band's font, or the smaller one the lines held are drawn in.
+    const QFont& textFont() const;
+
+    // An empty drawing in the text font and the band's colours and size: a cleared band.
     BandDrawing blankDrawing() const;
-    // Width of text in the band's font, and the height of a line, in logical pixels.
+    // Width of text in the text font, and the height of a line, in logical pixels.
     double lineWidth(const QString& text) const;
     int lineHeight() const;
-    // A line that fits the band's width keeps the band's font; a wider one is drawn at the
+    // A line that fits the band's width keeps the text font; a wider one is drawn at the
     // largest whole size that fits (never wrapped), and its width is the width at that size.
     FittedLine fittedLine(const QString& text) const;
 
@@ -70,6 +77,14 @@ protected:
 private:
     BandDrawing m_drawing;
     void forgetMeasuresOfOtherFont() const;
+    QFont fontForHeight() const;
+
+    qsizetype m_linesHeld = 0;
+    // The text font and what it was worked out for: the band's font, height and lines held.
+    mutable QFont m_textFont;
+    mutable QFont m_textFontFrom;
+    mutable int m_textFontHeight = -1;
+    mutable qsizetype m_textFontLines = -1;
 
     // Measuring a line shapes its text; the same few lines are measured every second for hours,
     // so their widths (and the line height) are kept for as long as the font stays the same, and

@@ -2,8 +2,11 @@
 
 #include "failurereports.h"
 
-#include <QGuiApplication>
+#include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
+
+#include <algorithm>
 
 namespace nimbrel {
 
@@ -30,14 +33,31 @@ void setUpBox(QMessageBox& box, const Message& message) {
     box.setDefaultButton(QMessageBox::Ok);
 }
 
+// A box raised while a full-screen window is up (the display) belongs to that window: as a window
+// of its own a compositor keeps it in the normal layer, under the full-screen one, where nobody
+// sees it; as its transient child it goes on top on Wayland, under X11 window managers and on
+// Windows alike.
+QWidget* fullScreenOwner() {
+    QWidget* active = QApplication::activeWindow();
+    if (active != nullptr && active->isFullScreen())
+        return active;
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    const auto found = std::find_if(windows.cbegin(), windows.cend(), [](const QWidget* w) {
+        return w->isVisible() && w->isFullScreen();
+    });
+    return found != windows.cend() ? *found : nullptr;
+}
+
 void showMessageBox(const Message& message) {
-    QMessageBox box;
-    setUpBox(box, message);
-    box.exec();
+    // Its owner may be discarded while the box waits, and takes the box with it.
+    const QPointer<QMessageBox> box = new QMessageBox(fullScreenOwner());
+    setUpBox(*box, message);
+    box->exec();
+    delete box.data();
 }
 
 QObject* showModelessBox(const Message& message) {
-    auto* box = new QMessageBox;
+    auto* box = new QMessageBox(fullScreenOwner());
     setUpBox(*box, message);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::NonModal);
@@ -77,7 +97,7 @@ void closeModelessMessage(QObject* box) {
 }
 
 void showPlainMessage(const QString& text) {
-    showMessage(Message{QGuiApplication::applicationDisplayName(), text, MessageIcon::None});
+    showMessage(Message{QApplication::applicationDisplayName(), text, MessageIcon::None});
 }
 
 } // namespace nimbrel

@@ -1,6 +1,7 @@
 #pragma once
 
 class QScreen;
+class QWidget;
 
 namespace nimbrel {
 
@@ -8,5 +9,9 @@ namespace nimbrel {
 // without a choice. nullptr when none was chosen, or when that monitor has gone since.
 void setStartScreen(QScreen* screen);
 QScreen* startScreen();
+
+// The monitor the display covers: the one the command line chose, else the one that holds the
+// larger part of the given window (where the user put the settings window), else the primary.
+QScreen* displayScreen(const QWidget* window);
 
 } // namespace nimbrel

@@ -10,8 +10,10 @@
 #include "transfer.h"
 #include "weatherrequest.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QEvent>
+#include <QMessageBox>
 #include <QRegularExpression>
 #include <QTimer>
 
@@ -94,6 +96,19 @@ public:
     }
     static SettingsWindowDouble* settingsWindow() {
         return static_cast<SettingsWindowDouble*>(Forms::get(FormId::Settings));
+    }
+
+    // A real "Application Error" box raised by the display's own tick (an alignment it cannot
+    // read), as a user would see it; nullptr when none came up.
+    static QMessageBox* raiseTickReport(DisplayWindow* display) {
+        setMessageSink(nullptr);
+        saveSetting(QStringLiteral("Combo1"), QStringLiteral("abc"));
+        display->refreshTick();
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (auto* box = qobject_cast<QMessageBox*>(window); box && box->isVisible())
+                return box;
+        }
+        return nullptr;
     }
 
     // The lines of the reports shown for one procedure ("Form2.ReLoadStyle"), in order.

@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTest>
+#include <QWindow>
 
 using namespace nimbrel;
 using namespace nimbrel::test;
@@ -16,6 +17,7 @@ private Q_SLOTS:
     void cleanup() { fixture.tearDown(); }
 
     void coversScreenWithoutWindowManager();
+    void reportStandsOverDisplay();
 
 private:
     DisplayFixture fixture;
@@ -32,6 +34,21 @@ void TestDisplayScreen::coversScreenWithoutWindowManager() {
     // The band spans the real width too.
     display->refreshTick();
     QCOMPARE(DisplayFixture::band(display)->width(), screen.width());
+}
+
+// Run with and without a window manager (CTest's tst_display_screen_openbox): the server's own
+// stacking order must put the report above the full-screen display.
+void TestDisplayScreen::reportStandsOverDisplay() {
+    Forms::show(FormId::Settings);
+    DisplayWindow* display = DisplayFixture::openDisplay();
+    QVERIFY(QTest::qWaitForWindowExposed(display));
+    QTRY_COMPARE(x11WindowGeometry(display->winId()), display->screen()->geometry());
+    QMessageBox* report = DisplayFixture::raiseTickReport(display);
+    QVERIFY(report);
+    QVERIFY(QTest::qWaitForWindowExposed(report));
+    QCOMPARE(report->windowHandle()->transientParent(), display->windowHandle());
+    QVERIFY(x11StackingPlace(display->winId()) >= 0);
+    QTRY_VERIFY(x11StackingPlace(report->winId()) > x11StackingPlace(display->winId()));
 }
 
 NIMBREL_TEST_MAIN(TestDisplayScreen)

@@ -19,6 +19,7 @@ private Q_SLOTS:
     void init() { fixture.setUp(); }
     void cleanup() { fixture.tearDown(); }
     void displayCoversTheOutput();
+    void reportStandsOverDisplay();
     void programRunsNatively();
 
 private:
@@ -43,6 +44,17 @@ void TestDisplayWayland::displayCoversTheOutput() {
     // The keep-awake tick on Wayland: no X connection, nothing to fail.
     display->keepAwakeTick();
     QVERIFY(fixture.messages->messages.isEmpty());
+}
+
+// weston keeps a separate window in the normal layer, under a full-screen one; a transient child
+// of the full-screen window goes into its layer, above it.
+void TestDisplayWayland::reportStandsOverDisplay() {
+    DisplayWindow* display = DisplayFixture::openDisplay();
+    QVERIFY(QTest::qWaitForWindowExposed(display, 5000));
+    QMessageBox* report = DisplayFixture::raiseTickReport(display);
+    QVERIFY(report);
+    QVERIFY(QTest::qWaitForWindowExposed(report, 5000));
+    QCOMPARE(report->windowHandle()->transientParent(), display->windowHandle());
 }
 
 // The real program, straight into the display: it runs on Wayland itself (no X fallback), asks

@@ -22,4 +22,47 @@ QRect x11WindowGeometry(unsigned long window) {
     return geometry;
 }
 
+namespace {
+
+// The root's child that holds the window: the window itself, or its window manager's frame.
+Window topLevelOf(Display* display, Window window) {
+    for (;;) {
+        Window root = 0;
+        Window parent = 0;
+        Window* children = nullptr;
+        unsigned int count = 0;
+        if (!XQueryTree(display, window, &root, &parent, &children, &count))
+            return 0;
+        if (children)
+            XFree(children);
+        if (parent == root)
+            return window;
+        window = parent;
+    }
+}
+
+} // namespace
+
+int x11StackingPlace(unsigned long window) {
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return -1;
+    int place = -1;
+    const Window top = topLevelOf(display, window);
+    Window root = 0;
+    Window parent = 0;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    // XQueryTree lists the children bottom to top.
+    if (top && XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count)) {
+        for (unsigned int i = 0; i < count; ++i) {
+            if (children[i] == top)
+                place = int(i);
+        }
+        XFree(children);
+    }
+    XCloseDisplay(display);
+    return place;
+}
+
 } // namespace nimbrel::test
