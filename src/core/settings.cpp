@@ -97,8 +97,9 @@ public:
     explicit StoreLock(const QString& path) : m_lock(path + QLatin1String(".lock")) {
         // A save takes milliseconds; a lock this old belongs to a copy that hangs or died on
         // another machine sharing the folder (a dead one on this machine is noticed at once).
-        constexpr int staleAfterMs = 3000;
-        constexpr int waitMs = 4000;
+        // The wait allows for a busy disk where the other copy saves one value after another.
+        constexpr int staleAfterMs = 5000;
+        constexpr int waitMs = 10000;
         m_lock.setStaleLockTime(staleAfterMs);
         if (m_lock.tryLock(waitMs))
             return;
