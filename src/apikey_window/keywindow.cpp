@@ -120,10 +120,11 @@ KeyWindow::KeyWindow() : Form(FormId::ApiKey) {
     setTabOrder(m_signInButton, m_testKeyButton);
     m_keyEdit->setFocus();
 
-    connect(m_keyEdit, &QLineEdit::textChanged, this, [this] {
-        // The box stores on every keystroke; a failed write must not escape into the editor.
-        Guard g(QStringLiteral("Form3.Text1_Change"));
-        g(100, [this] { keyChanged(); });
+    connect(m_keyEdit, &QLineEdit::textChanged, this, [](const QString& text) {
+        // The box stores on every keystroke; a failed write must not escape into the editor, and a
+        // full disk is told once, not on every key (each box would swallow the typing after it).
+        settings::saveFromHandler(QStringLiteral("Form3.Text1_Change"), 100,
+                                  {{settings::Key::APIKey, text}}, settings::User::KeyWindow);
     });
     m_keyEdit->installEventFilter(this);
     connect(m_signInButton, &PushButton::clicked, this, &KeyWindow::openSignInPage);

@@ -7,6 +7,7 @@
 #include "programidentity.h"
 #include "settingswindow.h"
 #include "startscreen.h"
+#include "terminationrequests.h"
 #include "weatherrequest.h"
 
 using namespace nimbrel;
@@ -58,6 +59,8 @@ int main(int argc, char* argv[]) {
     // The program ends only when the settings window is closed (the registry then quits);
     // every window being hidden for a moment during a hand-over is no reason to stop.
     QApplication::setQuitOnLastWindowClosed(false);
+    // Asked to stop from outside, the program ends as closing the settings window ends it.
+    quitOnTerminationRequests([] { Forms::endProgram(); });
     if (!options.serviceUrl.isEmpty())
         setServiceBaseUrl(options.serviceUrl);
 

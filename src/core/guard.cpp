@@ -57,7 +57,10 @@ void Guard::fail(int line) noexcept {
     // The guard is the last stop: whatever goes wrong while reporting must not escape into the
     // event loop, so a report that cannot be shown is dropped.
     try {
-        reportFailure(describeCurrentException(), m_reportName, line, m_mode);
+        const QString description = describeCurrentException();
+        if (m_isNews && !m_isNews(description))
+            return;
+        reportFailure(description, m_reportName, line, m_mode);
     } catch (...) {
     }
 }

@@ -62,6 +62,11 @@ public:
     // ending) cancels its own fetch, and that is no failure to show the user.
     void silenceWhen(std::function<bool()> quiet) { m_quiet = std::move(quiet); }
     void setReportMode(ReportMode mode) { m_mode = mode; }
+    // Shows a failure only when this answers true for its description: a handler that runs on
+    // every keystroke reports a lasting failure once, not once per key.
+    void reportOnlyWhen(std::function<bool(const QString&)> isNews) {
+        m_isNews = std::move(isNews);
+    }
 
     // Runs one step; returns true when it completed.
     template <class F>
@@ -94,6 +99,7 @@ private:
     void fail(int line) noexcept;
     QString m_reportName;
     std::function<bool()> m_quiet;
+    std::function<bool(const QString&)> m_isNews;
     ReportMode m_mode = ReportMode::Modal;
 };
 

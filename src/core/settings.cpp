@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QSet>
 #include <memory>
 #include <utility>
@@ -40,6 +41,8 @@ struct StoreState {
     LastRead last;
     // Stores whose leftovers of cut-off saves have been cleared away in this process.
     QSet<QString> tidied;
+    // The description of the store's failure the user was last told of, until a save goes through.
+    QString failureTold;
 };
 
 StoreState& state() {
@@ -87,6 +90,31 @@ void tidyOnFirstUse(const QString& path) {
     removeLeftoverTemporaries(path);
 }
 
+// Two copies of the program may share the file. Each read-change-write holds a lock beside it, so
+// no copy writes back a file that the other changed after it was read, undoing that change.
+class StoreLock {
+public:
+    explicit StoreLock(const QString& path) : m_lock(path + QLatin1String(".lock")) {
+        // A save takes milliseconds; a lock this old belongs to a copy that hangs or died on
+        // another machine sharing the folder (a dead one on this machine is noticed at once).
+        // The wait allows for a busy disk where the other copy saves one value after another.
+        constexpr int staleAfterMs = 5000;
+        constexpr int waitMs = 10000;
+        m_lock.setStaleLockTime(staleAfterMs);
+        if (m_lock.tryLock(waitMs))
+            return;
+        // A folder that cannot take the lock file (read-only, full) cannot take the save either;
+        // the save then fails with its own, more telling error.
+        if (m_lock.error() == QLockFile::LockFailedError)
+            throw AppError(QStringLiteral("Path/File access error"));
+    }
+    StoreLock(const StoreLock&) = delete;
+    StoreLock& operator=(const StoreLock&) = delete;
+
+private:
+    QLockFile m_lock;
+};
+
 class IniFileBackend : public SettingsBackend {
 public:
     explicit IniFileBackend(QString path) : m_path(std::move(path)) { tidyOnFirstUse(m_path); }
@@ -100,8 +128,25 @@ public:
     }
 
     // Starts from the file as it is now, not from what this copy saw before.
-    void write(const QString& key, const QString& value) override {
-        const std::optional<QList<QByteArray>> pieces = currentFile(m_path).withValue(key, value);
+    void write(const SettingChanges& changes) override {
+        QDir().mkpath(QFileInfo(m_path).absolutePath());
+        const StoreLock lock(m_path);
+        const IniFile* from = &currentFile(m_path);
+        // Every key past the first is changed in the text the earlier ones made.
+        std::unique_ptr<IniFile> staged;
+        std::optional<QList<QByteArray>> pieces;
+        for (qsizetype i = 0; i < changes.size(); ++i) {
+            std::optional<QList<QByteArray>> next =
+                from->withValue(changes[i].first, changes[i].second);
+            if (!next)
+                continue;
+            pieces = std::move(next);
+            if (i + 1 < changes.size()) {
+                staged = std::make_unique<IniFile>(pieces->join(), kSection);
+                from = staged.get();
+                pieces = QList<QByteArray>{staged->content()};
+            }
+        }
         // Filling a window writes back every value it read; an unchanged file is already on disk.
         if (!pieces)
             return;
@@ -109,7 +154,6 @@ public:
         // outcome, it is no longer known to be what is on disk.
         const std::unique_ptr<IniFile> before = std::move(state().last.file);
         state().last = LastRead{};
-        QDir().mkpath(QFileInfo(m_path).absolutePath());
         writeStoreFileAtomically(m_path, *pieces);
     }
 
@@ -146,9 +190,24 @@ QString readSetting(const QString& key, const QString& defaultText) {
 }
 
 void saveSetting(const QString& key, const QString& value) {
-    if (key.isEmpty())
-        throw AppError(QStringLiteral("Invalid procedure call or argument"));
-    store()->write(key, value);
+    saveSettings({{key, value}});
+}
+
+void saveSettings(const SettingChanges& changes) {
+    for (const auto& change : changes) {
+        if (change.first.isEmpty())
+            throw AppError(QStringLiteral("Invalid procedure call or argument"));
+    }
+    store()->write(changes);
+    detail::state().failureTold.clear();
+}
+
+bool storeFailureIsNews(const QString& description) {
+    QString& told = detail::state().failureTold;
+    if (told == description)
+        return false;
+    told = description;
+    return true;
 }
 
 QString settingsLocation() {
@@ -157,6 +216,8 @@ QString settingsLocation() {
 
 void setSettingsFileForTesting(const QString& path) {
     detail::state().testFile = path;
+    // Another store: its failures are news.
+    detail::state().failureTold.clear();
 }
 
 } // namespace nimbrel

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QList>
 #include <QString>
+#include <utility>
 
 namespace nimbrel {
 
@@ -16,6 +18,16 @@ namespace nimbrel {
 QString readSetting(const QString& key, const QString& defaultText);
 // One read-change-write of the store, on disk before it returns; throws AppError when it is not.
 void saveSetting(const QString& key, const QString& value);
+// Keys and their values, in the order they are stored.
+using SettingChanges = QList<std::pair<QString, QString>>;
+// Several keys in one read-change-write: a choice kept in two keys is never found half stored,
+// by this copy or another.
+void saveSettings(const SettingChanges& changes);
+
+// A store that cannot be written (a full disk, a read-only folder) fails every save for as long
+// as that lasts. Answers whether a failure with this description is news: true for the first one
+// since a save last went through, or when the description changed; false for repeats.
+bool storeFailureIsNews(const QString& description);
 
 // Where the store lives on this platform (a file path on Linux, a registry path on Windows).
 QString settingsLocation();

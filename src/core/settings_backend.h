@@ -5,6 +5,7 @@
 #include <QString>
 #include <memory>
 #include <optional>
+#include <utility>
 
 namespace nimbrel::detail {
 
@@ -15,9 +16,9 @@ public:
     // The stored text, or nothing when the key is absent. Never throws: a store that cannot be
     // read reads as empty, so the program still starts.
     virtual std::optional<QString> read(const QString& key) const = 0;
-    // One read-change-write of the store, on disk before it returns; throws AppError when it is
-    // not.
-    virtual void write(const QString& key, const QString& value) = 0;
+    // One read-change-write of the store for every key given, on disk before it returns; throws
+    // AppError when it is not.
+    virtual void write(const QList<std::pair<QString, QString>>& changes) = 0;
     virtual QString location() const = 0;
 };
 
@@ -50,5 +51,9 @@ void writeStoreFileAtomically(const QString& path, const QList<QByteArray>& cont
 // kill, a power cut) more than a minute ago; a save in progress in another copy is younger.
 // Never throws.
 void removeLeftoverTemporaries(const QString& path);
+
+// Tests play a file system without Unix modes (FAT): every call that sets a file's mode fails
+// with this error number; 0 restores the real calls.
+void failFileModesForTesting(int error);
 
 } // namespace nimbrel::detail

@@ -5,7 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QRandomGenerator>
 
 #include <cerrno>
 #include <cstring>
@@ -44,14 +44,6 @@ QString describeErrno(int error) {
 
 [[noreturn]] void throwErrno(int error) {
     throw AppError(describeErrno(error));
-}
-
-// QSaveFile keeps only its own wording of a failure; the errno of the call that failed is still
-// there when the caller cleared it before.
-[[noreturn]] void throwSaveError(const QSaveFile& file) {
-    if (errno != 0)
-        throwErrno(errno);
-    throw AppError(file.errorString());
 }
 
 // $XDG_CONFIG_HOME counts only when absolute, as the base directory rules say.
@@ -228,8 +220,16 @@ bool allOf(const QByteArray& text, qsizetype from, bool (*wanted)(char)) {
     return true;
 }
 
+bool isUpper(char c) {
+    return c >= 'A' && c <= 'Z';
+}
+
+bool isLower(char c) {
+    return c >= 'a' && c <= 'z';
+}
+
 bool isLetter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    return isUpper(c) || isLower(c);
 }
 
 bool isLetterOrDigit(char c) {
@@ -238,9 +238,8 @@ bool isLetterOrDigit(char c) {
 
 enum class Leftover { None, Hidden, Named };
 
-// What a save cut off half-way can leave beside the store. Saves now leave nothing where the file
-// system offers unnamed files, and otherwise "<store>.<six letters>"; saves of earlier versions
-// left ".<store>.<six letters or digits>".
+// What a save cut off half-way can leave beside the store: "<store>.<six letters>" (saves of
+// earlier versions left ".<store>.<six letters or digits>").
 Leftover leftoverKind(const QByteArray& entry, const QByteArray& storeName) {
     const QByteArray hiddenPrefix = '.' + storeName + '.';
     if (entry.size() == hiddenPrefix.size() + 6 && entry.startsWith(hiddenPrefix))
@@ -250,6 +249,12 @@ Leftover leftoverKind(const QByteArray& entry, const QByteArray& storeName) {
     if (entry.size() == prefix.size() + 6 && entry.startsWith(prefix))
         return allOf(entry, prefix.size(), isLetter) ? Leftover::Named : Leftover::None;
     return Leftover::None;
+}
+
+// The six letters of this program's temporary names start with a capital and a small letter.
+bool isOwnTemporaryName(const char* entry, const QByteArray& storeName) {
+    const qsizetype start = storeName.size() + 1;
+    return isUpper(entry[start]) && isLower(entry[start + 1]);
 }
 
 } // namespace
@@ -272,14 +277,93 @@ void removeLeftoverTemporaries(const QString& path) {
         if (::fstatat(folderFd, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0)
             continue;
         // A name of the unhidden shape could be a user's own "<store>.backup"; an unfinished save
-        // keeps its file owner-only, so only such a file is taken for one.
-        if (kind == Leftover::Named && (status.st_mode & 07777) != 0600)
+        // keeps its file owner-only, so only such a file is taken for one. Where the file system
+        // keeps no modes (FAT) a save cut off before it wrote leaves an empty file, which its
+        // mixed-case name tells from a user's.
+        if (kind == Leftover::Named && (status.st_mode & 07777) != 0600 &&
+            !(status.st_size == 0 && isOwnTemporaryName(entry->d_name, storeName)))
             continue;
         if (S_ISREG(status.st_mode) && status.st_uid == ::geteuid() &&
             status.st_mtime + minute < now)
             ::unlinkat(folderFd, entry->d_name, 0);
     }
     ::closedir(listing);
+}
+
+namespace {
+
+int failModesWith = 0;
+
+int setMode(int fd, mode_t mode) {
+    if (failModesWith != 0) {
+        errno = failModesWith;
+        return -1;
+    }
+    return ::fchmod(fd, mode);
+}
+
+// File systems without Unix modes (FAT, exFAT, some shares) refuse to set one. The mode keeps the
+// key private where it can; it is no condition of saving.
+bool modesUnsupported(int error) {
+    return error == ENOSYS || error == EPERM || error == ENOTSUP;
+}
+
+// "<store>.<six letters>", starting with a capital and a small letter, which is how the clean-up
+// knows an empty leftover as this program's own.
+QByteArray temporaryName(const QByteArray& target) {
+    static const char upper[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    static const char lower[] = "abcdefghijklmnopqrstuvwxyz";
+    QRandomGenerator* random = QRandomGenerator::global();
+    QByteArray name = target + '.';
+    name += upper[random->bounded(26)];
+    name += lower[random->bounded(26)];
+    for (int i = 0; i < 4; ++i) {
+        const char* from = random->bounded(2) == 0 ? upper : lower;
+        name += from[random->bounded(26)];
+    }
+    return name;
+}
+
+// The new content's file beside the store: owner-only from its creation until it has replaced
+// the store, so whatever cuts a save off (a kill, a power cut) leaves only a file its owner can
+// read, which the clean-up of a later start takes. Removed again unless it replaced the store.
+class TemporaryFile {
+public:
+    explicit TemporaryFile(const QByteArray& target) {
+        for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
+            m_name = temporaryName(target);
+            m_fd = ::open(m_name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+            if (m_fd < 0 && errno != EEXIST)
+                throwErrno(errno);
+        }
+        if (m_fd < 0)
+            throwErrno(EEXIST);
+    }
+    ~TemporaryFile() {
+        ::close(m_fd);
+        if (!m_replaced)
+            ::unlink(m_name.constData());
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    int fd() const { return m_fd; }
+    void replace(const QByteArray& target) {
+        if (::rename(m_name.constData(), target.constData()) != 0)
+            throwErrno(errno);
+        m_replaced = true;
+    }
+
+private:
+    QByteArray m_name;
+    int m_fd = -1;
+    bool m_replaced = false;
+};
+
+} // namespace
+
+void failFileModesForTesting(int error) {
+    failModesWith = error;
 }
 
 void writeStoreFileAtomically(const QString& path, const QList<QByteArray>& content) {
@@ -297,17 +381,12 @@ void writeStoreFileAtomically(const QString& path, const QList<QByteArray>& cont
             throwErrno(errno);
     }
 
-    QSaveFile file(targetInfo.absoluteFilePath());
-    errno = 0;
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        throwSaveError(file);
-    // The key is private: the temporary file is readable by its owner only for as long as it can
-    // be left behind by a save cut off half-way (Qt gives it the store's mode at open), and takes
-    // the store's own mode only once it is whole. A new store keeps the owner-only mode.
-    const int fd = file.handle();
-    if (::fchmod(fd, 0600) != 0)
+    TemporaryFile file(targetName);
+    const int fd = file.fd();
+    // Created owner-only, but a umask may have taken bits off and that is all it can do; this
+    // makes sure of it.
+    if (setMode(fd, 0600) != 0 && !modesUnsupported(errno))
         throwErrno(errno);
-    // Written past Qt's buffering, so that a failed write still tells its errno.
     for (const QByteArray& piece : content)
         writeAll(fd, piece);
     if (::fsync(fd) != 0)
@@ -316,11 +395,12 @@ void writeStoreFileAtomically(const QString& path, const QList<QByteArray>& cont
         ::fchown(fd, existing.st_uid, existing.st_gid) != 0) {
         // Only root can give the file back to its owner; anyone else keeps it as their own.
     }
-    if (::fchmod(fd, exists ? (existing.st_mode & 07777) : 0600) != 0)
-        throwErrno(errno);
-    errno = 0;
-    if (!file.commit())
-        throwSaveError(file);
+    file.replace(targetName);
+    // The store's own mode only now that it is in place: a save cut off even at the rename
+    // leaves nobody else able to read the key. Cut off here, the store stays owner-only, which
+    // hides nothing from its owner. A new store keeps the owner-only mode.
+    if (exists && (existing.st_mode & 07777) != 0600)
+        (void)setMode(fd, existing.st_mode & 07777);
     syncFolder(folder);
 }
 

@@ -34,10 +34,13 @@ public:
         return value.toString();
     }
 
-    void write(const QString& key, const QString& value) override {
+    // Registry values are written one by one and each stands alone, so another copy's change to
+    // other keys is never undone; the keys of one choice go in together.
+    void write(const QList<std::pair<QString, QString>>& changes) override {
         {
             QSettings store(registryPath(), QSettings::NativeFormat);
-            store.setValue(key, value);
+            for (const auto& [key, value] : changes)
+                store.setValue(key, value);
             store.sync();
             switch (store.status()) {
             case QSettings::NoError:
@@ -103,6 +106,9 @@ std::optional<StoreFileContent> readStoreFile(const QString& path, const QByteAr
 // The registry leaves no files behind, and the ini files here belong to tests that remove their
 // own folders.
 void removeLeftoverTemporaries(const QString&) {}
+
+// Windows files have no Unix modes to fail.
+void failFileModesForTesting(int) {}
 
 void writeStoreFileAtomically(const QString& path, const QList<QByteArray>& content) {
     QSaveFile file(path);

@@ -1,6 +1,7 @@
 #include "settingsschema.h"
 
 #include "convert.h"
+#include "guard.h"
 #include "settings.h"
 
 namespace nimbrel::settings {
@@ -70,6 +71,20 @@ qint32 colour(Key key, User user) {
 
 void save(Key key, User user, const QString& value) {
     saveSetting(writtenName(key, user), value);
+}
+
+void save(std::initializer_list<std::pair<Key, QString>> values, User user) {
+    SettingChanges changes;
+    for (const auto& [key, value] : values)
+        changes.append({writtenName(key, user), value});
+    saveSettings(changes);
+}
+
+void saveFromHandler(const QString& reportName, int line,
+                     std::initializer_list<std::pair<Key, QString>> values, User user) noexcept {
+    Guard g(reportName);
+    g.reportOnlyWhen(storeFailureIsNews);
+    g(line, [&] { save(values, user); });
 }
 
 void restoreDefault(Key key) {

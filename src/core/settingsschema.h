@@ -3,8 +3,10 @@
 #include <QString>
 #include <QtGlobal>
 #include <array>
+#include <initializer_list>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 namespace nimbrel::settings {
 
@@ -127,6 +129,14 @@ qint32 colour(Key key, User user);
 
 // On disk before it returns; throws AppError when it is not.
 void save(Key key, User user, const QString& value);
+// Several keys in one save, so that a choice kept in two keys is never half stored.
+void save(std::initializer_list<std::pair<Key, QString>> values, User user);
+// For the change handlers of boxes, buttons and lists, which store on every click and keystroke
+// inside Qt's signal delivery and have no procedure around them: nothing is thrown; a failure is
+// reported under the handler's report name and line, once while it lasts (until a save goes
+// through again), so a full disk costs one report, not one per keystroke.
+void saveFromHandler(const QString& reportName, int line,
+                     std::initializer_list<std::pair<Key, QString>> values, User user) noexcept;
 // What a reset command writes: the value every user but the exception sees when nothing is stored.
 void restoreDefault(Key key);
 

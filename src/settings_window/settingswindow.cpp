@@ -40,20 +40,13 @@ QString sizeText(double size) {
     return QString::number(size, 'g', 15);
 }
 
-void storeValue(settings::Key key, const QString& value) {
-    settings::save(key, settings::User::SettingsWindow, value);
-}
-
-// The change handlers of the boxes, buttons, list and location have no guard of their own and
-// run inside Qt's signal delivery, where nothing may be thrown; a store that cannot be written
-// loses that one value and the window goes on.
-template <class F> void storeQuietly(F&& store) noexcept {
-    try {
-        std::forward<F>(store)();
-    } catch (...) {
-        qWarning("Nimbrel: a setting could not be stored: %s",
-                 qUtf8Printable(describeCurrentException()));
-    }
+// The change handlers of the boxes, buttons, list and location have no procedure of their own
+// and run inside Qt's signal delivery. A value that could not be stored is reported under the
+// handler's own name, line 100 (its one statement), so the window never shows as kept what the
+// next start will not find.
+void storeFromHandler(const QString& handlerName, settings::Key key, const QString& value) {
+    settings::saveFromHandler(QStringLiteral("Form1.") + handlerName, 100, {{key, value}},
+                              settings::User::SettingsWindow);
 }
 
 } // namespace
@@ -185,15 +178,15 @@ void SettingsWindow::connectHandlers() {
     // Only the button that becomes selected runs the handler; the one losing the selection
     // has nothing to add, since both handlers store both buttons.
     for (QRadioButton* option : {m_fahrenheitButton, m_celsiusButton})
-        connect(option, &QRadioButton::toggled, this, [this](bool selected) {
+        connect(option, &QRadioButton::toggled, this, [this, option](bool selected) {
             if (selected)
-                storeUnit();
+                storeUnit(option);
         });
     connect(m_alignmentList, &QComboBox::currentIndexChanged, this, [](int index) {
-        storeQuietly([index] { storeValue(Key::Alignment, QString::number(index)); });
+        storeFromHandler(QStringLiteral("Combo1_Click"), Key::Alignment, QString::number(index));
     });
     connect(m_locationEdit, &QLineEdit::textChanged, this, [](const QString& text) {
-        storeQuietly([&text] { storeValue(Key::Location, text); });
+        storeFromHandler(QStringLiteral("Text1_Change"), Key::Location, text);
     });
 
     connect(m_showWeatherButton, &PushButton::clicked, this, &SettingsWindow::showWeather);
@@ -221,7 +214,7 @@ void SettingsWindow::storeCheckState(QCheckBox* box, settings::Key key) {
     // A box shown greyed from the store goes back to two states once it has been changed.
     if (box->checkState() != Qt::PartiallyChecked)
         box->setTristate(false);
-    storeQuietly([key, &state] { storeValue(key, state); });
+    storeFromHandler(box->objectName() + QStringLiteral("_Click"), key, state);
 }
 
 QString SettingsWindow::chosenUnit() const {
@@ -229,13 +222,16 @@ QString SettingsWindow::chosenUnit() const {
                                            : QStringLiteral("Celsius");
 }
 
-void SettingsWindow::storeUnit() {
-    storeQuietly([this] {
-        storeValue(settings::Key::Fahrenheit,
-                   m_fahrenheitButton->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
-        storeValue(settings::Key::Celsius,
-                   m_celsiusButton->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
-    });
+void SettingsWindow::storeUnit(const QRadioButton* selected) {
+    // One choice kept in two keys, stored in one save: a file never holds both units selected.
+    auto flag = [](const QRadioButton* option) {
+        return option->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
+    };
+    settings::saveFromHandler(
+        QStringLiteral("Form1.") + selected->objectName() + QStringLiteral("_Click"), 100,
+        {{settings::Key::Fahrenheit, flag(m_fahrenheitButton)},
+         {settings::Key::Celsius, flag(m_celsiusButton)}},
+        settings::User::SettingsWindow);
 }
 
 void SettingsWindow::setCheckFromStore(QCheckBox* box, settings::Key key) {

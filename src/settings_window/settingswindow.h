@@ -56,7 +56,7 @@ private:
     void setCaptionIconAndTitle();
     static void setCheckFromStore(QCheckBox* box, settings::Key key);
     static void storeCheckState(QCheckBox* box, settings::Key key);
-    void storeUnit();
+    void storeUnit(const QRadioButton* selected);
     QString chosenUnit() const;
     QCheckBox* displayOptionBox(DisplayOption option) const;
 

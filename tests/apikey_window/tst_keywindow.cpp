@@ -3,6 +3,7 @@
 #include "programfolder.h"
 #include "programidentity.h"
 #include "pushbutton.h"
+#include "readsetting.h"
 #include "sampleweatherservice.h"
 #include "settings.h"
 #include "settingswindowdouble.h"
@@ -70,6 +71,7 @@ private Q_SLOTS:
     void hoverRules_data();
     void hoverRules();
     void failedWritesAreReported();
+    void fullStoreIsReportedOnceWhileItLasts();
     void okKeepsTheWindowLoaded();
     void closeBoxUnloads();
 
@@ -295,6 +297,33 @@ void TestKeyWindow::failedWritesAreReported() {
     QCOMPARE(m_messages->messages.constFirst().title, QStringLiteral("Application Error"));
     QVERIFY(m_messages->messages.constFirst().text.contains(
         QStringLiteral("Form3.Text1_Change at line 100\r")));
+}
+
+// Ten keys typed while nothing can be stored give one report, not ten boxes that would each
+// swallow the typing after them; once a save went through, the next failure is news again.
+void TestKeyWindow::fullStoreIsReportedOnceWhileItLasts() {
+    const test::FailingStore store;
+    KeyWindow* form = openKeyWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(form));
+    auto* box = control<QLineEdit>("Text1");
+    box->setFocus();
+    store.fail();
+    QTest::keyClicks(box, QStringLiteral("0123456789"));
+    QCOMPARE(box->text(), QStringLiteral("0123456789"));
+    QCOMPARE(m_messages->messages.size(), 1);
+    QVERIFY(
+        m_messages->messages.constFirst().text.startsWith(QStringLiteral("Path not found\r\n")));
+    QVERIFY(m_messages->messages.constFirst().text.contains(
+        QStringLiteral("Form3.Text1_Change at line 100\r")));
+
+    store.recover();
+    QTest::keyClick(box, Qt::Key_A);
+    QCOMPARE(readSetting(QStringLiteral("APIKey"), "absent"), QStringLiteral("0123456789a"));
+    QCOMPARE(m_messages->messages.size(), 1);
+    store.fail();
+    QTest::keyClick(box, Qt::Key_B);
+    QTest::keyClick(box, Qt::Key_C);
+    QCOMPARE(m_messages->messages.size(), 2);
 }
 
 void TestKeyWindow::okKeepsTheWindowLoaded() {

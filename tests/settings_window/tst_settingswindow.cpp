@@ -72,6 +72,7 @@ private Q_SLOTS:
     void badStoredValueFailsOnlyItsStep_data();
     void badStoredValueFailsOnlyItsStep();
     void changesAreStoredAtOnce();
+    void failedSavesAreReportedOnceWhileTheyLast();
     void choicesAreTheBoxesAsTheyStand();
     void focusSelectsTheWholeLocation();
     void locationHint();
@@ -390,6 +391,37 @@ void SettingsWindowTest::changesAreStoredAtOnce() {
     control<QComboBox>(form, "Combo1")->setCurrentIndex(0);
     QCOMPARE(readSetting(QStringLiteral("Combo1"), "absent"), QStringLiteral("0"));
     QVERIFY(m_messages->messages.isEmpty());
+}
+
+// A change that cannot be stored is reported under the handler that made it, once while the
+// failure lasts; a save that goes through makes the next failure news again.
+void SettingsWindowTest::failedSavesAreReportedOnceWhileTheyLast() {
+    const FailingStore store;
+    SettingsWindow* form = loadSettingsWindow();
+    auto* location = control<QLineEdit>(form, "Text1");
+    auto* hideHint = control<QCheckBox>(form, "Check1");
+    const std::pair<std::function<void()>, QString> changes[] = {
+        {[form] { control<QCheckBox>(form, "Check4")->click(); }, u"Form1.Check4_Click"_s},
+        {[form] { control<QRadioButton>(form, "Option2")->click(); }, u"Form1.Option2_Click"_s},
+        {[form] { control<QComboBox>(form, "Combo1")->setCurrentIndex(0); },
+         u"Form1.Combo1_Click"_s},
+        {[location] { QTest::keyClicks(location, u"xyz"_s); }, u"Form1.Text1_Change"_s},
+    };
+    for (const auto& [change, reportName] : changes) {
+        m_messages->messages.clear();
+        store.fail();
+        change();
+        hideHint->click();
+        QCOMPARE(m_messages->messages.size(), 1);
+        const Message& report = m_messages->messages.constFirst();
+        QCOMPARE(report.title, u"Application Error"_s);
+        QVERIFY2(report.text.startsWith(u"Path not found\r\n"_s), qPrintable(report.text));
+        QVERIFY2(report.text.contains(reportLine(reportName, 100)), qPrintable(report.text));
+        store.recover();
+        hideHint->click();
+        QCOMPARE(m_messages->messages.size(), 1);
+        QCOMPARE(readSetting(u"Check1"_s, "absent"), hideHint->isChecked() ? u"1"_s : u"0"_s);
+    }
 }
 
 // What the display and the key window read is what the boxes show, each box switching the line

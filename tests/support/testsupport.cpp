@@ -3,6 +3,7 @@
 #include "settings.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QMouseEvent>
 #include <QSettings>
@@ -52,6 +53,30 @@ TempSettings::TempSettings() {
 
 TempSettings::~TempSettings() {
     setSettingsFileForTesting(QString());
+}
+
+FailingStore::FailingStore() {
+    setSettingsFileForTesting(path());
+}
+
+FailingStore::~FailingStore() {
+    setSettingsFileForTesting(QString());
+}
+
+QString FailingStore::path() const {
+    return m_dir.filePath(QStringLiteral("config/Corvane.ini"));
+}
+
+void FailingStore::fail() const {
+    const QString folder = m_dir.filePath(QStringLiteral("config"));
+    QDir(folder).removeRecursively();
+    QFile blocker(folder);
+    if (!blocker.open(QIODevice::WriteOnly))
+        qFatal("cannot block the store's folder");
+}
+
+void FailingStore::recover() const {
+    QFile::remove(m_dir.filePath(QStringLiteral("config")));
 }
 
 QString TempSettings::path() const {

@@ -55,6 +55,22 @@ private:
     QTemporaryDir m_dir;
 };
 
+// A store that fails and recovers, as a disk that fills up and is cleared: while it fails, a file
+// stands where its folder should be, so every save fails ("Path not found").
+class FailingStore {
+public:
+    FailingStore();
+    ~FailingStore();
+    FailingStore(const FailingStore&) = delete;
+    FailingStore& operator=(const FailingStore&) = delete;
+    void fail() const;
+    void recover() const;
+    QString path() const;
+
+private:
+    QTemporaryDir m_dir;
+};
+
 // A move of the mouse, without a button, over the widget (the hover rules' event).
 void sendMouseMove(QWidget* target);
 
