@@ -11,6 +11,7 @@
 #include <QTest>
 
 #include <cmath>
+#include <memory>
 
 using namespace nimbrel;
 using namespace nimbrel::test;
@@ -69,7 +70,8 @@ void TestDisplayScreens::linesStandWholeClearOfHint() {
         const QFontMetricsF metrics(line.font.value_or(drawing.font), band);
         const QRect drawn(band->mapTo(display, QPoint(line.x, line.top)),
                           QSize(int(std::ceil(metrics.horizontalAdvance(line.text))), lineSpacing));
-        const QByteArray where = line.text.toUtf8() + ' ' + QTest::toString(drawn);
+        const std::unique_ptr<char[]> rect(QTest::toString(drawn)); // Qt hands over the copy
+        const QByteArray where = line.text.toUtf8() + ' ' + rect.get();
         QVERIFY2(display->rect().contains(drawn), where.constData());
         QVERIFY2(!drawn.intersects(hint), where.constData());
     }
