@@ -14,7 +14,7 @@ NIMBREL_RUN_PACKAGES=(
 )
 NIMBREL_TEST_PACKAGES=(
     xvfb xauth x11-utils openbox
-    clang clang-format clang-tidy libclang-rt-14-dev
+    clang clang-format clang-tidy libclang-rt-dev file
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
     desktop-file-utils appstream dpkg-dev
     python3 dbus-daemon librsvg2-bin libbenchmark-dev locales
@@ -25,15 +25,30 @@ NIMBREL_TEST_PACKAGES=(
 # program are built with, Wine to run and test the result, NSIS for the installer.
 NIMBREL_WINDOWS_PACKAGES=(
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-    wine wine64 nsis zip xvfb xauth x11-utils fonts-liberation fonts-wine dpkg-dev
+    wine wine64? nsis zip xvfb xauth x11-utils fonts-liberation fonts-wine dpkg-dev
 )
+# A name ending in "?" is installed where the archive offers it and left out where it does not:
+# wine64 is its own package up to Debian 13, and later releases may fold it into wine.
 
+nimbrel_installed() {
+    dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
+}
+
+nimbrel_offered() {
+    [ -n "$(apt-cache show --no-all-versions "$1" 2>/dev/null | head -n1)" ]
+}
+
+# An optional name the package lists already know to be absent is not missing; on a system
+# that has no lists yet, it is, until apt-get update tells.
 nimbrel_missing_packages() {
     local p
     for p in "$@"; do
-        if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-            printf '%s\n' "$p"
+        nimbrel_installed "${p%\?}" && continue
+        if [ "${p%\?}" != "$p" ] && compgen -G '/var/lib/apt/lists/*_Packages' >/dev/null &&
+            ! nimbrel_offered "${p%\?}"; then
+            continue
         fi
+        printf '%s\n' "$p"
     done
 }
 
@@ -62,8 +77,16 @@ nimbrel_ensure_packages() {
         fi
     fi
     "${sudo[@]}" apt-get update -q
+    local wanted=() p
+    for p in "${missing[@]}"; do
+        if [ "${p%\?}" = "$p" ]; then
+            wanted+=("$p")
+        elif nimbrel_offered "${p%\?}"; then
+            wanted+=("${p%\?}")
+        fi
+    done
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends \
-        "${missing[@]}"
+        "${wanted[@]}"
 }
 
 nimbrel_jobs() {
