@@ -36,7 +36,7 @@ void quitOnTerminationRequests(std::function<void()> quit) {
         }
         quit();
     });
-    struct sigaction action {};
+    struct sigaction action = {};
     action.sa_handler = onTerminationSignal;
     sigemptyset(&action.sa_mask);
     // Interrupted file calls resume by themselves; the store's own loops retry the rest.

@@ -44,6 +44,10 @@ void closeReports(const QString& reportName, int line);
 // Describes whatever a step threw, for the report.
 QString describeCurrentException();
 
+// A step that hands back a value; the guard passes it on, or nothing when the step failed.
+template <class F>
+concept ValueStep = !std::is_void_v<std::invoke_result_t<F>>;
+
 // The uniform guard of a procedure. Each numbered step runs on its own: a failure is reported
 // under the procedure's report name and the step's line, and the procedure goes on with the
 // next step. A callee without a guard of its own simply throws, which ends it at once and is
@@ -83,9 +87,8 @@ public:
     }
 
     // Runs one step that produces a value; an empty result means the step failed.
-    template <class F>
-    requires(!std::is_void_v<std::invoke_result_t<F>>) std::optional<std::invoke_result_t<F>>
-    operator()(int line, F&& step) noexcept {
+    template <ValueStep F>
+    std::optional<std::invoke_result_t<F>> operator()(int line, F&& step) noexcept {
         try {
             return std::forward<F>(step)();
         } catch (...) {

@@ -154,7 +154,7 @@ bool fileHolds(int fd, const QByteArray& content) {
 } // namespace
 
 bool storeFileHasStamp(const QString& path, const QByteArray& stamp) {
-    struct stat status {};
+    struct stat status = {};
     return !stamp.isEmpty() && ::stat(QFile::encodeName(path).constData(), &status) == 0 &&
            stampOf(status) == stamp;
 }
@@ -168,7 +168,7 @@ std::optional<StoreFileContent> readStoreFile(const QString& path, const QByteAr
             return std::nullopt;
         throwErrno(errno);
     }
-    struct stat status {};
+    struct stat status = {};
     if (::fstat(fd.get(), &status) != 0)
         throwErrno(errno);
     if (!S_ISREG(status.st_mode))
@@ -273,7 +273,7 @@ void removeLeftoverTemporaries(const QString& path) {
         const Leftover kind = leftoverKind(QByteArray(entry->d_name), storeName);
         if (kind == Leftover::None)
             continue;
-        struct stat status {};
+        struct stat status = {};
         if (::fstatat(folderFd, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0)
             continue;
         // A name of the unhidden shape could be a user's own "<store>.backup"; an unfinished save
@@ -371,7 +371,7 @@ void writeStoreFileAtomically(const QString& path, const QList<QByteArray>& cont
     const QByteArray targetName = QFile::encodeName(targetInfo.absoluteFilePath());
     const QByteArray folder = QFile::encodeName(targetInfo.absolutePath());
 
-    struct stat existing {};
+    struct stat existing = {};
     const bool exists = ::stat(targetName.constData(), &existing) == 0;
     if (exists) {
         if (!S_ISREG(existing.st_mode))

@@ -545,7 +545,7 @@ void TestSettings::replacementKeepsPermissions() {
     TempSettings store;
     saveSetting(QStringLiteral("APIKey"), QStringLiteral("secret"));
     const QByteArray name = QFile::encodeName(store.path());
-    struct stat status {};
+    struct stat status = {};
     // The key is private to its owner from the first write on.
     QCOMPARE(::stat(name.constData(), &status), 0);
     QCOMPARE(status.st_mode & 07777, mode_t(0600));
@@ -584,7 +584,7 @@ void TestSettings::interruptedSaveLeavesOnlyAPrivateFileThatIsClearedLater() {
                      .match(leftover)
                      .hasMatch(),
                  qPrintable(leftover));
-        struct stat status {};
+        struct stat status = {};
         QCOMPARE(
             ::stat(QFile::encodeName(folder + QLatin1Char('/') + leftover).constData(), &status),
             0);
@@ -682,7 +682,7 @@ void TestSettings::saveCutAtTheRenameLeavesOnlyAPrivateFile() {
     leftovers.removeAll(u"Corvane.ini.lock"_s); // the dead copy's lock, taken over by the next
     QCOMPARE(leftovers.size(), 1);
     const QString leftover = folder + QLatin1Char('/') + leftovers.front();
-    struct stat status {};
+    struct stat status = {};
     QCOMPARE(::stat(QFile::encodeName(leftover).constData(), &status), 0);
     QCOMPARE(status.st_mode & 07777, mode_t(0600));
     const struct timeval old[2] = {{time(nullptr) - 120, 0}, {time(nullptr) - 120, 0}};
