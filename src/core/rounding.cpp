@@ -17,7 +17,8 @@ double roundHalfEven(double value) {
 
 int roundHalfEvenToInt(double value) {
     const double rounded = roundHalfEven(value);
-    if (!(rounded >= std::numeric_limits<int>::min() && rounded <= std::numeric_limits<int>::max()))
+    if (std::isnan(rounded) || rounded < std::numeric_limits<int>::min() ||
+        rounded > std::numeric_limits<int>::max())
         return rounded > 0 ? std::numeric_limits<int>::max() : std::numeric_limits<int>::min();
     return static_cast<int>(rounded);
 }

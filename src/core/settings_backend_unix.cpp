@@ -281,7 +281,7 @@ void removeLeftoverTemporaries(const QString& path) {
         // keeps no modes (FAT) a save cut off before it wrote leaves an empty file, which its
         // mixed-case name tells from a user's.
         if (kind == Leftover::Named && (status.st_mode & 07777) != 0600 &&
-            !(status.st_size == 0 && isOwnTemporaryName(entry->d_name, storeName)))
+            (status.st_size != 0 || !isOwnTemporaryName(entry->d_name, storeName)))
             continue;
         if (S_ISREG(status.st_mode) && status.st_uid == ::geteuid() &&
             status.st_mtime + minute < now)

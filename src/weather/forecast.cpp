@@ -77,7 +77,8 @@ std::optional<DayRange> todayRange(const QString& forecastReply, double currentK
             continue;
         const double when = time.toDouble();
         const double kelvin = temp.toDouble();
-        if (!(when >= double(start) && when < double(end)) || !isReadingKelvin(kelvin))
+        if (std::isnan(when) || when < double(start) || when >= double(end) ||
+            !isReadingKelvin(kelvin))
             continue;
         range.low = std::min(range.low, kelvin);
         range.high = std::max(range.high, kelvin);
