@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QRegularExpression>
 #include <QString>
+#include <QTimeZone>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -75,7 +76,7 @@ void readOnce(const QString& reply, const QString& key, const QString& tempType,
 
 void readForecast(const QString& reply, double current, qint64 now) {
     const std::optional<nimbrel::DayRange> range =
-        nimbrel::todayRange(reply, current, QDateTime::fromSecsSinceEpoch(now, Qt::UTC));
+        nimbrel::todayRange(reply, current, QDateTime::fromSecsSinceEpoch(now, QTimeZone::utc()));
     if (!range)
         return;
     expect(range->low <= current && current <= range->high);

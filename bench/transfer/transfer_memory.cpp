@@ -37,7 +37,7 @@ int main(int argc, char* argv[]) {
     // thread for a while now and then, which is when unread data can pile up; 40 ms of every
     // 50 stands for that.
     QTimer drawing;
-    QObject::connect(&drawing, &QTimer::timeout, [] {
+    QObject::connect(&drawing, &QTimer::timeout, &drawing, [] {
         QElapsedTimer busy;
         busy.start();
         while (busy.elapsed() < 40) {

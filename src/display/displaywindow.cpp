@@ -25,6 +25,7 @@
 #include <QLabel>
 #include <QPalette>
 #include <QScreen>
+#include <QTimeZone>
 #include <QTimer>
 
 #include <algorithm>
@@ -662,8 +663,9 @@ void DisplayWindow::takeFetched(const QString& text, FetchOutcome outcome, const
                                 bool scheduled) {
     if (outcome == FetchOutcome::Reading) {
         m_weatherText = text;
-        m_readingTime =
-            facts.observedAt ? QDateTime::fromSecsSinceEpoch(*facts.observedAt, Qt::UTC) : now();
+        m_readingTime = facts.observedAt
+                            ? QDateTime::fromSecsSinceEpoch(*facts.observedAt, QTimeZone::utc())
+                            : now();
         m_shownAge.reset();
         return;
     }

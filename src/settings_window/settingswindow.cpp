@@ -172,8 +172,9 @@ void SettingsWindow::connectHandlers() {
         {m_showCurrentBox, Key::ShowCurrent}, {m_keepAwakeBox, Key::KeepAwake},
         {m_showSummaryBox, Key::ShowSummary}, {m_showHighBox, Key::ShowHigh},
         {m_showLowBox, Key::ShowLow}};
+    // The boxes have two states, so a toggle is every change of state.
     for (const auto& [box, key] : boxes)
-        connect(box, &QCheckBox::stateChanged, this,
+        connect(box, &QCheckBox::toggled, this,
                 [box = box, key = key] { storeCheckState(box, key); });
     // Only the button that becomes selected runs the handler; the one losing the selection
     // has nothing to add, since both handlers store both buttons.

@@ -740,7 +740,7 @@ void SettingsWindowTest::endWhileDisplayWaitsBehindKeyTest() {
     bool stillWaiting = false;
     QTimer watchdog;
     watchdog.setSingleShot(true);
-    connect(&watchdog, &QTimer::timeout, [&] {
+    connect(&watchdog, &QTimer::timeout, &watchdog, [&] {
         stillWaiting = true;
         sharedTransfer().abort();
     });

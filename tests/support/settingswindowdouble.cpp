@@ -55,8 +55,8 @@ SettingsWindowDouble::SettingsWindowDouble()
 void SettingsWindowDouble::onLoad() {
     for (auto it = m_boxes.cbegin(); it != m_boxes.cend(); ++it) {
         const Key key = it.key();
-        connect(it.value(), &QCheckBox::stateChanged, this,
-                [key](int state) { storeState(key, state); });
+        QCheckBox* box = it.value();
+        connect(box, &QCheckBox::toggled, this, [key, box] { storeState(key, box->checkState()); });
     }
     for (auto it = m_boxes.cbegin(); it != m_boxes.cend(); ++it) {
         try {

@@ -3,6 +3,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTimeZone>
 #include <QtTest>
 
 using namespace nimbrel;
@@ -11,7 +12,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // 12:00 UTC on 9 December 2024.
-const QDateTime kNoon(QDate(2024, 12, 9), QTime(12, 0), Qt::UTC);
+const QDateTime kNoon(QDate(2024, 12, 9), QTime(12, 0), QTimeZone::utc());
 
 // A forecast as the service lays it out, cut down to what matters: points given as hours from
 // kNoon and kelvin.

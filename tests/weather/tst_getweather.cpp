@@ -6,6 +6,7 @@
 #include "weathertext.h"
 
 #include <QPointer>
+#include <QTimeZone>
 #include <QtTest>
 
 using namespace nimbrel;
@@ -165,7 +166,7 @@ private Q_SLOTS:
         QFETCH(bool, fromForecast);
         // Noon at the place (UTC-8); 286 K at 13:00 and 300 K at 16:00 run past temp_min
         // (290.37) and temp_max (295.93); 280 K at 01:00 is tomorrow's.
-        const QDateTime noon(QDate(2024, 12, 9), QTime(20, 0), Qt::UTC);
+        const QDateTime noon(QDate(2024, 12, 9), QTime(20, 0), QTimeZone::utc());
         const qint64 hour = 3600;
         const qint64 t = noon.toSecsSinceEpoch();
         m_service->setForecast(

@@ -4,6 +4,7 @@
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimeZone>
 #include <QTimer>
 
 #include <algorithm>
@@ -230,7 +231,7 @@ QByteArray forecastBody(const SampleWeatherService::City& city,
                 "},\"wind\":{\"speed\":3.6,\"deg\":270,\"gust\":4.2},\"visibility\":10000,"
                 "\"pop\":0,\"sys\":{\"pod\":\"" +
                 (day ? "d" : "n") + "\"},\"dt_txt\":\"" +
-                QDateTime::fromSecsSinceEpoch(point.dt, Qt::UTC)
+                QDateTime::fromSecsSinceEpoch(point.dt, QTimeZone::utc())
                     .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
                     .toLatin1() +
                 "\"}";
