@@ -2,13 +2,11 @@
 # package, then Nimbrel cross-built against it.
 # shellcheck shell=bash
 
-NIMBREL_WIN_QT_VERSION=6.4.2
 NIMBREL_WIN_CACHE=${NIMBREL_WIN_CACHE:-$HOME/.cache/nimbrel}
-NIMBREL_WIN_QT=${NIMBREL_WIN_QT:-$NIMBREL_WIN_CACHE/qt-$NIMBREL_WIN_QT_VERSION-mingw64}
+source "$NIMBREL_ROOT/scripts/lib/windows-runtime.sh"
 NIMBREL_WIN_QT_WORK=$NIMBREL_WIN_CACHE/qt-$NIMBREL_WIN_QT_VERSION-work
 NIMBREL_WIN_QT_STAMP=$NIMBREL_WIN_QT/.nimbrel-complete
 NIMBREL_WIN_TOOLCHAIN=$NIMBREL_ROOT/cmake/mingw-w64-x86_64.cmake
-source "$NIMBREL_ROOT/scripts/lib/windows-runtime.sh"
 export NIMBREL_WIN_QT
 
 nimbrel_win_qt_ready() {
