@@ -46,6 +46,9 @@ void TestDrawingBand::roundHalfEven_data() {
     QTest::newRow("2.51") << 2.51 << 3;
     QTest::newRow("-1.5") << -1.5 << -2;
     QTest::newRow("huge") << 1e12 << std::numeric_limits<int>::max();
+    // A comparison that is false for NaN must not let it through to the cast.
+    QTest::newRow("not a number") << std::numeric_limits<double>::quiet_NaN()
+                                  << std::numeric_limits<int>::min();
 }
 
 void TestDrawingBand::roundHalfEven() {
