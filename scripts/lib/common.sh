@@ -22,13 +22,13 @@ NIMBREL_TEST_PACKAGES=(
     weston
 )
 # Only scripts/windows installs these: the 64-bit MinGW toolchain that Qt for Windows and the
-# program are built with, Wine to run and test the result, NSIS for the installer.
+# program are built with, Wine to run and test the result, NSIS for the installer. A name ending
+# in "?" is installed where the archive offers it and left out where it does not: wine64 is its
+# own package up to Debian 13, and later releases may fold it into wine.
 NIMBREL_WINDOWS_PACKAGES=(
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
     wine wine64? nsis zip xvfb xauth x11-utils fonts-liberation fonts-wine dpkg-dev
 )
-# A name ending in "?" is installed where the archive offers it and left out where it does not:
-# wine64 is its own package up to Debian 13, and later releases may fold it into wine.
 
 nimbrel_installed() {
     dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'

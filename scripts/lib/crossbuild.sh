@@ -86,9 +86,9 @@ nimbrel_cross_as_root() {
 # else qemu-user-static (which conflicts with it). Without systemd (a chroot, a container),
 # binfmt-support registers them; named in the same install, it keeps apt from choosing systemd.
 nimbrel_cross_binfmt_packages() {
-    if dpkg-query -W -f='${Status}' qemu-user-static 2>/dev/null | grep -q 'install ok installed'; then
+    if nimbrel_installed qemu-user-static; then
         printf '%s\n' qemu-user-static
-    elif apt-cache show qemu-user-binfmt >/dev/null 2>&1; then
+    elif nimbrel_offered qemu-user-binfmt; then
         printf '%s\n' qemu-user-binfmt
     else
         printf '%s\n' qemu-user-static
