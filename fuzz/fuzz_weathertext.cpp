@@ -77,10 +77,22 @@ void readOnce(const QString& reply, const QString& key, const QString& tempType,
 void readForecast(const QString& reply, double current, qint64 now) {
     const std::optional<nimbrel::DayRange> range =
         nimbrel::todayRange(reply, current, QDateTime::fromSecsSinceEpoch(now, QTimeZone::utc()));
-    if (!range)
+    if (range) {
+        expect(range->low <= current && current <= range->high);
+        expect(range->low >= 150.0 && range->high <= 350.0);
+    }
+    // The strip's days: the place's own, in order from today, each a reading's range.
+    const std::optional<nimbrel::Forecast> forecast = nimbrel::readForecastReply(reply);
+    if (!forecast)
         return;
-    expect(range->low <= current && current <= range->high);
-    expect(range->low >= 150.0 && range->high <= 350.0);
+    QDate previous;
+    for (const nimbrel::ForecastDay& day : nimbrel::forecastDays(*forecast, now)) {
+        expect(day.date.isValid() && (!previous.isValid() || day.date > previous));
+        expect(day.low <= day.high && day.low >= 150.0 && day.high <= 350.0);
+        previous = day.date;
+    }
+    for (const nimbrel::ForecastPoint& point : nimbrel::forecastHours(*forecast, now))
+        expect(point.time >= now && point.temperature.has_value());
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "procedure.h"
 #include "programidentity.h"
 #include "pushbutton.h"
+#include "reading.h"
 #include "settingschoices.h"
 #include "settingsschema.h"
 #include "skin.h"
@@ -58,18 +59,6 @@ void letEventsRun() {
 QString serviceMessage(const QString& body) {
     const QJsonObject reply = QJsonDocument::fromJson(body.toUtf8()).object();
     return reply.value(QLatin1String("message")).toString().trimmed();
-}
-
-// Only two answers say the key was accepted: a reading, and an unknown place (the service looks
-// the place up only for a key it accepts). A page from something in between (a captive portal,
-// a proxy's error page) or any other refusal says nothing about the key.
-bool keyAccepted(const Transfer::Answer& answer) {
-    if (serviceMessage(answer.body).contains(QLatin1String("city not found"), Qt::CaseInsensitive))
-        return true;
-    if (answer.status != 200)
-        return false;
-    const QJsonObject reading = QJsonDocument::fromJson(answer.body.toUtf8()).object();
-    return reading.value(QLatin1String("main")).toObject().value(QLatin1String("temp")).isDouble();
 }
 
 QString whatTheServiceSaid(const Transfer::Answer& answer) {
@@ -141,11 +130,7 @@ KeyWindow::KeyWindow() : Form(FormId::ApiKey) {
 
 void KeyWindow::onLoad() {
     Guard g(QStringLiteral("Form3.Form_Load"));
-    g(100, [this] { applyWindowColours(this); });
-    g(102, [this] { setWindowIcon(applicationIcon()); });
-    g(104, [this] { setWindowTitle(QStringLiteral("Key Options")); });
-    if (g(106, [] { return handPointerPresent(); }).value_or(false))
-        g(108, [this] { loadHandPointer(this); });
+    dressWindowAtLoad(g, this, QStringLiteral("Key Options"));
     g(112, [this] {
         const QString key = storedKey();
         const bool changes = key != m_keyEdit->text();
@@ -223,11 +208,16 @@ void KeyWindow::testKey() {
     // No key is wrong whatever the service says. With a key, a request that got no answer
     // proves nothing either way, and neither does a reply that neither refuses nor accepts it:
     // the user is told what came back instead of being told the key works.
-    if (key.isEmpty() || reply.body.contains(QLatin1String("Invalid API key"), Qt::CaseInsensitive))
+    // The reply is judged as the display judges it. Only two answers say the key was accepted: a
+    // reading, and an unknown place (the service looks the place up only for a key it accepts).
+    // A page from something in between (a captive portal, a proxy's error page) or any other
+    // refusal says nothing about the key.
+    const ReplyVerdict verdict = readCurrentReply(reply.body).verdict;
+    if (key.isEmpty() || verdict == ReplyVerdict::RefusedKey)
         g(110, [] { showPlainMessage(kKeyNotCorrect); });
     else if (!answered)
         g(114, [] { showPlainMessage(kKeyNotTested); });
-    else if (keyAccepted(reply))
+    else if (verdict == ReplyVerdict::Reading || verdict == ReplyVerdict::UnknownPlace)
         g(112, [] { showPlainMessage(kKeyCorrect); });
     else
         g(116, [&reply] { showPlainMessage(kKeyNotJudged + whatTheServiceSaid(reply)); });

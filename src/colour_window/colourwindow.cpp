@@ -67,11 +67,7 @@ ColourWindow::ColourWindow() : Form(FormId::Colours) {
 
 void ColourWindow::onLoad() {
     Guard g(QStringLiteral("Form4.Form_Load"));
-    g(100, [this] { applyWindowColours(this); });
-    g(102, [this] { setWindowIcon(applicationIcon()); });
-    g(104, [this] { setWindowTitle(productName()); });
-    if (g(106, [] { return handPointerPresent(); }).value_or(false))
-        g(108, [this] { loadHandPointer(this); });
+    dressWindowAtLoad(g, this, productName());
     using settings::Key;
     constexpr auto user = settings::User::ColourWindow;
     // A stored colour that is no colour leaves its swatch with the button face it was given by

@@ -2,7 +2,11 @@
 
 #include "apperror.h"
 #include "colours.h"
+#include "forms.h"
+#include "guard.h"
+#include "handpointer.h"
 #include "programfolder.h"
+#include "programidentity.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -44,6 +48,14 @@ void applyWindowColours(QWidget* window) {
             qobject_cast<QGroupBox*>(child) || qobject_cast<QLabel*>(child))
             fillBackground(child, face);
     }
+}
+
+void dressWindowAtLoad(Guard& g, Form* window, const QString& title) {
+    g(100, [window] { applyWindowColours(window); });
+    g(102, [window] { window->setWindowIcon(applicationIcon()); });
+    g(104, [window, &title] { window->setWindowTitle(title); });
+    if (g(106, [] { return handPointerPresent(); }).value_or(false))
+        g(108, [window] { loadHandPointer(window); });
 }
 
 } // namespace nimbrel

@@ -1,5 +1,6 @@
 #pragma once
 
+class QString;
 class QWidget;
 
 namespace nimbrel {
@@ -11,5 +12,11 @@ void applySkin(QWidget* window);
 // The button-face background on the window and its option buttons, check boxes, frames and
 // labels; other controls keep their colours.
 void applyWindowColours(QWidget* window);
+
+class Form;
+class Guard;
+// What every small window does first as it loads, as steps 100 to 108 of its load: the colours
+// above, the icon, the title, and the hand pointer when its file is there.
+void dressWindowAtLoad(Guard& g, Form* window, const QString& title);
 
 } // namespace nimbrel

@@ -3,13 +3,9 @@
 #include "kelvin.h"
 #include "weatherrequest.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QJsonValue>
+#include <QHash>
 
 #include <algorithm>
-#include <cmath>
 
 namespace nimbrel {
 
@@ -19,8 +15,6 @@ constexpr qint64 kSecondsPerDay = qint64(24) * 3600;
 // Past this hour the evening is nearly over, and "today" would say nothing about the night and
 // the day ahead; the span then runs to the end of tomorrow.
 constexpr qint64 kLateEvening = qint64(21) * 3600;
-// Offsets from UTC in use reach from -12 to +14 hours; anything far beyond is a damaged reply.
-constexpr double kLargestOffset = 18.0 * 3600;
 
 qint64 floorDiv(qint64 value, qint64 divisor) {
     const qint64 quotient = value / divisor;
@@ -46,47 +40,110 @@ QString forecastRequestUrl(const QString& base, const QString& location, const Q
            QLatin1String("&APPID=") + encodeQueryValue(apiKey);
 }
 
-std::optional<DayRange> todayRange(const QString& forecastReply, double currentKelvin,
+std::optional<DayRange> todayRange(const Forecast& forecast, double currentKelvin,
                                    const QDateTime& now) {
-    if (!isReadingKelvin(currentKelvin) || !now.isValid())
+    if (!isReadingKelvin(currentKelvin) || !now.isValid() || !forecast.utcOffset)
         return std::nullopt;
-    QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(forecastReply.toUtf8(), &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject())
-        return std::nullopt;
-    const QJsonObject root = document.object();
-
-    // Without the place's offset there is no telling which points are its today.
-    const QJsonValue zone =
-        root.value(QLatin1String("city")).toObject().value(QLatin1String("timezone"));
-    if (!zone.isDouble() || !(std::abs(zone.toDouble()) <= kLargestOffset))
-        return std::nullopt;
-    const auto offset = static_cast<qint64>(zone.toDouble());
     const qint64 start = now.toSecsSinceEpoch();
-    const qint64 end = spanEnd(start, offset);
+    const qint64 end = spanEnd(start, *forecast.utcOffset);
 
     DayRange range{currentKelvin, currentKelvin};
     bool found = false;
-    const QJsonArray points = root.value(QLatin1String("list")).toArray();
-    for (const auto& point : points) {
-        const QJsonObject object = point.toObject();
-        const QJsonValue time = object.value(QLatin1String("dt"));
-        const QJsonValue temp =
-            object.value(QLatin1String("main")).toObject().value(QLatin1String("temp"));
-        if (!time.isDouble() || !temp.isDouble())
+    for (const ForecastPoint& point : forecast.points) {
+        if (point.time < start || point.time >= end || !point.temperature)
             continue;
-        const double when = time.toDouble();
-        const double kelvin = temp.toDouble();
-        if (std::isnan(when) || when < double(start) || when >= double(end) ||
-            !isReadingKelvin(kelvin))
-            continue;
-        range.low = std::min(range.low, kelvin);
-        range.high = std::max(range.high, kelvin);
+        range.low = std::min(range.low, *point.temperature);
+        range.high = std::max(range.high, *point.temperature);
         found = true;
     }
     if (!found)
         return std::nullopt;
     return range;
+}
+
+std::optional<DayRange> todayRange(const QString& forecastReply, double currentKelvin,
+                                   const QDateTime& now) {
+    const std::optional<Forecast> forecast = readForecastReply(forecastReply);
+    if (!forecast)
+        return std::nullopt;
+    return todayRange(*forecast, currentKelvin, now);
+}
+
+void TemperaturesToday::note(double kelvin, qint64 when, int offset) {
+    if (!isReadingKelvin(kelvin))
+        return;
+    const qint64 day = floorDiv(when + offset, kSecondsPerDay);
+    if (m_day != day || m_offset != offset) {
+        m_day = day;
+        m_offset = offset;
+        m_range = DayRange{kelvin, kelvin};
+        return;
+    }
+    m_range.low = std::min(m_range.low, kelvin);
+    m_range.high = std::max(m_range.high, kelvin);
+}
+
+std::optional<DayRange> TemperaturesToday::range(qint64 now) const {
+    if (!m_day || floorDiv(now + m_offset, kSecondsPerDay) != *m_day)
+        return std::nullopt;
+    return m_range;
+}
+
+QList<ForecastDay> forecastDays(const Forecast& forecast, qint64 now) {
+    QList<ForecastDay> days;
+    if (!forecast.utcOffset)
+        return days;
+    const qint64 offset = *forecast.utcOffset;
+    const qint64 today = floorDiv(now + offset, kSecondsPerDay);
+    // Icons counted per day; daylight ones ("d") win, night ones count only for a day that has
+    // no daylight point in the forecast.
+    QList<QHash<QString, int>> dayIcons;
+    QList<QHash<QString, int>> nightIcons;
+    std::optional<qint64> current;
+    for (const ForecastPoint& point : forecast.points) {
+        const qint64 day = floorDiv(point.time + offset, kSecondsPerDay);
+        if (day < today || !point.temperature)
+            continue;
+        if (day != current) {
+            current = day;
+            ForecastDay entry;
+            entry.date = QDate(1970, 1, 1).addDays(day);
+            entry.low = entry.high = *point.temperature;
+            days.append(entry);
+            dayIcons.append(QHash<QString, int>());
+            nightIcons.append(QHash<QString, int>());
+        }
+        ForecastDay& entry = days.last();
+        entry.low = std::min(entry.low, *point.temperature);
+        entry.high = std::max(entry.high, *point.temperature);
+        if (point.precipitationChance)
+            entry.precipitationChance =
+                std::max(entry.precipitationChance.value_or(0.0), *point.precipitationChance);
+        if (!point.iconCode.isEmpty())
+            ++(point.iconCode.endsWith(QLatin1Char('n')) ? nightIcons : dayIcons)
+                  .last()[point.iconCode];
+    }
+    for (qsizetype i = 0; i < days.size(); ++i) {
+        const QHash<QString, int>& icons = dayIcons[i].isEmpty() ? nightIcons[i] : dayIcons[i];
+        int best = 0;
+        for (auto it = icons.constBegin(); it != icons.constEnd(); ++it) {
+            // Ties go to the smaller code, so the choice never depends on the hash's order.
+            if (it.value() > best || (it.value() == best && it.key() < days[i].iconCode)) {
+                best = it.value();
+                days[i].iconCode = it.key();
+            }
+        }
+    }
+    return days;
+}
+
+QList<ForecastPoint> forecastHours(const Forecast& forecast, qint64 now) {
+    QList<ForecastPoint> points;
+    for (const ForecastPoint& point : forecast.points) {
+        if (point.time >= now && point.temperature)
+            points.append(point);
+    }
+    return points;
 }
 
 } // namespace nimbrel

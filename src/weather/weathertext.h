@@ -1,5 +1,7 @@
 #pragma once
 
+#include "weatherlines.h"
+
 #include <QDateTime>
 #include <QString>
 #include <functional>
@@ -9,17 +11,6 @@ namespace nimbrel {
 
 class Guard;
 class Transfer;
-
-// Which of the five lines the settings window's detail boxes ask for. Each box switches the line
-// its caption names: "High" (stored as "Check6") the "High: " line, "Low" ("Check7") the "Low: "
-// line.
-struct DetailChoices {
-    bool location = true;
-    bool current = true;
-    bool summary = true;
-    bool high = true;
-    bool low = true;
-};
 
 struct WeatherQuery {
     QString baseUrl;  // serviceBaseUrl() in the program, the sample service in tests
@@ -51,10 +42,10 @@ struct ReplyFacts {
     std::optional<qint64> observedAt; // the observation time the reply gives ("dt"), Unix seconds
 };
 
-// Fetches the current weather through the transfer and returns the five display lines joined
-// by CR LF, or the service's or the program's message in their place. Failing steps are
-// reported through the guard (the caller's "Form2.getWeather") and the text is still built.
-// The key is read through readKey before the request and again before judging the reply.
+// One fetch of the current weather, read: what became of it, what the reply said, and the
+// forecast when the query asked for it and it could be had. Failing steps are reported through
+// the guard (the caller's "Form2.getWeather"). The key is read through readKey before the
+// request and again before judging the reply.
 //
 // Lines of "Form2.getWeather":
 //   100  is the transfer busy? (then no request is sent and the reply stays empty)
@@ -62,28 +53,34 @@ struct ReplyFacts {
 //   104  wait: is the transfer still executing?
 //   106  wait: let pending events run
 //   108  read the key again
-//   110  refused or missing key: the service's "Invalid API key" text or the program's hint
-//   112  unknown place: the city-list message
 //   114  current temperature (main.temp)  116  minimum (main.temp_min)  118  maximum
-//   (main.temp_max)
-//        (a value there that is not a number fails with "Type mismatch"; a number outside 150
-//        to 350 K is no reading and shows "--")
-//   120  location line    122  summary line    124  current temperature line
-//   126  "Low: " line     128  "High: " line
+//        (main.temp_max): a value there that is not a number fails with "Type mismatch" (a
+//        number outside 150 to 350 K is no reading and shows "--"); not reported when a
+//        message takes the lines' place
 // With query.withForecast, a reading is followed by a request for the forecast through the same
-// transfer; the two lines then show the day's range from it. A forecast that cannot be had
-// leaves them to temp_min and temp_max and is never reported.
-// When outcome is given, it is set to what became of the current-weather fetch; when facts is
-// given, to what the reply said besides.
+// transfer. A forecast that cannot be had is never reported.
+struct FetchedWeather {
+    FetchOutcome outcome = FetchOutcome::Busy;
+    ReplyFacts facts;
+    CurrentReply reply;
+    std::optional<Forecast> forecast;
+    bool keyStored = false;
+};
+FetchedWeather fetchCurrentWeather(Guard& guard, Transfer& transfer, const WeatherQuery& query,
+                                   const std::function<QString()>& readKey);
+
+// What the display shows for a fetch: its lines, with the day's range from its forecast.
 QString buildWeatherText(Guard& guard, Transfer& transfer, const WeatherQuery& query,
                          const std::function<QString()>& readKey, FetchOutcome* outcome = nullptr,
                          ReplyFacts* facts = nullptr);
 
-// The reading half on its own (no network): what the text builder makes of one reply, lines 110
-// to 128 above. A JSON reply is read member by member; any other (an error page, a portal's
-// login) holds no reading. Failures of single values are reported through the guard, and a
-// temperature that is missing, unreadable or no reading shows "--" in its line.
+// The reading half on its own (no network): the lines of one reply, joined by CR LF, with its
+// unreadable temperatures reported as above.
 QString weatherTextFromReply(Guard& guard, const QString& reply, const QString& apiKey,
                              const QString& tempType, const DetailChoices& details);
+
+// Reports the temperatures of a reply that were there but not numbers (lines 114 to 118), unless
+// a message takes the lines' place.
+void reportUnreadableTemperatures(Guard& guard, const CurrentReply& reply, bool keyStored);
 
 } // namespace nimbrel

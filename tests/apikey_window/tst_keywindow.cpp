@@ -1,3 +1,4 @@
+#include "guard.h"
 #include "keywindow.h"
 #include "messages.h"
 #include "programfolder.h"
@@ -10,6 +11,7 @@
 #include "testsupport.h"
 #include "transfer.h"
 #include "weatherrequest.h"
+#include "weathertext.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -77,6 +79,8 @@ private Q_SLOTS:
 
     void keyTest_data();
     void keyTest();
+    void judgedAsTheDisplayJudges_data();
+    void judgedAsTheDisplayJudges();
     void keyTestWithoutAnswer_data();
     void keyTestWithoutAnswer();
     void keyTestWaitsForRunningFetch();
@@ -438,6 +442,52 @@ void TestKeyWindow::keyTest() {
     // The test neither stores nor edits the key.
     QCOMPARE(control<QLineEdit>("Text1")->text(), key.value_or(QString()));
     QCOMPARE(m_settings->entries().value(QStringLiteral("APIKey")), key.value_or(QString()));
+}
+
+// The words that decide one reader may appear where the other would not look: a place name, a
+// description, a page in between. Whatever a reply holds, the key test's verdict matches what the
+// display makes of the same reply.
+void TestKeyWindow::judgedAsTheDisplayJudges_data() {
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("body");
+    const QByteArray reading(
+        R"({"cod":200,"name":"%1","weather":[{"description":"%2"}],"main":{"temp":290.5}})");
+    QTest::newRow("refusal in a place name")
+        << 200 << QByteArray(reading).replace("%1", "Invalid API key Town").replace("%2", "mist");
+    QTest::newRow("unknown place in a description")
+        << 200 << QByteArray(reading).replace("%1", "Dover").replace("%2", "city not found");
+    QTest::newRow("refusal on a page in between")
+        << 200 << QByteArray("<html><body>Invalid API key\"} or a login</body></html>");
+    QTest::newRow("refusal") << 401 << QByteArray(R"({"cod":401,"message":"Invalid API key."})");
+    QTest::newRow("unknown place")
+        << 404 << QByteArray(R"({"cod":"404","message":"city not found"})");
+    QTest::newRow("error with a temperature") << 500 << QByteArray(R"({"main":{"temp":"warm"}})");
+}
+
+void TestKeyWindow::judgedAsTheDisplayJudges() {
+    QFETCH(int, status);
+    QFETCH(QByteArray, body);
+    saveSetting(QStringLiteral("APIKey"), QStringLiteral("demo-key"));
+    m_service.setFixedReply(status, body);
+    openKeyWindow();
+    control<PushButton>("PushButton3")->click();
+    QCOMPARE(m_messages->messages.size(), 1);
+    const QString verdict = m_messages->messages.constFirst().text;
+
+    Guard guard(QStringLiteral("Form2.getWeather"));
+    const QString shown = weatherTextFromReply(guard, QString::fromUtf8(body), u"demo-key"_s,
+                                               u"Celsius"_s, DetailChoices{});
+    // A message stands alone in the lines' place.
+    const bool message = !shown.contains(QLatin1String("\r\n"));
+    const bool refused =
+        message && shown.startsWith(QLatin1String("Invalid API key"), Qt::CaseInsensitive);
+    const bool answered = message ? shown.startsWith(QLatin1String("Please enter valid location."))
+                                  : !shown.contains(QLatin1String("Current Temperature: --"));
+    const QString expected = refused ? kNotCorrect : answered ? kCorrect : QString();
+    if (expected.isEmpty())
+        QVERIFY2(verdict.startsWith(kNotJudged), qPrintable(verdict));
+    else
+        QCOMPARE(verdict, expected);
 }
 
 void TestKeyWindow::keyTestWithoutAnswer_data() {

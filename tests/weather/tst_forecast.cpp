@@ -62,6 +62,67 @@ private Q_SLOTS:
             range ? QList<double>{range->low, range->high} : QList<double>{};
         QCOMPARE(found, expected);
     }
+
+    // The strip's days are the place's own, from its today on, whatever the computer's zone.
+    void daysAtThePlace_data() {
+        QTest::addColumn<int>("offsetHours");
+        QTest::addColumn<QStringList>("expected"); // date low-high icon chance, per day
+        // 01:00 on the 10th there at kNoon: the 9th there is over, the 10th is today.
+        QTest::newRow("UTC+13") << 13
+                                << QStringList{u"2024-12-10 281-300 10d 70"_s,
+                                               u"2024-12-11 284-284 01d -"_s};
+        // 02:00 on the 9th there: the 9th ends at 10:00 UTC on the 10th, before the late point.
+        QTest::newRow("UTC-10") << -10
+                                << QStringList{u"2024-12-09 281-290 10d 70"_s,
+                                               u"2024-12-10 284-300 01d -"_s};
+    }
+    void daysAtThePlace() {
+        QFETCH(int, offsetHours);
+        QFETCH(QStringList, expected);
+        // Hours from kNoon: one point of the day before, a wet day (two points of rain by day,
+        // one clear night), a point at 10:30 UTC that is late today at UTC+13 and early
+        // tomorrow at UTC-10, then a dry day.
+        struct Point {
+            double hours;
+            double kelvin;
+            const char* icon;
+            double pop;
+        };
+        const QList<Point> points{{-13, 300, "01d", 0},  {0, 290, "10d", 0.7},
+                                  {3, 281, "10d", 0.2},  {6, 285, "01n", 0},
+                                  {22.5, 300, "01n", 0}, {24, 284, "01d", 0.1}};
+        Forecast forecast;
+        forecast.utcOffset = offsetHours * 3600;
+        for (const Point& p : points)
+            forecast.points.append({kNoon.toSecsSinceEpoch() + qint64(p.hours * 3600), p.kelvin,
+                                    QLatin1String(p.icon), p.pop});
+        QStringList found;
+        for (const ForecastDay& day : forecastDays(forecast, kNoon.toSecsSinceEpoch())) {
+            const bool wet = day.precipitationChance && *day.precipitationChance >= 0.3;
+            found.append(day.date.toString(Qt::ISODate) + u' ' + QString::number(day.low) + u'-' +
+                         QString::number(day.high) + u' ' + day.iconCode + u' ' +
+                         (wet ? QString::number(qRound(*day.precipitationChance * 100)) : u"-"_s));
+        }
+        QCOMPARE(found, expected);
+    }
+
+    // The morning's low stays once the sun is up, and the place's midnight starts a new day.
+    void temperaturesSeenToday() {
+        const qint64 midnight =
+            QDateTime(QDate(2024, 12, 9), QTime(0, 0), QTimeZone::utc()).toSecsSinceEpoch() -
+            13 * 3600; // midnight at UTC+13
+        TemperaturesToday seen;
+        QVERIFY(!seen.range(midnight));
+        seen.note(275, midnight + 6 * 3600, 13 * 3600);
+        seen.note(290, midnight + 14 * 3600, 13 * 3600);
+        const std::optional<DayRange> day = seen.range(midnight + 15 * 3600);
+        QVERIFY(day);
+        QCOMPARE(day->low, 275.0);
+        QCOMPARE(day->high, 290.0);
+        QVERIFY(!seen.range(midnight + 24 * 3600));
+        seen.note(280, midnight + 24 * 3600 + 60, 13 * 3600);
+        QCOMPARE(seen.range(midnight + 25 * 3600)->low, 280.0);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestForecast)

@@ -443,6 +443,35 @@ private Q_SLOTS:
         QCOMPARE(read(reply).split(QLatin1String("\r\n")).value(lineIndex), expected);
         QVERIFY(m_recorder->messages.isEmpty());
     }
+
+    // The details line takes what the reply has, in the unit that goes with the temperatures.
+    void detailsLineParts_data() {
+        QTest::addColumn<QString>("members"); // inside the reply's object
+        QTest::addColumn<QString>("tempType");
+        QTest::addColumn<QString>("expected");
+        const QString all = uR"("main":{"temp":293,"feels_like":292.04,"humidity":60},)"
+                            uR"("wind":{"speed":3.13,"deg":292})"_s;
+        QTest::newRow("Fahrenheit")
+            << all << "Fahrenheit"
+            << u"Feels like 66 \u00B0F \u00B7 Humidity 60% \u00B7 Wind 7 mph W"_s;
+        QTest::newRow("Celsius")
+            << all << "Celsius"
+            << u"Feels like 19 \u00B0C \u00B7 Humidity 60% \u00B7 Wind 11 km/h W"_s;
+        QTest::newRow("nearer north-west than north")
+            << uR"("wind":{"speed":0,"deg":336})"_s << "Celsius" << u"Wind 0 km/h NW"_s;
+        QTest::newRow("wind without direction, no humidity")
+            << uR"("main":{"feels_like":260},"wind":{"speed":10})"_s << "Fahrenheit"
+            << u"Feels like 8 \u00B0F \u00B7 Wind 22 mph"_s;
+        QTest::newRow("nothing to tell")
+            << uR"("main":{"temp":293})"_s << "Fahrenheit" << QString();
+    }
+    void detailsLineParts() {
+        QFETCH(QString, members);
+        QFETCH(QString, tempType);
+        QFETCH(QString, expected);
+        const CurrentReply reply = readCurrentReply(u'{' + members + u'}');
+        QCOMPARE(detailsLine(reply.reading, tempType), expected);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestWeatherText)
