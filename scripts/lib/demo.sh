@@ -39,6 +39,13 @@ nimbrel_demo_config() {
     printf '[Nimbrel]\nAPIKey=demo-key\nText1=San Diego CA\n' >"$NIMBREL_DEMO_CONFIG/Corvane.ini"
 }
 
+# The same with every element of the wall on: the time and date, the details line, the symbol
+# and the forecast for the next days.
+nimbrel_demo_every_element() {
+    printf 'Show Time=1\nShow Date=1\nShow Details=1\nShow Symbol=1\nForecast=2\n' \
+        >>"$NIMBREL_DEMO_CONFIG/Corvane.ini"
+}
+
 nimbrel_demo_stop() {
     if [ -n "${NIMBREL_DEMO_SERVICE_PID:-}" ]; then
         kill "$NIMBREL_DEMO_SERVICE_PID" 2>/dev/null || true

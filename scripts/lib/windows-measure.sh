@@ -24,7 +24,7 @@ nimbrel_win_measure_under_xvfb() {
     width=$(sed -n 's/^WIDTH=//p' <<<"$geometry")
     height=$(sed -n 's/^HEIGHT=//p' <<<"$geometry")
     side=$(((width - 536) / 2))
-    title=$((height - 507 - side))
+    title=$((height - 541 - side))
     xdotool mousemove --window "$wid" $((side + 8 + 520 / 2)) $((title + 44 + 27 / 2)) click 1
     # The display is the program's own window that covers the screen (the root window does too).
     local deadline=$((SECONDS + 120)) full=

@@ -4,6 +4,7 @@
 #include "displaywindow.h"
 #include "forms.h"
 #include "keywindow.h"
+#include "optionswindow.h"
 #include "programidentity.h"
 #include "settingswindow.h"
 #include "startscreen.h"
@@ -68,6 +69,7 @@ int main(int argc, char* argv[]) {
     Forms::registerFactory(FormId::Display, [] { return new DisplayWindow; });
     Forms::registerFactory(FormId::ApiKey, [] { return new KeyWindow; });
     Forms::registerFactory(FormId::Colours, [] { return new ColourWindow; });
+    Forms::registerFactory(FormId::Options, [] { return new OptionsWindow; });
 
     if (options.showWeather)
         // Once the event loop runs, as a click would come: the fetches wait in nested loops.

@@ -33,6 +33,12 @@ enum class Key {
     FontColor,
     BackgroundColor,
     APIKey,
+    // The wall's extra elements, all off until chosen.
+    ShowTime,
+    ShowDate,
+    ShowDetails,
+    ShowSymbol,
+    Forecast,
 };
 
 // How the text of a value is to be read.
@@ -56,6 +62,7 @@ enum class User {
     FontCommand,
     ColourWindow,
     KeyWindow,
+    OptionsWindow,
 };
 
 struct Exception {
@@ -78,7 +85,7 @@ struct KeyEntry {
 };
 
 // clang-format off
-inline constexpr std::array<KeyEntry, 20> kKeys{{
+inline constexpr std::array<KeyEntry, 25> kKeys{{
     {Key::HideHint,        u"Check1",           Encoding::CheckState, u"0"},
     {Key::ShowLocation,    u"Check2",           Encoding::CheckState, u"1"},
     {Key::ShowCurrent,     u"Check3",           Encoding::CheckState, u"1"},
@@ -108,6 +115,12 @@ inline constexpr std::array<KeyEntry, 20> kKeys{{
      Exception{User::ExitHint, u"65280"}},
     {Key::BackgroundColor, u"Background Color", Encoding::Colour,     u"0"},
     {Key::APIKey,          u"APIKey",           Encoding::Text,       u""},
+    {Key::ShowTime,        u"Show Time",        Encoding::CheckState, u"0"},
+    {Key::ShowDate,        u"Show Date",        Encoding::CheckState, u"0"},
+    {Key::ShowDetails,     u"Show Details",     Encoding::CheckState, u"0"},
+    {Key::ShowSymbol,      u"Show Symbol",      Encoding::CheckState, u"0"},
+    // 0 no forecast, 1 the next hours, 2 the next days.
+    {Key::Forecast,        u"Forecast",         Encoding::ListIndex,  u"0"},
 }};
 // clang-format on
 

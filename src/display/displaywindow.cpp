@@ -5,12 +5,14 @@
 #include "comeback.h"
 #include "controls.h"
 #include "drawingband.h"
+#include "fetchplan.h"
+#include "forecaststrip.h"
 #include "guard.h"
 #include "hidekey.h"
+#include "hideword.h"
 #include "measuringlabel.h"
 #include "procedure.h"
 #include "programidentity.h"
-#include "refreshschedule.h"
 #include "rounding.h"
 #include "settingschoices.h"
 #include "settingsschema.h"
@@ -43,29 +45,10 @@ constexpr qint16 kLargestFontSize = 2048;
 // no longer shown as weather.
 constexpr qint64 kReadingOldAfter = qint64(60) * 60;
 constexpr qint64 kReadingGoneAfter = qint64(3) * 60 * 60;
-// A blocked account's Retry-After is obeyed up to this many one-second ticks.
-constexpr int kLongestRetryAfterTicks = 60 * 60;
 // The age line is for reading across a room, so it is sized by the screen: a 1080-line screen
 // gives 45-pixel letters, about half the height of the weather text's.
 constexpr int kScreenLinesPerAgeLetter = 24;
 constexpr int kSmallestAgeLetter = 12;
-
-// The word that hides the hint, with the report line of each letter's step.
-struct HideLetter {
-    int key;
-    int line;
-};
-constexpr std::array<HideLetter, 4> kHideWord{
-    {{Qt::Key_H, 104}, {Qt::Key_I, 106}, {Qt::Key_D, 108}, {Qt::Key_E, 110}}};
-
-// The key's place in the word, or -1 when it is none of its letters.
-int placeInHideWord(int key) {
-    for (std::size_t i = 0; i < kHideWord.size(); ++i) {
-        if (kHideWord[i].key == key)
-            return int(i);
-    }
-    return -1;
-}
 
 DisplayWindow::KeepAwakeFactory& keepAwakeFactory() {
     static DisplayWindow::KeepAwakeFactory factory;
@@ -133,19 +116,27 @@ WeatherQuery queryFor(const DisplayRequest& request) {
 }
 
 // What a fetch that got no reply builds: the lines without their figures, or the key hint.
-QString textWithoutReply(Guard& g, const WeatherQuery& query) {
+QStringList linesWithoutReply(Guard& g, const WeatherQuery& query) {
     QString key;
     g(108, [&] { key = readKey(); });
-    return weatherTextFromReply(g, QString(), key, query.tempType, query.details);
+    return weatherLines(CurrentReply{},
+                        LineChoices{!key.isEmpty(), query.tempType, query.details, {}, {}});
 }
+
+// The strip takes at most this share of the height the band may have, so that the weather stays
+// the largest thing on the wall, and its letters are at most this share of the band's.
+constexpr double kStripShareOfHeight = 0.3;
+constexpr double kStripLetterShare = 0.45;
+// Between the band and the strip, in strip lines.
+constexpr double kStripGap = 0.5;
 
 } // namespace
 
 DisplayWindow::DisplayWindow()
     : Form(FormId::Display), m_hint(new QLabel(this)), m_measuringLabel(new MeasuringLabel(this)),
-      m_band(new DrawingBand(this)), m_refreshTimer(new QTimer(this)),
-      m_keepAwakeTimer(new QTimer(this)), m_comeback(new ComebackWatcher(this)),
-      m_refreshTicks(refreshSchedule().regularTicks) {
+      m_band(new DrawingBand(this)), m_strip(new ForecastStrip(this)),
+      m_refreshTimer(new QTimer(this)), m_keepAwakeTimer(new QTimer(this)),
+      m_comeback(new ComebackWatcher(this)) {
     // An ordinary top-level window without a frame: a tool window would not get the keyboard.
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     // The window takes every key itself; its controls never hold the focus.
@@ -167,6 +158,10 @@ DisplayWindow::DisplayWindow()
     m_band->setGeometry(twips(2520, 90, 4350, 1650));
     setRole(m_band, QPalette::Window, Qt::black);
     setRole(m_band, QPalette::WindowText, Qt::white);
+
+    m_strip->setObjectName(QStringLiteral("forecastStrip"));
+    m_strip->setFocusPolicy(Qt::NoFocus);
+    m_strip->hide();
 
     m_ageLine = new QLabel(this);
     m_ageLine->setObjectName(QStringLiteral("ageLine"));
@@ -228,6 +223,7 @@ void DisplayWindow::setRequest(const DisplayRequest& request) {
 
 void DisplayWindow::onLoad() {
     Procedure g(this, QStringLiteral("Form2.Form_Load"));
+    g(114, [&] { readElementChoices(); });
     g(100, [&] { layOut(); });
     if (g.gone())
         return;
@@ -268,22 +264,40 @@ void DisplayWindow::layOut() {
     m_measuringLabel->hide();
     placeAgeLine();
     // The band keeps what it shows while the fetch waits; the next tick redraws it.
-    const QString text = getWeather();
+    const Fetched fetched = fetchWeather(false);
     if (layout.gone())
         return;
-    m_measuringLabel->setMeasuredText(text);
+    m_measuringLabel->setMeasuredText(measuredText(fetched));
     placeBand();
 }
 
 void DisplayWindow::placeBand() {
     // The band stays clear of the hint's corner, above as below so that it stays centred; what
-    // does not fit the rest is drawn smaller (DrawingBand::holdLines).
+    // does not fit the rest is drawn smaller (DrawingBand::holdLines). With the strip, the band
+    // and the strip are centred together.
     const bool hintShown = !m_hint->isHidden() && !m_hint->size().isEmpty();
     const int hintClearance = hintShown ? m_hint->geometry().bottom() + 1 : 0;
+    // The age line's corner is kept free as well, whether it shows or not, so that a reading
+    // growing old never moves the weather.
+    const int ageClearance = m_ageLine->height() + m_hint->y();
+    const int clearance = std::max(hintClearance, ageClearance);
+    const int room = std::max(0, height() - 2 * clearance);
+    m_strip->setColumns(m_content.stripColumns());
+    int stripHeight = 0;
+    int gap = 0;
+    if (!m_content.stripColumns().isEmpty()) {
+        const int letters =
+            roundHalfEvenToInt(QFontMetrics(m_band->font(), m_band).height() * kStripLetterShare);
+        m_strip->fitFont(m_band->font(), letters, int(room * kStripShareOfHeight));
+        stripHeight = m_strip->neededHeight();
+        gap = roundHalfEvenToInt(QFontMetrics(m_strip->font(), m_strip).lineSpacing() * kStripGap);
+    }
     const int bandHeight =
-        std::min(m_measuringLabel->height(), std::max(0, height() - 2 * hintClearance));
-    m_band->setGeometry(0, roundHalfEvenToInt(height() / 2.0 - bandHeight / 2.0), width(),
-                        bandHeight);
+        std::min(m_measuringLabel->height(), std::max(0, room - stripHeight - gap));
+    const int top = roundHalfEvenToInt(height() / 2.0 - (bandHeight + gap + stripHeight) / 2.0);
+    m_band->setGeometry(0, top, width(), bandHeight);
+    m_strip->setGeometry(0, top + bandHeight + gap, width(), stripHeight);
+    m_strip->setVisible(stripHeight > 0);
 }
 
 void DisplayWindow::placeAgeLine() {
@@ -291,6 +305,8 @@ void DisplayWindow::placeAgeLine() {
     font.setPixelSize(std::max(kSmallestAgeLetter, height() / kScreenLinesPerAgeLetter));
     m_ageLine->setFont(font);
     m_ageLine->adjustSize();
+    // One line of its font, whatever it says, so the corner kept free for it is known before.
+    m_ageLine->resize(m_ageLine->width(), QFontMetrics(font, m_ageLine).height());
     // The hint's margin, in the corner below the band that the hint leaves free.
     m_ageLine->move(m_hint->x(), height() - m_ageLine->height() - m_hint->y());
 }
@@ -360,37 +376,23 @@ void DisplayWindow::onActivate() {
 void DisplayWindow::onKeyDown(int& keyCode, Qt::KeyboardModifiers) {
     Procedure g(this, QStringLiteral("Form2.Form_KeyDown"));
     const int key = keyCode;
-    const int place = placeInHideWord(key);
+    const int letterLine = HideWord::lineOf(key);
     g(100, [&] {
-        if (place < 0)
-            m_hideLettersTyped = 0;
+        if (letterLine == 0)
+            m_hideWord.reset();
     });
     if (key == Qt::Key_Escape) {
         g(102, [&] { hide(); });
         g(102, [] { Forms::show(FormId::Settings); });
-    } else if (place >= 0) {
-        g(kHideWord[std::size_t(place)].line, [&] { typeHideLetter(place); });
+    } else if (letterLine != 0) {
+        g(letterLine, [&] {
+            if (m_hideWord.type(key) && m_hint->width() != 0 && m_hint->height() != 0 &&
+                !isMinimized())
+                m_hint->resize(0, 0);
+        });
         // The word's letters go no further, whether they came in turn or not.
         keyCode = 0;
     }
-}
-
-void DisplayWindow::typeHideLetter(int place) {
-    const bool lastLetter = place == int(kHideWord.size()) - 1;
-    if (place != m_hideLettersTyped) {
-        // Any other letter out of turn starts the word again; the last one, typed early, leaves
-        // what was typed so far as it is.
-        if (!lastLetter)
-            m_hideLettersTyped = 0;
-        return;
-    }
-    if (!lastLetter) {
-        ++m_hideLettersTyped;
-        return;
-    }
-    if (m_hint->width() != 0 && m_hint->height() != 0 && !isMinimized())
-        m_hint->resize(0, 0);
-    m_hideLettersTyped = 0;
 }
 
 bool DisplayWindow::closeRequested(CloseReason) {
@@ -412,7 +414,18 @@ void DisplayWindow::onUnload() {
 }
 
 QString DisplayWindow::getWeather() {
-    return fetchWeather(false, nullptr);
+    return fetchWeather(false).lines.join(QLatin1String("\r\n"));
+}
+
+QString DisplayWindow::measuredText(const Fetched& fetched) const {
+    const bool reading = fetched.weather.outcome == FetchOutcome::Reading;
+    const int lines = m_content.bandLineCount(fetched.lines, reading);
+    // Only the number of lines counts.
+    return QStringList(std::max(1, lines)).join(QLatin1String("\r\n"));
+}
+
+void DisplayWindow::readElementChoices() {
+    m_content.choose(storedElementChoices());
 }
 
 void DisplayWindow::beginOpening() {
@@ -426,7 +439,7 @@ void DisplayWindow::endOpening() {
     // A display opened while the service cannot be reached (a wall display starting before its
     // network) tries again after the first short wait instead of showing "--" for ten minutes.
     if (m_openingGotNoAnswer) {
-        planNextFetch(FetchOutcome::NoAnswer, ReplyFacts{});
+        m_fetchPlan.after(FetchOutcome::NoAnswer, ReplyFacts{});
         // Counted from now, when the failure has been waited for and reported, not from the
         // click: the ticks went on during that wait.
         m_tickCount = 0;
@@ -434,64 +447,45 @@ void DisplayWindow::endOpening() {
     m_openingGotNoAnswer = false;
 }
 
-QString DisplayWindow::fetchWeather(bool scheduled, FetchOutcome* outcome, bool withForecast,
-                                    ReplyFacts* facts) {
+DisplayWindow::Fetched DisplayWindow::fetchWeather(bool scheduled, bool withForecast) {
+    Fetched fetched;
     Procedure g(this, QStringLiteral("Form2.getWeather"));
     if (g.gone())
-        return {};
+        return fetched;
     if (scheduled)
         g.setReportMode(ReportMode::Modeless);
     WeatherQuery query = queryFor(m_request);
     query.withForecast = withForecast;
     query.now = now;
+    fetched.tempType = query.tempType;
     if (g.gone())
-        return {};
+        return fetched;
     const bool ofOpening = m_openings > 0 && !scheduled;
     if (ofOpening && m_openingGotNoAnswer) {
         // What the failed fetch would have been built from: no reply.
-        if (outcome)
-            *outcome = FetchOutcome::NoAnswer;
-        return textWithoutReply(g.guard(), query);
+        fetched.weather.outcome = FetchOutcome::NoAnswer;
+        fetched.lines = linesWithoutReply(g.guard(), query);
+        return fetched;
     }
     Transfer& shared = transfer();
     const bool own = !shared.isExecuting();
     if (own)
         ++m_ownFetches;
     ++m_waitingFetches;
-    FetchOutcome result = FetchOutcome::Busy;
-    QString text = buildWeatherText(g.guard(), shared, query, readKey, &result, facts);
+    fetched.weather = fetchCurrentWeather(g.guard(), shared, query, readKey);
     --m_waitingFetches;
     if (own)
         --m_ownFetches;
+    const FetchOutcome result = fetched.weather.outcome;
     if (ofOpening && m_openings > 0 && result == FetchOutcome::NoAnswer)
         m_openingGotNoAnswer = true;
     // The service answers again: a report of a failed fetch still up tells nothing true now.
     if (result == FetchOutcome::Reading || result == FetchOutcome::Answer)
         closeReports(g.reportName(), 102);
-    if (outcome)
-        *outcome = result;
-    return text;
-}
-
-void DisplayWindow::planNextFetch(FetchOutcome outcome, const ReplyFacts& facts) {
-    const RefreshSchedule schedule = refreshSchedule();
-    // Asking again soon cannot mend a refused key, and keeps a blocked account blocked.
-    if (facts.status == 401 || facts.status == 429) {
-        m_failedFetches = 0;
-        m_refreshTicks =
-            std::max(schedule.regularTicks, std::min(facts.retryAfter, kLongestRetryAfterTicks));
-        return;
-    }
-    if (outcome == FetchOutcome::Reading || outcome == FetchOutcome::Answer) {
-        m_failedFetches = 0;
-        m_refreshTicks = schedule.regularTicks;
-        return;
-    }
-    m_failedFetches = std::min(m_failedFetches + 1, 31);
-    qint64 wait = schedule.firstRetryTicks;
-    for (int i = 1; i < m_failedFetches && wait < schedule.regularTicks; ++i)
-        wait *= 2;
-    m_refreshTicks = int(std::min<qint64>(wait, schedule.regularTicks));
+    fetched.lines = m_content.linesFor(
+        fetched.weather,
+        LineChoices{fetched.weather.keyStored, query.tempType, query.details, {}, {}}, now());
+    return fetched;
 }
 
 void DisplayWindow::applyFontSettings(Guard& g, int line, QWidget* target) {
@@ -522,6 +516,7 @@ void DisplayWindow::reloadStyle() {
     Procedure g(this, QStringLiteral("Form2.ReLoadStyle"));
     if (g.gone())
         return;
+    g(130, [&] { readElementChoices(); });
     using settings::Key;
     using settings::User;
     const auto fontColour = [](User user) { return storedColour(Key::FontColor, user); };
@@ -530,9 +525,9 @@ void DisplayWindow::reloadStyle() {
     // The band keeps what it shows while the fetches wait; the next tick redraws it.
     g(100, [&] { m_measuringLabel->hide(); });
     g(102, [&] {
-        const QString text = getWeather();
+        const Fetched fetched = fetchWeather(false);
         if (!g.gone())
-            m_measuringLabel->setMeasuredText(text);
+            m_measuringLabel->setMeasuredText(measuredText(fetched));
     });
     if (g.gone())
         return;
@@ -548,15 +543,17 @@ void DisplayWindow::reloadStyle() {
     g(114, [&] { setRole(this, QPalette::Window, backgroundColour()); });
     g(114, [&] { setRole(m_band, QPalette::WindowText, fontColour(User::Display)); });
     g(114, [&] { setRole(m_band, QPalette::Window, backgroundOf(this)); });
+    // The strip follows the band's colours as they now stand, without reading them again.
+    g(114, [&] {
+        m_strip->setColours(m_band->palette().color(QPalette::WindowText), backgroundOf(this));
+    });
     g(116, [] { processPendingEvents(); });
     if (g.gone())
         return;
     g(118, [&] {
-        FetchOutcome outcome = FetchOutcome::NoReading;
-        ReplyFacts facts;
-        const QString text = fetchWeather(false, &outcome, true, &facts);
+        const Fetched fetched = fetchWeather(false, true);
         if (!g.gone())
-            takeFetched(text, outcome, facts, false);
+            takeFetched(fetched, false);
     });
     if (g.gone())
         return;
@@ -573,7 +570,7 @@ void DisplayWindow::reloadStyle() {
         setRole(m_ageLine, QPalette::WindowText, hintColour);
     });
     g(126, [&] { setRole(m_hint, QPalette::Window, backgroundColour()); });
-    g(128, [&] { m_hideLettersTyped = 0; });
+    g(128, [&] { m_hideWord.reset(); });
 }
 
 void DisplayWindow::refreshTick() {
@@ -596,7 +593,7 @@ void DisplayWindow::drawTick(Procedure& g) {
             throw AppError::overflow();
         ++m_tickCount;
     });
-    if (m_tickCount >= m_refreshTicks) {
+    if (m_tickCount >= m_fetchPlan.ticks()) {
         // What the band showed stays up while the fetch waits (after an activation, say).
         g(106, [&] {
             if (m_band->isHidden())
@@ -608,9 +605,11 @@ void DisplayWindow::drawTick(Procedure& g) {
         FetchOutcome outcome = FetchOutcome::Reading;
         ReplyFacts facts;
         g(102, [&] {
-            const QString text = fetchWeather(true, &outcome, true, &facts);
+            const Fetched fetched = fetchWeather(true, true);
+            outcome = fetched.weather.outcome;
+            facts = fetched.weather.facts;
             if (!g.gone())
-                takeFetched(text, outcome, facts, true);
+                takeFetched(fetched, true);
         });
         if (g.gone())
             return;
@@ -618,7 +617,7 @@ void DisplayWindow::drawTick(Procedure& g) {
         if (g.gone())
             return;
         g(102, [&] { m_tickCount = 0; });
-        planNextFetch(outcome, facts);
+        m_fetchPlan.after(outcome, facts);
     }
     g(116, [&] { showReadingAge(); });
     if (g.gone())
@@ -631,19 +630,26 @@ void DisplayWindow::drawTick(Procedure& g) {
             m_band->show();
     });
 
-    QStringList lines;
+    BandContent content;
     g(110, [&] {
-        if (!m_weatherText.isEmpty())
-            lines = m_weatherText.split(QLatin1String("\r\n"));
+        // The strip's columns move on with the hours and days; its height may change with them.
+        if (m_content.advance(now()) && m_strip->columns() != m_content.stripColumns())
+            placeBand();
+        if (!m_content.weatherLines().isEmpty())
+            content = m_content.bandContent();
     });
+    const QStringList& lines = content.lines;
     m_band->holdLines(lines.size());
     BandDrawing drawing;
     g(108, [&] { drawing = m_band->blankDrawing(); });
     const int lineHeight = m_band->lineHeight();
     int top = 0;
-    for (const QString& line : std::as_const(lines)) {
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QString& line = lines.at(i);
+        const bool withSymbol = i == content.symbolLine;
         int x = 0;
-        const FittedLine fitted = m_band->fittedLine(line);
+        const FittedLine fitted =
+            withSymbol ? m_band->fittedLineWithSymbol(line) : m_band->fittedLine(line);
         // Read for every line, so a change of alignment shows from the next line on. A value
         // that cannot be read is reported and the line drawn from the left edge.
         g(112, [&] {
@@ -651,7 +657,9 @@ void DisplayWindow::drawTick(Procedure& g) {
                 x = centredLineX(drawing.size.width(), fitted.width);
         });
         // An empty line only moves the drawing position down.
-        if (!line.isEmpty())
+        if (withSymbol)
+            drawing.lines.append(BandLine{line, x, top, fitted.font, content.symbol});
+        else if (!line.isEmpty())
             drawing.lines.append(BandLine{line, x, top, fitted.font});
         top += lineHeight;
     }
@@ -659,29 +667,29 @@ void DisplayWindow::drawTick(Procedure& g) {
     g(114, [] { processPendingEvents(); });
 }
 
-void DisplayWindow::takeFetched(const QString& text, FetchOutcome outcome, const ReplyFacts& facts,
-                                bool scheduled) {
+void DisplayWindow::takeFetched(const Fetched& fetched, bool scheduled) {
+    const FetchOutcome outcome = fetched.weather.outcome;
     if (outcome == FetchOutcome::Reading) {
-        m_weatherText = text;
-        m_readingTime = facts.observedAt
-                            ? QDateTime::fromSecsSinceEpoch(*facts.observedAt, QTimeZone::utc())
-                            : now();
+        const std::optional<qint64>& observed = fetched.weather.facts.observedAt;
+        m_content.show(fetched.lines, &fetched.weather, fetched.tempType,
+                       observed ? QDateTime::fromSecsSinceEpoch(*observed, QTimeZone::utc())
+                                : now());
         m_shownAge.reset();
         return;
     }
     // A wall display left alone would otherwise trade a good reading for "--" at the first
     // hiccup; it keeps the reading, and the age line says how old it gets.
-    if (scheduled && outcome != FetchOutcome::Answer && m_readingTime.isValid())
+    if (scheduled && outcome != FetchOutcome::Answer && m_content.readingTime().isValid())
         return;
-    m_weatherText = text;
-    m_readingTime = QDateTime();
+    m_content.show(fetched.lines, nullptr, fetched.tempType, QDateTime());
     m_shownAge.reset();
 }
 
 void DisplayWindow::showReadingAge() {
     ReadingAge age = ReadingAge::None;
-    if (m_readingTime.isValid()) {
-        const qint64 seconds = m_readingTime.secsTo(now());
+    const QDateTime& readingTime = m_content.readingTime();
+    if (readingTime.isValid()) {
+        const qint64 seconds = readingTime.secsTo(now());
         age = seconds >= kReadingGoneAfter ? ReadingAge::Expired
               : seconds > kReadingOldAfter ? ReadingAge::Old
                                            : ReadingAge::Fresh;
@@ -691,7 +699,7 @@ void DisplayWindow::showReadingAge() {
     if (m_shownAge == age)
         return;
     m_shownAge = age;
-    const QString since = m_readingTime.toLocalTime().toString(QStringLiteral("HH:mm"));
+    const QString since = readingTime.toLocalTime().toString(QStringLiteral("HH:mm"));
     QString line;
     if (age == ReadingAge::Old) {
         line = QStringLiteral("as of ") + since;
@@ -702,7 +710,7 @@ void DisplayWindow::showReadingAge() {
         const WeatherQuery query = queryFor(m_request);
         if (g.gone())
             return;
-        m_weatherText = textWithoutReply(g.guard(), query);
+        m_content.show(linesWithoutReply(g.guard(), query), nullptr, query.tempType, readingTime);
     }
     m_ageLine->setText(line);
     m_ageLine->setVisible(!line.isEmpty());
@@ -727,7 +735,7 @@ void DisplayWindow::createKeepAwake() {
 
 void DisplayWindow::refreshNow() {
     // A tick under way fetches as soon as it can; otherwise this is the tick that fetches.
-    m_tickCount = m_refreshTicks - 1;
+    m_tickCount = m_fetchPlan.ticks() - 1;
     refreshTick();
 }
 

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "displaycontent.h"
 #include "displayrequest.h"
+#include "fetchplan.h"
 #include "forms.h"
+#include "hideword.h"
 #include "idle_inhibitor.h"
 #include "keep_awake.h"
 
@@ -18,11 +21,10 @@ namespace nimbrel {
 
 class ComebackWatcher;
 class DrawingBand;
-enum class FetchOutcome;
+class ForecastStrip;
 class Guard;
 class MeasuringLabel;
 class Procedure;
-struct ReplyFacts;
 class Transfer;
 
 // The full-screen display: the weather text in large type on one colour, a small hint in the
@@ -83,7 +85,7 @@ public:
     // For tests: the refresh counter and the text the tick draws.
     int tickCount() const { return m_tickCount; }
     void setTickCountForTesting(int ticks) { m_tickCount = ticks; }
-    const QString& weatherText() const { return m_weatherText; }
+    QString weatherText() const { return m_content.weatherLines().join(QLatin1String("\r\n")); }
 
     // Covers the monitor chosen on the command line, else the one holding most of the settings
     // window (the primary one when it is not loaded), also where no window manager acts on a
@@ -95,25 +97,26 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    // One letter of the word "hide" typed, by its place in the word.
-    void typeHideLetter(int place);
     void createKeepAwake();
     void applyFontSettings(Guard& guard, int line, QWidget* target);
     void placeBand();
     void drawTick(Procedure& g);
+    // A fetch and the lines made from it.
+    struct Fetched {
+        FetchedWeather weather;
+        QStringList lines;
+        QString tempType;
+    };
     // The fetch behind getWeather. A scheduled one (the refresh tick's) reports without holding
     // the tick and does not belong to an opening. Only a fetch whose text is drawn asks the
-    // forecast for the day's low and high: one per opening and one per refresh.
-    QString fetchWeather(bool scheduled, FetchOutcome* outcome, bool withForecast = false,
-                         ReplyFacts* facts = nullptr);
-    // Sooner after a failed scheduled fetch, doubling up to the regular period; regular again
-    // after an answer, and no sooner than the regular period after a refused key or a blocked
-    // account.
-    void planNextFetch(FetchOutcome outcome, const ReplyFacts& facts);
-    // Puts a fetch's text up as the one to draw, unless it would take a reading's place with
+    // forecast for the day's low and high and the strip: one per opening and one per refresh.
+    Fetched fetchWeather(bool scheduled, bool withForecast = false);
+    // Puts a fetch's lines up as the ones to draw, unless they would take a reading's place with
     // nothing after a failed timed fetch.
-    void takeFetched(const QString& text, FetchOutcome outcome, const ReplyFacts& facts,
-                     bool scheduled);
+    void takeFetched(const Fetched& fetched, bool scheduled);
+    // The text the measuring label is given for a fetch: as many lines as the band will hold.
+    QString measuredText(const Fetched& fetched) const;
+    void readElementChoices();
     // Dates the reading on screen once it is old, and takes its figures down once it is too old.
     void showReadingAge();
     void placeAgeLine();
@@ -123,15 +126,14 @@ private:
     QLabel* m_ageLine;
     MeasuringLabel* m_measuringLabel;
     DrawingBand* m_band;
+    ForecastStrip* m_strip;
     QTimer* m_refreshTimer;
     QTimer* m_keepAwakeTimer;
 
     qint32 m_tickCount = 0;
-    // How much of the word "hide" has been typed so far, in order.
-    int m_hideLettersTyped = 0;
-    QString m_weatherText;
-    // When the reading behind m_weatherText was observed (UTC); invalid when it holds no reading.
-    QDateTime m_readingTime;
+    HideWord m_hideWord;
+    // The lines on screen, the reading behind them and the elements made from it.
+    DisplayContent m_content;
     enum class ReadingAge { None, Fresh, Old, Expired };
     // What the age line was last made for; empty when the reading changed since.
     std::optional<ReadingAge> m_shownAge;
@@ -151,9 +153,8 @@ private:
     int m_waitingFetches = 0;
     // The window size the last layout was made for.
     QSize m_layoutSize;
-    // Ticks from one scheduled fetch to the next, and the failed scheduled fetches in a row.
-    int m_refreshTicks;
-    int m_failedFetches = 0;
+    // Ticks from one scheduled fetch to the next.
+    FetchPlan m_fetchPlan;
     // Openings under way, and whether a fetch of theirs got no answer.
     int m_openings = 0;
     bool m_openingGotNoAnswer = false;

@@ -6,6 +6,7 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPalette>
+#include <QRegion>
 
 #include <algorithm>
 #include <cmath>
@@ -107,18 +108,35 @@ QFont DrawingBand::fontForHeight() const {
     return sized(font(), fitting);
 }
 
+int DrawingBand::symbolAdvance(const QFont& font) const {
+    const int side = QFontMetrics(font, this).height();
+    return side + side / 4;
+}
+
 FittedLine DrawingBand::fittedLine(const QString& text) const {
+    return fitted(text, 0);
+}
+
+FittedLine DrawingBand::fittedLineWithSymbol(const QString& text) const {
+    return fitted(text, symbolAdvance(textFont()));
+}
+
+FittedLine DrawingBand::fitted(const QString& text, int reserved) const {
     forgetMeasuresOfOtherFont();
     if (m_fittedWidth != width() || m_fitted.size() > 64) {
         m_fitted.clear();
         m_fittedWidth = width();
     }
-    if (const auto it = m_fitted.constFind(text); it != m_fitted.constEnd())
+    // A line led by a symbol is kept apart from the same text without one.
+    const QString key = reserved > 0 ? QLatin1Char('\x01') + text : text;
+    if (const auto it = m_fitted.constFind(key); it != m_fitted.constEnd())
         return *it;
 
-    FittedLine fitted{lineWidth(text), std::nullopt};
+    FittedLine fitted{lineWidth(text) + reserved, std::nullopt};
     const auto widthAt = [&](int size) {
-        return QFontMetricsF(sized(textFont(), size), this).horizontalAdvance(text);
+        const QFont font = sized(textFont(), size);
+        return QFontMetricsF(font, this).horizontalAdvance(text) +
+               (reserved > 0 ? symbolAdvance(font) : 0);
     };
     // Whole pixels are what shows: a line fits when its last partly covered pixel is on the band.
     const auto fits = [&](double lineWidth) { return std::ceil(lineWidth) <= width(); };
@@ -135,14 +153,33 @@ FittedLine DrawingBand::fittedLine(const QString& text) const {
         fitted.font = sized(textFont(), fitting);
         fitted.width = widthAt(fitting);
     }
-    return *m_fitted.insert(text, fitted);
+    return *m_fitted.insert(key, fitted);
 }
 
 void DrawingBand::present(BandDrawing drawing) {
     if (drawing == m_drawing)
         return;
+    const bool sameFrame =
+        drawing.font == m_drawing.font && drawing.textColour == m_drawing.textColour &&
+        drawing.background == m_drawing.background && drawing.size == m_drawing.size &&
+        drawing.lines.size() == m_drawing.lines.size();
+    if (!sameFrame) {
+        m_drawing = std::move(drawing);
+        update();
+        return;
+    }
+    const int spacing = QFontMetrics(drawing.font, this).lineSpacing();
+    QRegion changed;
+    for (qsizetype i = 0; i < drawing.lines.size(); ++i) {
+        const BandLine& was = m_drawing.lines.at(i);
+        const BandLine& now = drawing.lines.at(i);
+        if (was == now)
+            continue;
+        changed += QRect(0, was.top, width(), spacing);
+        changed += QRect(0, now.top, width(), spacing);
+    }
     m_drawing = std::move(drawing);
-    update();
+    update(changed);
 }
 
 void DrawingBand::paintEvent(QPaintEvent*) {
@@ -152,16 +189,21 @@ void DrawingBand::paintEvent(QPaintEvent*) {
     painter.setPen(m_drawing.textColour);
     const QFontMetrics metrics(m_drawing.font, this);
     for (const BandLine& line : std::as_const(m_drawing.lines)) {
-        if (!line.font) {
-            painter.drawText(QPoint(line.x, line.top + metrics.ascent()), line.text);
-            continue;
-        }
         // A shrunk line sits in the middle of the line it stands for.
-        const QFontMetrics shrunk(*line.font, this);
+        const QFont& font = line.font ? *line.font : m_drawing.font;
+        const QFontMetrics shrunk(font, this);
         const int top = line.top + (metrics.lineSpacing() - shrunk.lineSpacing()) / 2;
-        painter.setFont(*line.font);
-        painter.drawText(QPoint(line.x, top + shrunk.ascent()), line.text);
-        painter.setFont(m_drawing.font);
+        int x = line.x;
+        if (line.symbol != WeatherSymbol::None) {
+            const int side = shrunk.height();
+            paintWeatherSymbol(painter,
+                               QRectF(x, top + (shrunk.lineSpacing() - side) / 2.0, side, side),
+                               line.symbol, m_drawing.textColour, m_drawing.background);
+            painter.setPen(m_drawing.textColour);
+            x += symbolAdvance(font);
+        }
+        painter.setFont(font);
+        painter.drawText(QPoint(x, top + shrunk.ascent()), line.text);
     }
 }
 

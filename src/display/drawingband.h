@@ -8,6 +8,8 @@
 #include <QString>
 #include <QWidget>
 
+#include "weathersymbol.h"
+
 #include <optional>
 
 namespace nimbrel {
@@ -19,6 +21,8 @@ struct BandLine {
     int x = 0;
     int top = 0;
     std::optional<QFont> font;
+    // Drawn at the line's left edge, as tall as the line, with the text after it.
+    WeatherSymbol symbol = WeatherSymbol::None;
     bool operator==(const BandLine&) const = default;
 };
 
@@ -66,8 +70,13 @@ public:
     // A line that fits the band's width keeps the text font; a wider one is drawn at the
     // largest whole size that fits (never wrapped), and its width is the width at that size.
     FittedLine fittedLine(const QString& text) const;
+    // The same for a line led by a symbol: its width includes the symbol's.
+    FittedLine fittedLineWithSymbol(const QString& text) const;
+    // The room a symbol takes before the text, in the given font.
+    int symbolAdvance(const QFont& font) const;
 
-    // Takes the drawing; schedules a repaint only when it differs from the one on the band.
+    // Takes the drawing; schedules a repaint only when it differs from the one on the band, and
+    // then of the lines that changed alone when nothing else did (the clock at the minute).
     void present(BandDrawing drawing);
     const BandDrawing& drawing() const { return m_drawing; }
 
@@ -78,6 +87,7 @@ private:
     BandDrawing m_drawing;
     void forgetMeasuresOfOtherFont() const;
     QFont fontForHeight() const;
+    FittedLine fitted(const QString& text, int reserved) const;
 
     qsizetype m_linesHeld = 0;
     // The text font and what it was worked out for: the band's font, height and lines held.

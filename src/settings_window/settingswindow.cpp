@@ -52,7 +52,7 @@ void storeFromHandler(const QString& handlerName, settings::Key key, const QStri
 } // namespace
 
 SettingsWindow::SettingsWindow(QWidget* parent) : Form(FormId::Settings, parent) {
-    setUpDialogWindow(8040, 7605, true);
+    setUpDialogWindow(8040, 8115, true);
     fillBackground(this, Qt::white);
 
     buildControls();
@@ -60,7 +60,7 @@ SettingsWindow::SettingsWindow(QWidget* parent) : Form(FormId::Settings, parent)
 
     for (PushButton* button :
          {m_showWeatherButton, m_chooseFontButton, m_resetFontButton, m_locationHelpButton,
-          m_changeColourButton, m_apiKeyButton, m_resetColoursButton}) {
+          m_changeColourButton, m_apiKeyButton, m_resetColoursButton, m_optionsButton}) {
         addHoverRule(button, MousePointer::Custom);
     }
     for (QGroupBox* frame :
@@ -144,6 +144,9 @@ void SettingsWindow::buildControls() {
         button(this, "PushButton5", QStringLiteral("Change Color"), twips(120, 6600, 7800, 405));
     m_resetColoursButton = button(this, "PushButton7", QStringLiteral("Reset Color To Defaults"),
                                   twips(120, 7110, 7800, 405));
+    m_optionsButton =
+        button(this, "PushButton8", QStringLiteral("Clock, Forecast && Night Options"),
+               twips(120, 7620, 7800, 405));
 
     // Keyboard order is this table's, not the order of creation. The gaps are the frames: they
     // take no focus and stay out of the chain, since a container placed in it would pull its own
@@ -154,7 +157,8 @@ void SettingsWindow::buildControls() {
         {9, m_fahrenheitButton},  {10, m_celsiusButton},      {12, m_showCurrentBox},
         {13, m_showSummaryBox},   {14, m_showHighBox},        {15, m_showLowBox},
         {17, m_alignmentList},    {18, m_apiKeyButton},       {19, m_chooseFontButton},
-        {20, m_resetFontButton},  {21, m_changeColourButton}, {22, m_resetColoursButton}};
+        {20, m_resetFontButton},  {21, m_changeColourButton}, {22, m_resetColoursButton},
+        {23, m_optionsButton}};
     std::sort(tabIndexes.begin(), tabIndexes.end(),
               [](const auto& a, const auto& b) { return a.first < b.first; });
     for (std::size_t i = 1; i < tabIndexes.size(); ++i)
@@ -197,6 +201,7 @@ void SettingsWindow::connectHandlers() {
     connect(m_changeColourButton, &PushButton::clicked, this, &SettingsWindow::openColourWindow);
     connect(m_apiKeyButton, &PushButton::clicked, this, &SettingsWindow::openKeyWindow);
     connect(m_resetColoursButton, &PushButton::clicked, this, &SettingsWindow::resetColours);
+    connect(m_optionsButton, &PushButton::clicked, this, &SettingsWindow::openOptionsWindow);
 }
 
 void SettingsWindow::storeCheckState(QCheckBox* box, settings::Key key) {
@@ -436,6 +441,12 @@ void SettingsWindow::showLocationHelp() {
 void SettingsWindow::openColourWindow() {
     Guard g(QStringLiteral("Form1.PushButton5_Click"));
     g(100, [] { Forms::show(FormId::Colours); });
+    g(102, [this] { hide(); });
+}
+
+void SettingsWindow::openOptionsWindow() {
+    Guard g(QStringLiteral("Form1.PushButton8_Click"));
+    g(100, [] { Forms::show(FormId::Options); });
     g(102, [this] { hide(); });
 }
 

@@ -39,6 +39,7 @@ public:
     void resetFont();
     void showLocationHelp();
     void openColourWindow();
+    void openOptionsWindow();
     void openKeyWindow();
     void resetColours();
 
@@ -67,6 +68,7 @@ private:
     PushButton* m_changeColourButton = nullptr;
     PushButton* m_apiKeyButton = nullptr;
     PushButton* m_resetColoursButton = nullptr;
+    PushButton* m_optionsButton = nullptr;
     QGroupBox* m_displayOptionsFrame = nullptr;
     QGroupBox* m_locationFrame = nullptr;
     QGroupBox* m_unitsFrame = nullptr;

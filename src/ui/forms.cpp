@@ -30,7 +30,7 @@ Registry& registry() {
 } // namespace
 
 Form::Form(FormId id, QWidget* parent) : QWidget(parent), m_id(id) {
-    static const char* const names[] = {"Form1", "Form2", "Form3", "Form4"};
+    static const char* const names[] = {"Form1", "Form2", "Form3", "Form4", "Form5"};
     setObjectName(QLatin1String(names[static_cast<int>(id)]));
     setMouseTracking(true);
 }

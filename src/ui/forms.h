@@ -7,7 +7,7 @@
 
 namespace nimbrel {
 
-enum class FormId { Settings, Display, ApiKey, Colours };
+enum class FormId { Settings, Display, ApiKey, Colours, Options };
 enum class MousePointer { Default = 0, Hourglass = 11, Custom = 99 };
 
 // A window of the program. It is created and loaded (onLoad runs) the first time anything refers

@@ -850,7 +850,8 @@ QString readTyped(settings::Key key, settings::User user) {
 void TestSettings::everyKeyRoundTripsWithItsDefault() {
     using settings::User;
     const User users[] = {User::SettingsWindow, User::Display,      User::ExitHint,
-                          User::FontCommand,    User::ColourWindow, User::KeyWindow};
+                          User::FontCommand,    User::ColourWindow, User::KeyWindow,
+                          User::OptionsWindow};
     TempSettings store;
     for (const settings::KeyEntry& entry : settings::kKeys) {
         for (const User user : users) {

@@ -65,7 +65,7 @@ XDriver::Window EndToEnd::settingsWindow() const {
     const auto all = m_x.topLevels();
     for (const auto& w : all) {
         if (w.viewable && w.title.startsWith(QLatin1String("Nimbrel")) &&
-            w.geometry.size() == QSize(536, 507))
+            w.geometry.size() == QSize(536, 541))
             return w;
     }
     return {};

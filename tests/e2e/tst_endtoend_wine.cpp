@@ -121,7 +121,7 @@ XDriver::Window EndToEndWine::settingsWindow() const {
     const QRect screen = m_x.screen();
     for (const auto& w : m_x.topLevels()) {
         if (w.viewable && w.title == QLatin1String("Nimbrel") && w.geometry.width() >= 536 &&
-            w.geometry.height() >= 507 && w.geometry.width() < 536 + 40 && w.geometry != screen)
+            w.geometry.height() >= 541 && w.geometry.width() < 536 + 40 && w.geometry != screen)
             return w;
     }
     return {};
@@ -138,7 +138,7 @@ QPoint EndToEndWine::at(const XDriver::Window& window, const QSize& client, int 
 }
 
 void EndToEndWine::fullRoundTrip() {
-    const QSize settingsClient(536, 507);
+    const QSize settingsClient(536, 541);
     QTRY_VERIFY_WITH_TIMEOUT(settingsWindow().id != 0, 60000);
     QCOMPARE(m_service.weatherRequestCount(), 0);
 

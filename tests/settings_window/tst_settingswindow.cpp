@@ -193,7 +193,7 @@ void SettingsWindowTest::layoutInPixels() {
     QFETCH(QString, name);
     QFETCH(QRect, geometry);
     SettingsWindow* form = loadSettingsWindow();
-    QCOMPARE(form->size(), QSize(536, 507));
+    QCOMPARE(form->size(), QSize(536, 541));
     QCOMPARE(form->minimumSize(), form->maximumSize());
     QVERIFY(form->windowFlags() & Qt::WindowMinimizeButtonHint);
     QVERIFY(!(form->windowFlags() & Qt::WindowMaximizeButtonHint));
@@ -205,10 +205,10 @@ void SettingsWindowTest::layoutInPixels() {
 void SettingsWindowTest::tabOrderFollowsTabIndexes() {
     SettingsWindow* form = loadSettingsWindow();
     const QStringList expected{
-        u"Text1"_s,       u"PushButton4"_s, u"Check2"_s,     u"PushButton1"_s, u"Check4"_s,
-        u"Check1"_s,      u"Option1"_s,     u"Option2"_s,    u"Check3"_s,      u"Check5"_s,
-        u"Check6"_s,      u"Check7"_s,      u"Combo1"_s,     u"PushButton6"_s, u"PushButton2"_s,
-        u"PushButton3"_s, u"PushButton5"_s, u"PushButton7"_s};
+        u"Text1"_s,       u"PushButton4"_s, u"Check2"_s,      u"PushButton1"_s, u"Check4"_s,
+        u"Check1"_s,      u"Option1"_s,     u"Option2"_s,     u"Check3"_s,      u"Check5"_s,
+        u"Check6"_s,      u"Check7"_s,      u"Combo1"_s,      u"PushButton6"_s, u"PushButton2"_s,
+        u"PushButton3"_s, u"PushButton5"_s, u"PushButton7"_s, u"PushButton8"_s};
     QStringList order;
     QWidget* w = control<QLineEdit>(form, "Text1");
     do {

@@ -196,10 +196,26 @@ SampleWeatherService::Forecast madeUpForecast(const SampleWeatherService::City& 
     const double swing = std::max((city.tempMax - city.tempMin) / 2 + 2, 3.0);
     const double waveNow = dailyWave(now, forecast.timezone);
     const qint64 first = (now / kForecastStep + 1) * kForecastStep;
+    // Today as the city has it; the days after it take turns, so a forecast strip shows some
+    // weather worth telling apart.
+    struct Turn {
+        const char* description;
+        double pop;
+    };
+    static const Turn turns[] = {
+        {"few clouds", 0.1}, {"light rain", 0.7}, {"thunderstorm", 0.8}, {"scattered clouds", 0.2}};
+    const qint64 today = (now + forecast.timezone) / (qint64(24) * 3600);
     for (int i = 0; i < kForecastPoints; ++i) {
         const qint64 time = first + i * kForecastStep;
-        forecast.points.append(
-            {time, city.temp + swing * (dailyWave(time, forecast.timezone) - waveNow)});
+        SampleWeatherService::ForecastPoint point{
+            time, city.temp + swing * (dailyWave(time, forecast.timezone) - waveNow), {}, 0};
+        const qint64 day = (time + forecast.timezone) / (qint64(24) * 3600) - today;
+        if (day > 0) {
+            const Turn& turn = turns[(day - 1) % 4];
+            point.description = QLatin1String(turn.description);
+            point.pop = turn.pop;
+        }
+        forecast.points.append(point);
     }
     return forecast;
 }
@@ -207,12 +223,14 @@ SampleWeatherService::Forecast madeUpForecast(const SampleWeatherService::City& 
 QByteArray forecastBody(const SampleWeatherService::City& city,
                         const SampleWeatherService::Forecast& forecast) {
     const Place place = placeFor(city.name);
-    const Condition condition = conditionFor(city.description);
     QByteArray body =
         "{\"cod\":\"200\",\"message\":0,\"cnt\":" + QByteArray::number(forecast.points.size()) +
         ",\"list\":[";
     for (qsizetype i = 0; i < forecast.points.size(); ++i) {
         const SampleWeatherService::ForecastPoint& point = forecast.points.at(i);
+        const QString& description =
+            point.description.isEmpty() ? city.description : point.description;
+        const Condition condition = conditionFor(description);
         const double hour = localHour(point.dt, forecast.timezone);
         const bool day = hour >= 6.0 && hour < 18.0;
         QByteArray icon = condition.icon;
@@ -226,11 +244,12 @@ QByteArray forecastBody(const SampleWeatherService::City& city,
                 ",\"pressure\":1016,\"sea_level\":1016,\"grnd_level\":1009,\"humidity\":55,"
                 "\"temp_kf\":0},\"weather\":[{\"id\":" +
                 QByteArray::number(condition.id) + ",\"main\":\"" + condition.main +
-                "\",\"description\":" + jsonString(city.description) + ",\"icon\":\"" + icon +
+                "\",\"description\":" + jsonString(description) + ",\"icon\":\"" + icon +
                 "\"}],\"clouds\":{\"all\":" + QByteArray::number(condition.clouds) +
                 "},\"wind\":{\"speed\":3.6,\"deg\":270,\"gust\":4.2},\"visibility\":10000,"
-                "\"pop\":0,\"sys\":{\"pod\":\"" +
-                (day ? "d" : "n") + "\"},\"dt_txt\":\"" +
+                "\"pop\":" +
+                number(point.pop) + ",\"sys\":{\"pod\":\"" + (day ? "d" : "n") +
+                "\"},\"dt_txt\":\"" +
                 QDateTime::fromSecsSinceEpoch(point.dt, QTimeZone::utc())
                     .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
                     .toLatin1() +

@@ -49,10 +49,13 @@ public:
         QString description = QStringLiteral("clear sky");
     };
 
-    // One point of the 5-day / 3-hour forecast: its time in Unix seconds and its temperature.
+    // One point of the 5-day / 3-hour forecast: its time in Unix seconds, its temperature and,
+    // when it differs from the city's, its weather and chance of precipitation.
     struct ForecastPoint {
         qint64 dt = 0;
-        double temp = 293.15; // kelvin
+        double temp = 293.15;     // kelvin
+        QString description = {}; // NOLINT(readability-redundant-member-init)
+        double pop = 0;
     };
     struct Forecast {
         int timezone = 0; // the place's offset from UTC in seconds, as city.timezone

@@ -1,0 +1,104 @@
+#include "displaycontent.h"
+
+#include "settingsschema.h"
+#include "weatherlines.h"
+
+#include <QLocale>
+
+namespace nimbrel {
+
+ElementChoices storedElementChoices() {
+    using settings::Key;
+    constexpr auto user = settings::User::Display;
+    ElementChoices choices;
+    choices.time = settings::whole(Key::ShowTime, user) == 1;
+    choices.date = settings::whole(Key::ShowDate, user) == 1;
+    choices.details = settings::whole(Key::ShowDetails, user) == 1;
+    choices.symbol = settings::whole(Key::ShowSymbol, user) == 1;
+    const qint16 forecast = settings::whole(Key::Forecast, user);
+    if (forecast == int(ForecastKind::Hours) || forecast == int(ForecastKind::Days))
+        choices.forecast = ForecastKind(forecast);
+    return choices;
+}
+
+void DisplayContent::choose(const ElementChoices& choices) {
+    m_choices = choices;
+    m_clock.choose(choices.time, choices.date);
+    m_detailsLine = choices.details && m_reading ? detailsLine(*m_reading, m_tempType) : QString();
+    m_columnsMinute = -1;
+}
+
+QStringList DisplayContent::linesFor(const FetchedWeather& fetched, LineChoices choices,
+                                     const QDateTime& now) {
+    const Reading& reading = fetched.reply.reading;
+    if (fetched.outcome == FetchOutcome::Reading && reading.temperature) {
+        if (fetched.forecast)
+            choices.today = todayRange(*fetched.forecast, *reading.temperature, now);
+        // The place's midnight needs its offset; the forecast knows it when the reply does not.
+        const std::optional<int> offset =
+            reading.utcOffset ? reading.utcOffset
+                              : (fetched.forecast ? fetched.forecast->utcOffset : std::nullopt);
+        if (offset) {
+            m_seenToday.note(*reading.temperature,
+                             reading.observedAt.value_or(now.toSecsSinceEpoch()), *offset);
+            choices.seenToday = m_seenToday.range(now.toSecsSinceEpoch());
+        }
+    }
+    return nimbrel::weatherLines(fetched.reply, choices);
+}
+
+void DisplayContent::show(const QStringList& lines, const FetchedWeather* withReading,
+                          const QString& tempType, const QDateTime& readingTime) {
+    m_lines = lines;
+    m_tempType = tempType;
+    m_readingTime = readingTime;
+    if (withReading) {
+        m_reading = withReading->reply.reading;
+        m_forecast = withReading->forecast;
+    } else {
+        m_reading.reset();
+        m_forecast.reset();
+    }
+    choose(m_choices);
+}
+
+int DisplayContent::bandLineCount(const QStringList& weatherLines, bool withReading) const {
+    const bool details = m_choices.details && withReading && weatherLines.size() == 5;
+    return int(weatherLines.size()) + (m_clock.shown() ? 1 : 0) + (details ? 1 : 0);
+}
+
+BandContent DisplayContent::bandContent() const {
+    BandContent content;
+    if (m_clock.shown())
+        content.lines.append(m_clock.text());
+    // The summary is the third of the five lines; a message in their place has no symbol.
+    if (m_choices.symbol && m_reading && m_lines.size() == 5) {
+        content.symbol = symbolForIcon(m_reading->iconCode);
+        if (content.symbol != WeatherSymbol::None)
+            content.symbolLine = int(content.lines.size()) + 2;
+    }
+    content.lines.append(m_lines);
+    if (!m_detailsLine.isEmpty() && m_lines.size() == 5)
+        content.lines.append(m_detailsLine);
+    return content;
+}
+
+bool DisplayContent::advance(const QDateTime& now) {
+    m_clock.advance(now);
+    // The strip moves on by whole points and days; once a minute is often enough to notice.
+    const qint64 minute = now.toSecsSinceEpoch() / 60;
+    if (minute == m_columnsMinute)
+        return false;
+    m_columnsMinute = minute;
+    makeColumns(now);
+    return true;
+}
+
+void DisplayContent::makeColumns(const QDateTime& now) {
+    m_columns.clear();
+    if (m_forecast && m_choices.forecast != ForecastKind::None)
+        m_columns = forecastColumns(*m_forecast, m_choices.forecast, now.toSecsSinceEpoch(),
+                                    m_tempType, QLocale::system());
+}
+
+} // namespace nimbrel

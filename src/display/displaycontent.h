@@ -1,0 +1,77 @@
+#pragma once
+
+#include "clockline.h"
+#include "forecast.h"
+#include "forecaststrip.h"
+#include "reading.h"
+#include "weathersymbol.h"
+#include "weathertext.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace nimbrel {
+
+// The elements the wall shows besides the five lines, as stored; all off by default.
+struct ElementChoices {
+    bool time = false;
+    bool date = false;
+    bool details = false;
+    bool symbol = false;
+    ForecastKind forecast = ForecastKind::None;
+};
+
+// Reads them from the store; throws AppError for a value that cannot be read.
+ElementChoices storedElementChoices();
+
+// The lines the band holds, top to bottom, and which of them carries the weather symbol.
+struct BandContent {
+    QStringList lines;
+    int symbolLine = -1;
+    WeatherSymbol symbol = WeatherSymbol::None;
+};
+
+// What the display shows between fetches: the lines of the reading on screen (made once, when
+// the reading changes), its figures for the elements, and the current temperatures seen today.
+class DisplayContent {
+public:
+    void choose(const ElementChoices& choices);
+    const ElementChoices& choices() const { return m_choices; }
+
+    // The five lines (or the message) for a fetch, with "Low" and "High" for the place's whole
+    // day: the forecast's rest of it and every current temperature read since its midnight.
+    QStringList linesFor(const FetchedWeather& fetched, LineChoices choices, const QDateTime& now);
+    // Puts a fetch's lines up; its reading and forecast feed the elements when it holds one.
+    void show(const QStringList& lines, const FetchedWeather* withReading, const QString& tempType,
+              const QDateTime& readingTime);
+    const QStringList& weatherLines() const { return m_lines; }
+    const QDateTime& readingTime() const { return m_readingTime; }
+
+    // The lines for the band as they stand, and the same for lines about to be measured.
+    BandContent bandContent() const;
+    int bandLineCount(const QStringList& weatherLines, bool withReading) const;
+    // Brings the clock and the forecast strip up to `now`; true when the strip's columns were
+    // made again (once a minute at most), which may change their number.
+    bool advance(const QDateTime& now);
+    const QList<ForecastColumn>& stripColumns() const { return m_columns; }
+
+private:
+    void makeColumns(const QDateTime& now);
+
+    ElementChoices m_choices;
+    QStringList m_lines;
+    QDateTime m_readingTime;
+    std::optional<Reading> m_reading;
+    std::optional<Forecast> m_forecast;
+    QString m_tempType;
+    QString m_detailsLine;
+    ClockLine m_clock;
+    TemperaturesToday m_seenToday;
+    QList<ForecastColumn> m_columns;
+    qint64 m_columnsMinute = -1;
+};
+
+} // namespace nimbrel
