@@ -9,11 +9,11 @@ export NIMBREL_ROOT
 NIMBREL_RUN_PACKAGES=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
-    libx11-dev libxtst-dev libxss-dev
+    libx11-dev libxtst-dev libxext-dev libxss-dev
     fonts-liberation qt6-wayland
 )
 NIMBREL_TEST_PACKAGES=(
-    xvfb xauth x11-utils openbox
+    xvfb xauth x11-utils openbox xserver-xorg-core xserver-xorg-video-dummy
     clang clang-format clang-tidy libclang-rt-dev file
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
     desktop-file-utils appstream dpkg-dev

@@ -39,6 +39,11 @@ enum class Key {
     ShowDetails,
     ShowSymbol,
     Forecast,
+    // What the display does at night, and whether its text walks a little against burn-in.
+    NightMode,
+    NightFrom,
+    NightTo,
+    MoveText,
 };
 
 // How the text of a value is to be read.
@@ -85,7 +90,7 @@ struct KeyEntry {
 };
 
 // clang-format off
-inline constexpr std::array<KeyEntry, 25> kKeys{{
+inline constexpr std::array<KeyEntry, 29> kKeys{{
     {Key::HideHint,        u"Check1",           Encoding::CheckState, u"0"},
     {Key::ShowLocation,    u"Check2",           Encoding::CheckState, u"1"},
     {Key::ShowCurrent,     u"Check3",           Encoding::CheckState, u"1"},
@@ -121,6 +126,11 @@ inline constexpr std::array<KeyEntry, 25> kKeys{{
     {Key::ShowSymbol,      u"Show Symbol",      Encoding::CheckState, u"0"},
     // 0 no forecast, 1 the next hours, 2 the next days.
     {Key::Forecast,        u"Forecast",         Encoding::ListIndex,  u"0"},
+    // 0 keep showing, 1 dim, 2 screen off, from "Night From" to "Night To" (both "HH:mm").
+    {Key::NightMode,       u"Night Mode",       Encoding::ListIndex,  u"0"},
+    {Key::NightFrom,       u"Night From",       Encoding::Text,       u"23:00"},
+    {Key::NightTo,         u"Night To",         Encoding::Text,       u"06:30"},
+    {Key::MoveText,        u"Move Text",        Encoding::CheckState, u"0"},
 }};
 // clang-format on
 

@@ -1,5 +1,7 @@
 #include "displaywindow.h"
 
+#include "displaysettings.h"
+
 #include "apperror.h"
 #include "colours.h"
 #include "comeback.h"
@@ -37,9 +39,6 @@
 namespace nimbrel {
 
 namespace {
-
-// Far beyond any screen; the font command stops at 250 anyway.
-constexpr qint16 kLargestFontSize = 2048;
 
 // Ages of a reading, in seconds: past the first it is dated on screen, from the second on it is
 // no longer shown as weather.
@@ -89,32 +88,6 @@ SettingsChoices& settingsWindow() {
     return *choices;
 }
 
-// The detail boxes as they stand. Should the settings window offer none, every line is left out.
-DetailChoices detailChoices() {
-    const SettingsChoices* settings = settingsChoices();
-    const auto chosen = [settings](SettingsChoices::Detail detail) {
-        return settings != nullptr && settings->detailChosen(detail);
-    };
-    DetailChoices details;
-    details.location = chosen(SettingsChoices::Detail::Location);
-    details.current = chosen(SettingsChoices::Detail::Current);
-    details.summary = chosen(SettingsChoices::Detail::Summary);
-    details.high = chosen(SettingsChoices::Detail::High);
-    details.low = chosen(SettingsChoices::Detail::Low);
-    return details;
-}
-
-// The request as it stands. Reading the detail boxes may load the settings window, which lets
-// events run.
-WeatherQuery queryFor(const DisplayRequest& request) {
-    WeatherQuery query;
-    query.baseUrl = serviceBaseUrl();
-    query.location = request.location;
-    query.tempType = request.unit;
-    query.details = detailChoices();
-    return query;
-}
-
 // What a fetch that got no reply builds: the lines without their figures, or the key hint.
 QStringList linesWithoutReply(Guard& g, const WeatherQuery& query) {
     QString key;
@@ -135,12 +108,14 @@ constexpr double kStripGap = 0.5;
 DisplayWindow::DisplayWindow()
     : Form(FormId::Display), m_hint(new QLabel(this)), m_measuringLabel(new MeasuringLabel(this)),
       m_band(new DrawingBand(this)), m_strip(new ForecastStrip(this)),
-      m_refreshTimer(new QTimer(this)), m_keepAwakeTimer(new QTimer(this)),
+      m_refreshTimer(new QTimer(this)), m_keepAwakeTimer(new QTimer(this)), m_night(this),
       m_comeback(new ComebackWatcher(this)) {
     // An ordinary top-level window without a frame: a tool window would not get the keyboard.
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     // The window takes every key itself; its controls never hold the focus.
     setFocusPolicy(Qt::StrongFocus);
+    // A move of the mouse at night wakes the weather as a key does.
+    setMouseTracking(true);
     setAutoFillBackground(true);
     setRole(this, QPalette::Window, Qt::black);
     QFont windowFont(QStringLiteral("Arial"), 9);
@@ -280,7 +255,9 @@ void DisplayWindow::placeBand() {
     // The age line's corner is kept free as well, whether it shows or not, so that a reading
     // growing old never moves the weather.
     const int ageClearance = m_ageLine->height() + m_hint->y();
-    const int clearance = std::max(hintClearance, ageClearance);
+    // The walk against burn-in needs room on every side, so that nothing is ever cut off.
+    const QPoint walkRoom = m_night.walkRoom(size());
+    const int clearance = std::max(hintClearance, ageClearance) + walkRoom.y();
     const int room = std::max(0, height() - 2 * clearance);
     m_strip->setColumns(m_content.stripColumns());
     int stripHeight = 0;
@@ -294,9 +271,12 @@ void DisplayWindow::placeBand() {
     }
     const int bandHeight =
         std::min(m_measuringLabel->height(), std::max(0, room - stripHeight - gap));
-    const int top = roundHalfEvenToInt(height() / 2.0 - (bandHeight + gap + stripHeight) / 2.0);
-    m_band->setGeometry(0, top, width(), bandHeight);
-    m_strip->setGeometry(0, top + bandHeight + gap, width(), stripHeight);
+    const int top =
+        roundHalfEvenToInt(height() / 2.0 - (bandHeight + gap + stripHeight) / 2.0) + m_walk.y();
+    const int left = walkRoom.x() + m_walk.x();
+    const int bandWidth = width() - 2 * walkRoom.x();
+    m_band->setGeometry(left, top, bandWidth, bandHeight);
+    m_strip->setGeometry(left, top + bandHeight + gap, bandWidth, stripHeight);
     m_strip->setVisible(stripHeight > 0);
 }
 
@@ -307,8 +287,11 @@ void DisplayWindow::placeAgeLine() {
     m_ageLine->adjustSize();
     // One line of its font, whatever it says, so the corner kept free for it is known before.
     m_ageLine->resize(m_ageLine->width(), QFontMetrics(font, m_ageLine).height());
-    // The hint's margin, in the corner below the band that the hint leaves free.
-    m_ageLine->move(m_hint->x(), height() - m_ageLine->height() - m_hint->y());
+    // The hint's margin, in the corner below the band that the hint leaves free, and the room of
+    // the walk against burn-in.
+    const QPoint walkRoom = m_night.walkRoom(size());
+    m_ageLine->move(m_hint->x() + walkRoom.x() + m_walk.x(),
+                    height() - m_ageLine->height() - m_hint->y() - walkRoom.y() + m_walk.y());
 }
 
 void DisplayWindow::resizeEvent(QResizeEvent* event) {
@@ -344,8 +327,15 @@ void DisplayWindow::setVisible(bool visible) {
 
 bool DisplayWindow::event(QEvent* event) {
     switch (event->type()) {
+    case QEvent::MouseMove:
+    case QEvent::MouseButtonPress:
+        m_night.noticeUser(now());
+        break;
     case QEvent::KeyPress: {
         auto* key = static_cast<QKeyEvent*>(event);
+        // The keep-awake's own right Shift is no one at the screen.
+        if (key->key() != Qt::Key_Shift)
+            m_night.noticeUser(now());
         int keyCode = displayKeyCode(*key);
         onKeyDown(keyCode, key->modifiers());
         if (keyCode == 0) {
@@ -426,6 +416,47 @@ QString DisplayWindow::measuredText(const Fetched& fetched) const {
 
 void DisplayWindow::readElementChoices() {
     m_content.choose(storedElementChoices());
+    m_night.choose(storedNightChoices());
+}
+
+bool DisplayWindow::nightTick() {
+    const NightWatch::Step step = m_night.tick(now(), m_content.readingTime());
+    if (step.pauseKeepAwake) {
+        m_keepAwakeTimer->stop();
+        if (m_idleInhibitor)
+            m_idleInhibitor->release();
+    }
+    // Keep-awake was chosen when the window made its inhibitor.
+    if (step.resumeKeepAwake && m_idleInhibitor) {
+        m_keepAwakeTimer->start();
+        if (isVisible())
+            m_idleInhibitor->hold();
+    }
+    applyLook();
+    const QPoint walk = m_night.walkOffset(now(), size());
+    if (walk != m_walk) {
+        m_walk = walk;
+        placeBand();
+        placeAgeLine();
+    }
+    return step.fetchNow;
+}
+
+void DisplayWindow::applyLook() {
+    const NightWatch::Look look = m_night.look();
+    if (m_look == look)
+        return;
+    m_look = look;
+    const QColor background = backgroundOf(this);
+    const NightWatch::Colours colours = NightWatch::colours(look, m_dayText, m_dayHint, background);
+    setRole(m_band, QPalette::WindowText, colours.text);
+    m_strip->setColours(colours.text, background);
+    setRole(m_ageLine, QPalette::WindowText, colours.ageLine);
+    setRole(m_hint, QPalette::WindowText, colours.hint);
+}
+
+void DisplayWindow::holdReportsAtNight(Guard& guard) {
+    guard.reportOnlyWhen([this](const QString&) { return !m_night.holdsReports(); });
 }
 
 void DisplayWindow::beginOpening() {
@@ -452,8 +483,10 @@ DisplayWindow::Fetched DisplayWindow::fetchWeather(bool scheduled, bool withFore
     Procedure g(this, QStringLiteral("Form2.getWeather"));
     if (g.gone())
         return fetched;
-    if (scheduled)
+    if (scheduled) {
         g.setReportMode(ReportMode::Modeless);
+        holdReportsAtNight(g.guard());
+    }
     WeatherQuery query = queryFor(m_request);
     query.withForecast = withForecast;
     query.now = now;
@@ -488,30 +521,6 @@ DisplayWindow::Fetched DisplayWindow::fetchWeather(bool scheduled, bool withFore
     return fetched;
 }
 
-void DisplayWindow::applyFontSettings(Guard& g, int line, QWidget* target) {
-    // One property at a time: a bad stored value costs that property only.
-    const auto change = [&](const auto& edit) {
-        g(line, [&] {
-            QFont font = target->font();
-            edit(font);
-            target->setFont(font);
-        });
-    };
-    using settings::Key;
-    constexpr auto user = settings::User::Display;
-    change([](QFont& f) { f.setFamily(settings::text(Key::FontName, user)); });
-    change([](QFont& f) { f.setBold(settings::boolean(Key::FontBold, user)); });
-    change([](QFont& f) { f.setItalic(settings::boolean(Key::FontItalic, user)); });
-    change([](QFont& f) {
-        const qint16 size = settings::whole(Key::FontSize, user);
-        if (size <= 0 || size > kLargestFontSize)
-            throw AppError::invalidPropertyValue();
-        f.setPointSize(size);
-    });
-    change([](QFont& f) { f.setStrikeOut(settings::boolean(Key::FontStrikeThru, user)); });
-    change([](QFont& f) { f.setUnderline(settings::boolean(Key::FontUnderLine, user)); });
-}
-
 void DisplayWindow::reloadStyle() {
     Procedure g(this, QStringLiteral("Form2.ReLoadStyle"));
     if (g.gone())
@@ -531,7 +540,7 @@ void DisplayWindow::reloadStyle() {
     });
     if (g.gone())
         return;
-    applyFontSettings(g.guard(), 104, m_measuringLabel);
+    applyStoredFont(g.guard(), 104, m_measuringLabel);
     g(106, [&] { setRole(m_measuringLabel, QPalette::WindowText, fontColour(User::Display)); });
     g(106, [&] { setRole(m_measuringLabel, QPalette::Window, backgroundColour()); });
     g(108, [&] {
@@ -539,7 +548,7 @@ void DisplayWindow::reloadStyle() {
         m_measuringLabel->setAlignment((centred ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop);
     });
     g(110, [&] { setRole(this, QPalette::Window, backgroundColour()); });
-    applyFontSettings(g.guard(), 112, m_band);
+    applyStoredFont(g.guard(), 112, m_band);
     g(114, [&] { setRole(this, QPalette::Window, backgroundColour()); });
     g(114, [&] { setRole(m_band, QPalette::WindowText, fontColour(User::Display)); });
     g(114, [&] { setRole(m_band, QPalette::Window, backgroundOf(this)); });
@@ -571,6 +580,11 @@ void DisplayWindow::reloadStyle() {
     });
     g(126, [&] { setRole(m_hint, QPalette::Window, backgroundColour()); });
     g(128, [&] { m_hideWord.reset(); });
+    // The day's colours, which the night's look starts from.
+    m_dayText = m_band->palette().color(QPalette::WindowText);
+    m_dayHint = m_hint->palette().color(QPalette::WindowText);
+    m_look.reset();
+    applyLook();
 }
 
 void DisplayWindow::refreshTick() {
@@ -582,6 +596,7 @@ void DisplayWindow::refreshTick() {
     m_inRefreshTick = true;
     // Nobody may be there to press OK; the display goes on refreshing meanwhile.
     g.setReportMode(ReportMode::Modeless);
+    holdReportsAtNight(g.guard());
     drawTick(g);
     if (g.window())
         m_inRefreshTick = false;
@@ -593,7 +608,8 @@ void DisplayWindow::drawTick(Procedure& g) {
             throw AppError::overflow();
         ++m_tickCount;
     });
-    if (m_tickCount >= m_fetchPlan.ticks()) {
+    const bool nightFetch = g(118, [&] { return nightTick(); }).value_or(false);
+    if ((m_tickCount >= m_fetchPlan.ticks() && m_night.fetchesAllowed()) || nightFetch) {
         // What the band showed stays up while the fetch waits (after an activation, say).
         g(106, [&] {
             if (m_band->isHidden())
@@ -707,6 +723,7 @@ void DisplayWindow::showReadingAge() {
         line = QStringLiteral("No reading since ") + since;
         Procedure g(this, QStringLiteral("Form2.getWeather"));
         g.setReportMode(ReportMode::Modeless);
+        holdReportsAtNight(g.guard());
         const WeatherQuery query = queryFor(m_request);
         if (g.gone())
             return;
@@ -747,6 +764,7 @@ void DisplayWindow::keepAwakeTick() {
         return;
     m_inKeepAwakeTick = true;
     g.setReportMode(ReportMode::Modeless);
+    holdReportsAtNight(g.guard());
     g(100, [&] { createKeepAwake(); });
     g(102, [&] {
         if (m_keepAwake)

@@ -7,6 +7,7 @@
 #include "hideword.h"
 #include "idle_inhibitor.h"
 #include "keep_awake.h"
+#include "nightwatch.h"
 
 #include <QDateTime>
 #include <QString>
@@ -98,7 +99,6 @@ protected:
 
 private:
     void createKeepAwake();
-    void applyFontSettings(Guard& guard, int line, QWidget* target);
     void placeBand();
     void drawTick(Procedure& g);
     // A fetch and the lines made from it.
@@ -117,6 +117,13 @@ private:
     // The text the measuring label is given for a fetch: as many lines as the band will hold.
     QString measuredText(const Fetched& fetched) const;
     void readElementChoices();
+    // The night's part of a tick; true when it asks for a fetch now.
+    bool nightTick();
+    // The colours of the look the night asks for, from the day's as the restyle left them.
+    void applyLook();
+    // Reports of the display's own timers are held back at night; the morning's ticks and fetch
+    // report again whatever still fails.
+    void holdReportsAtNight(Guard& guard);
     // Dates the reading on screen once it is old, and takes its figures down once it is too old.
     void showReadingAge();
     void placeAgeLine();
@@ -134,6 +141,12 @@ private:
     HideWord m_hideWord;
     // The lines on screen, the reading behind them and the elements made from it.
     DisplayContent m_content;
+    NightWatch m_night;
+    std::optional<NightWatch::Look> m_look;
+    QColor m_dayText = Qt::white;
+    QColor m_dayHint = Qt::green;
+    // Where the walk against burn-in has put the band, the strip and the age line.
+    QPoint m_walk;
     enum class ReadingAge { None, Fresh, Old, Expired };
     // What the age line was last made for; empty when the reading changed since.
     std::optional<ReadingAge> m_shownAge;

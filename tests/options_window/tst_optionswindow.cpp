@@ -7,6 +7,7 @@
 #include <QAbstractButton>
 #include <QDir>
 #include <QTest>
+#include <QTimeEdit>
 
 using namespace nimbrel;
 using namespace Qt::StringLiterals;
@@ -27,6 +28,10 @@ QString shown() {
     return state;
 }
 
+QTimeEdit* timeEdit(const QString& name) {
+    return Forms::get(FormId::Options)->findChild<QTimeEdit*>(name);
+}
+
 } // namespace
 
 class TestOptionsWindow : public QObject {
@@ -43,19 +48,28 @@ private Q_SLOTS:
     void eachChoiceIsStoredAtOnce() {
         test::TempSettings store;
         test::MessageRecorder messages;
-        const QString keys[] = {u"Show Time"_s, u"Show Date"_s, u"Show Details"_s,
-                                u"Show Symbol"_s};
-        for (int i = 0; i < 4; ++i) {
+        const QString keys[] = {u"Show Time"_s, u"Show Date"_s, u"Show Details"_s, u"Show Symbol"_s,
+                                u"Move Text"_s};
+        for (int i = 0; i < 5; ++i) {
             control(FormId::Options, u"Check%1"_s.arg(i + 1))->click();
             QCOMPARE(readSetting(keys[i], u"absent"_s), u"1"_s);
         }
         control(FormId::Options, u"Check2"_s)->click();
-        for (int index : {2, 0, 1}) {
-            control(FormId::Options, u"Option%1"_s.arg(index + 1))->click();
-            QCOMPARE(readSetting(u"Forecast"_s, u"absent"_s), QString::number(index));
+        for (const auto& [first, key] : {std::pair{1, u"Forecast"_s}, {4, u"Night Mode"_s}}) {
+            for (int index : {2, 0, 1}) {
+                control(FormId::Options, u"Option%1"_s.arg(first + index))->click();
+                QCOMPARE(readSetting(key, u"absent"_s), QString::number(index));
+            }
         }
+        timeEdit(u"Text1"_s)->setTime(QTime(21, 15));
+        timeEdit(u"Text2"_s)->setTime(QTime(7, 5));
+        QCOMPARE(readSetting(u"Night From"_s, u"absent"_s), u"21:15"_s);
+        QCOMPARE(readSetting(u"Night To"_s, u"absent"_s), u"07:05"_s);
         Forms::unload(FormId::Options);
         QCOMPARE(shown(), u"1011010"_s);
+        QVERIFY(control(FormId::Options, u"Check5"_s)->isChecked() &&
+                control(FormId::Options, u"Option5"_s)->isChecked());
+        QCOMPARE(timeEdit(u"Text1"_s)->text() + timeEdit(u"Text2"_s)->text(), u"21:1507:05"_s);
         QVERIFY(messages.messages.isEmpty());
     }
 
@@ -72,6 +86,9 @@ private Q_SLOTS:
         QTest::newRow("forecast out of range")
             << Store{{u"Forecast"_s, u"3"_s}, {u"Show Symbol"_s, u"1"_s}} << "0001100"
             << "Form5.Form_Load at line 118\r";
+        QTest::newRow("time not a time")
+            << Store{{u"Night To"_s, u"6.30"_s}, {u"Move Text"_s, u"1"_s}} << "0000100"
+            << "Form5.Form_Load at line 124\r";
     }
     void loadingWritesNothing() {
         test::TempSettings store;

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "displayrequest.h"
+#include "weathertext.h"
+
+class QWidget;
+
+namespace nimbrel {
+
+class Guard;
+
+// The stored font on a widget of the display, each property as one step of `line`: a bad
+// stored value costs that property only.
+void applyStoredFont(Guard& g, int line, QWidget* target);
+
+// The request as it stands: the place and unit the start command handed over, the detail boxes
+// of the settings window. Reading the boxes may load that window, which lets events run; should
+// it offer none, every line is left out.
+WeatherQuery queryFor(const DisplayRequest& request);
+
+} // namespace nimbrel
