@@ -80,21 +80,29 @@ const IniFile& currentFile(const QString& path) {
     return *last.file;
 }
 
+QString lockFileOf(const QString& path) {
+    return path + QLatin1String(".lock");
+}
+
 // An interrupted save of an earlier run may have left its temporary file behind; the first use
-// of a store in this process clears them away.
+// of a store in this process clears them away. A copy that holds the lock is saving, and its
+// temporary is no leftover however slow the disk makes it; the clean-up then waits for a later
+// start rather than for the lock.
 void tidyOnFirstUse(const QString& path) {
     QSet<QString>& tidied = state().tidied;
     if (tidied.contains(path))
         return;
     tidied.insert(path);
-    removeLeftoverTemporaries(path);
+    QLockFile lock(lockFileOf(path));
+    if (lock.tryLock(0))
+        removeLeftoverTemporaries(path);
 }
 
 // Two copies of the program may share the file. Each read-change-write holds a lock beside it, so
 // no copy writes back a file that the other changed after it was read, undoing that change.
 class StoreLock {
 public:
-    explicit StoreLock(const QString& path) : m_lock(path + QLatin1String(".lock")) {
+    explicit StoreLock(const QString& path) : m_lock(lockFileOf(path)) {
         // A save takes milliseconds; a lock this old belongs to a copy that hangs or died on
         // another machine sharing the folder (a dead one on this machine is noticed at once).
         // The wait allows for a busy disk where the other copy saves one value after another.

@@ -49,7 +49,8 @@ bool storeFileHasStamp(const QString& path, const QByteArray& stamp);
 void writeStoreFileAtomically(const QString& path, const QList<QByteArray>& content);
 // Removes the temporary files that saves of this store left behind when they were cut off (a
 // kill, a power cut) more than a minute ago; a save in progress in another copy is younger.
-// Never throws.
+// Nothing else beside the store is touched, however much its name looks like one (a user's
+// backup). Never throws.
 void removeLeftoverTemporaries(const QString& path);
 
 // Tests play a file system without Unix modes (FAT): every call that sets a file's mode fails

@@ -5,9 +5,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <dirent.h>
@@ -204,84 +205,77 @@ std::optional<StoreFileContent> readStoreFile(const QString& path, const QByteAr
 
 namespace {
 
-// A store kept as a link (a dotfile folder) stays a link: its target is what gets replaced.
-QFileInfo replacedFile(const QString& path) {
-    const QFileInfo info(path);
-    if (info.isSymLink() && !info.symLinkTarget().isEmpty())
-        return QFileInfo(info.symLinkTarget());
-    return info;
+// A store kept as a link (a dotfile folder) stays a link, and so does every link of a chain
+// (a dotfile folder linking into another): only the file at its end is replaced. Relative
+// targets count from their link's folder. Throws AppError for a chain that never ends.
+QByteArray replacedFile(const QString& path) {
+    QByteArray current = QFile::encodeName(QFileInfo(path).absoluteFilePath());
+    // As many as the kernel follows before it calls a chain a loop.
+    constexpr int maxLinks = 40;
+    for (int followed = 0; followed <= maxLinks; ++followed) {
+        QByteArray target(PATH_MAX, Qt::Uninitialized);
+        const ssize_t length = ::readlink(current.constData(), target.data(), size_t(PATH_MAX));
+        // Not a link (or nothing there yet, which the save creates): the end of the chain.
+        if (length < 0)
+            return current;
+        if (length >= PATH_MAX)
+            throwErrno(ENAMETOOLONG);
+        target.truncate(length);
+        if (target.startsWith('/'))
+            current = target;
+        else
+            current = current.left(current.lastIndexOf('/') + 1) + target;
+    }
+    throwErrno(ELOOP);
 }
 
-bool allOf(const QByteArray& text, qsizetype from, bool (*wanted)(char)) {
-    for (qsizetype i = from; i < text.size(); ++i) {
-        if (!wanted(text.at(i)))
+QByteArray folderOf(const QByteArray& file) {
+    const qsizetype slash = file.lastIndexOf('/');
+    return slash > 0 ? file.left(slash) : QByteArray("/");
+}
+
+bool isLetterOrDigit(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+}
+
+// Temporaries carry a marker of this program's own that no user gives a copy of the store, and
+// the clean-up takes nothing without it: a user's "Corvane.ini.backup" is owner-only like the
+// store itself, so neither its name's shape nor its mode tells it from a leftover.
+const char temporaryMarker[] = ".nimbrel-save-";
+constexpr qsizetype temporaryUniqueLength = 6;
+
+bool isOwnTemporary(const QByteArray& entry, const QByteArray& storeName) {
+    const QByteArray prefix = storeName + temporaryMarker;
+    if (entry.size() != prefix.size() + temporaryUniqueLength || !entry.startsWith(prefix))
+        return false;
+    for (qsizetype i = prefix.size(); i < entry.size(); ++i) {
+        if (!isLetterOrDigit(entry.at(i)))
             return false;
     }
     return true;
 }
 
-bool isUpper(char c) {
-    return c >= 'A' && c <= 'Z';
-}
-
-bool isLower(char c) {
-    return c >= 'a' && c <= 'z';
-}
-
-bool isLetter(char c) {
-    return isUpper(c) || isLower(c);
-}
-
-bool isLetterOrDigit(char c) {
-    return isLetter(c) || (c >= '0' && c <= '9');
-}
-
-enum class Leftover { None, Hidden, Named };
-
-// What a save cut off half-way can leave beside the store: "<store>.<six letters>" (saves of
-// earlier versions left ".<store>.<six letters or digits>").
-Leftover leftoverKind(const QByteArray& entry, const QByteArray& storeName) {
-    const QByteArray hiddenPrefix = '.' + storeName + '.';
-    if (entry.size() == hiddenPrefix.size() + 6 && entry.startsWith(hiddenPrefix))
-        return allOf(entry, hiddenPrefix.size(), isLetterOrDigit) ? Leftover::Hidden
-                                                                  : Leftover::None;
-    const QByteArray prefix = storeName + '.';
-    if (entry.size() == prefix.size() + 6 && entry.startsWith(prefix))
-        return allOf(entry, prefix.size(), isLetter) ? Leftover::Named : Leftover::None;
-    return Leftover::None;
-}
-
-// The six letters of this program's temporary names start with a capital and a small letter.
-bool isOwnTemporaryName(const char* entry, const QByteArray& storeName) {
-    const qsizetype start = storeName.size() + 1;
-    return isUpper(entry[start]) && isLower(entry[start + 1]);
-}
-
 } // namespace
 
 void removeLeftoverTemporaries(const QString& path) {
-    const QFileInfo target = replacedFile(path);
-    const QByteArray folder = QFile::encodeName(target.absolutePath());
-    const QByteArray storeName = QFile::encodeName(target.fileName());
-    DIR* listing = ::opendir(folder.constData());
+    QByteArray target;
+    try {
+        target = replacedFile(path);
+    } catch (const AppError&) {
+        return; // a looping chain has no folder to clear; its saves fail on their own
+    }
+    const QByteArray storeName = target.mid(target.lastIndexOf('/') + 1);
+    DIR* listing = ::opendir(folderOf(target).constData());
     if (!listing)
         return;
     const int folderFd = ::dirfd(listing);
     const time_t now = ::time(nullptr);
     constexpr time_t minute = 60;
     while (const dirent* entry = ::readdir(listing)) {
-        const Leftover kind = leftoverKind(QByteArray(entry->d_name), storeName);
-        if (kind == Leftover::None)
+        if (!isOwnTemporary(QByteArray(entry->d_name), storeName))
             continue;
         struct stat status = {};
         if (::fstatat(folderFd, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0)
-            continue;
-        // A name of the unhidden shape could be a user's own "<store>.backup"; an unfinished save
-        // keeps its file owner-only, so only such a file is taken for one. Where the file system
-        // keeps no modes (FAT) a save cut off before it wrote leaves an empty file, which its
-        // mixed-case name tells from a user's.
-        if (kind == Leftover::Named && (status.st_mode & 07777) != 0600 &&
-            (status.st_size != 0 || !isOwnTemporaryName(entry->d_name, storeName)))
             continue;
         if (S_ISREG(status.st_mode) && status.st_uid == ::geteuid() &&
             status.st_mtime + minute < now)
@@ -308,36 +302,16 @@ bool modesUnsupported(int error) {
     return error == ENOSYS || error == EPERM || error == ENOTSUP;
 }
 
-// "<store>.<six letters>", starting with a capital and a small letter, which is how the clean-up
-// knows an empty leftover as this program's own.
-QByteArray temporaryName(const QByteArray& target) {
-    static const char upper[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
-    static const char lower[] = "abcdefghijklmnopqrstuvwxyz";
-    QRandomGenerator* random = QRandomGenerator::global();
-    QByteArray name = target + '.';
-    name += upper[random->bounded(26)];
-    name += lower[random->bounded(26)];
-    for (int i = 0; i < 4; ++i) {
-        const char* from = random->bounded(2) == 0 ? upper : lower;
-        name += from[random->bounded(26)];
-    }
-    return name;
-}
-
 // The new content's file beside the store: owner-only from its creation until it has replaced
 // the store, so whatever cuts a save off (a kill, a power cut) leaves only a file its owner can
 // read, which the clean-up of a later start takes. Removed again unless it replaced the store.
 class TemporaryFile {
 public:
-    explicit TemporaryFile(const QByteArray& target) {
-        for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
-            m_name = temporaryName(target);
-            m_fd = ::open(m_name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-            if (m_fd < 0 && errno != EEXIST)
-                throwErrno(errno);
-        }
+    explicit TemporaryFile(const QByteArray& target)
+        : m_name(target + temporaryMarker + QByteArray(temporaryUniqueLength, 'X')) {
+        m_fd = ::mkostemp(m_name.data(), O_CLOEXEC);
         if (m_fd < 0)
-            throwErrno(EEXIST);
+            throwErrno(errno);
     }
     ~TemporaryFile() {
         ::close(m_fd);
@@ -367,16 +341,18 @@ void failFileModesForTesting(int error) {
 }
 
 void writeStoreFileAtomically(const QString& path, const QList<QByteArray>& content) {
-    const QFileInfo targetInfo = replacedFile(path);
-    const QByteArray targetName = QFile::encodeName(targetInfo.absoluteFilePath());
-    const QByteArray folder = QFile::encodeName(targetInfo.absolutePath());
+    const QByteArray targetName = replacedFile(path);
 
     struct stat existing = {};
     const bool exists = ::stat(targetName.constData(), &existing) == 0;
     if (exists) {
         if (!S_ISREG(existing.st_mode))
             throwErrno(EISDIR);
-        // The rename would replace a file the user marked read-only; respect the mark.
+        // The rename would replace a file the user marked read-only; respect the mark. Root's
+        // access() allows every file, and a kiosk run as root is frozen by taking the owner's
+        // write bit off, so that bit is the mark whoever runs the program.
+        if ((existing.st_mode & S_IWUSR) == 0)
+            throwErrno(EACCES);
         if (::access(targetName.constData(), W_OK) != 0)
             throwErrno(errno);
     }
@@ -401,7 +377,7 @@ void writeStoreFileAtomically(const QString& path, const QList<QByteArray>& cont
     // hides nothing from its owner. A new store keeps the owner-only mode.
     if (exists && (existing.st_mode & 07777) != 0600)
         (void)setMode(fd, existing.st_mode & 07777);
-    syncFolder(folder);
+    syncFolder(folderOf(targetName));
 }
 
 } // namespace nimbrel::detail
