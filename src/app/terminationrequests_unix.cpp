@@ -1,7 +1,10 @@
 #include "terminationrequests.h"
 
+#include "settings.h"
+
 #include <QCoreApplication>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <cerrno>
 #include <csignal>
@@ -15,9 +18,13 @@ namespace {
 // A signal can arrive in the middle of anything, a save included; its handler only writes a byte
 // that the event loop reads once it is back in charge.
 int wakeUp[2] = {-1, -1};
+// Also for code that holds up the event loop while it waits (a save waiting for another copy),
+// so that it can give up and let the loop end the program.
+volatile std::sig_atomic_t stopRequested = 0;
 
 extern "C" void onTerminationSignal(int) {
     const int saved = errno;
+    stopRequested = 1;
     const char byte = 1;
     (void)!::write(wakeUp[1], &byte, 1);
     errno = saved;
@@ -35,7 +42,14 @@ void quitOnTerminationRequests(std::function<void()> quit) {
         while (::read(wakeUp[0], bytes, sizeof bytes) > 0) {
         }
         quit();
+        // The settings window loads before the main loop runs, and a report it shows waits in a
+        // loop of its own: an exit asked for there is forgotten once the main loop starts. So it
+        // is asked for again until a loop that counts takes it.
+        auto* again = new QTimer(QCoreApplication::instance());
+        QObject::connect(again, &QTimer::timeout, again, [] { QCoreApplication::exit(0); });
+        again->start(100);
     });
+    setStopRequestCheck([] { return stopRequested != 0; });
     struct sigaction action = {};
     action.sa_handler = onTerminationSignal;
     sigemptyset(&action.sa_mask);

@@ -9,10 +9,13 @@
 #include "inifile.h"
 #include "settings_backend.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLockFile>
 #include <QSet>
+#include <QThread>
 #include <memory>
 #include <utility>
 
@@ -43,11 +46,18 @@ struct StoreState {
     QSet<QString> tidied;
     // The description of the store's failure the user was last told of, until a save goes through.
     QString failureTold;
+    // Since a save last gave up on the lock, until one takes it.
+    QElapsedTimer gaveUpOnLock;
+    bool (*stopRequested)() = nullptr;
 };
 
 StoreState& state() {
     static StoreState kept;
     return kept;
+}
+
+bool stopRequested() {
+    return state().stopRequested != nullptr && state().stopRequested();
 }
 
 bool sameBuffer(const QByteArray& a, const QByteArray& b) {
@@ -105,21 +115,48 @@ public:
     explicit StoreLock(const QString& path) : m_lock(lockFileOf(path)) {
         // A save takes milliseconds; a lock this old belongs to a copy that hangs or died on
         // another machine sharing the folder (a dead one on this machine is noticed at once).
-        // The wait allows for a busy disk where the other copy saves one value after another.
         constexpr int staleAfterMs = 5000;
-        constexpr int waitMs = 10000;
         m_lock.setStaleLockTime(staleAfterMs);
-        if (m_lock.tryLock(waitMs))
+        if (take())
             return;
         // A folder that cannot take the lock file (read-only, full) cannot take the save either;
-        // the save then fails with its own, more telling error.
+        // the save goes on and fails with its own, more telling error.
         if (m_lock.error() == QLockFile::LockFailedError)
-            throw AppError(QStringLiteral("Path/File access error"));
+            throw AppError(
+                QStringLiteral("another copy of Nimbrel is saving the settings and holds their "
+                               "lock, so this change could not be stored"));
     }
     StoreLock(const StoreLock&) = delete;
     StoreLock& operator=(const StoreLock&) = delete;
 
 private:
+    // The wait allows for a busy disk, yet stays short: a window that fills its controls saves
+    // one value after another, and the user sees nothing until they are through. Once a wait
+    // failed, the rest of such a burst fails at once rather than each waiting in turn. The wait
+    // goes in slices so that a request to stop is answered even while another copy hangs.
+    bool take() {
+        constexpr int waitMs = 2000;
+        constexpr int sliceMs = 50;
+        constexpr qint64 burstMs = 5000;
+        QElapsedTimer& gaveUp = state().gaveUpOnLock;
+        const bool inBurst = gaveUp.isValid() && !gaveUp.hasExpired(burstMs);
+        const QDeadlineTimer deadline(inBurst ? 0 : waitMs);
+        for (;;) {
+            if (m_lock.tryLock(0)) {
+                gaveUp.invalidate();
+                return true;
+            }
+            if (m_lock.error() != QLockFile::LockFailedError)
+                return false;
+            if (deadline.hasExpired() || stopRequested())
+                break;
+            QThread::msleep(
+                static_cast<unsigned long>(qMin<qint64>(sliceMs, deadline.remainingTime())));
+        }
+        gaveUp.start();
+        return false;
+    }
+
     QLockFile m_lock;
 };
 
@@ -132,6 +169,15 @@ public:
             return currentFile(m_path).value(key);
         } catch (const AppError&) {
             return std::nullopt;
+        }
+    }
+
+    bool readable() const override {
+        try {
+            (void)currentFile(m_path);
+            return true;
+        } catch (const AppError&) {
+            return false;
         }
     }
 
@@ -189,6 +235,23 @@ std::unique_ptr<detail::SettingsBackend> store() {
     return detail::platformSettingsBackend();
 }
 
+// Filling a window writes back every value it read, and the program's own saves must not wait
+// for or fail on a store that already holds what they write (one locked or read-only).
+bool changesNothing(const detail::SettingsBackend& backend, const SettingChanges& changes,
+                    const QStringList& shownWhenAbsent) {
+    for (qsizetype i = 0; i < changes.size(); ++i) {
+        const auto& [key, value] = changes[i];
+        if (const std::optional<QString> held = backend.read(key)) {
+            if (*held != value)
+                return false;
+            continue;
+        }
+        if (i >= shownWhenAbsent.size() || shownWhenAbsent[i] != value || backend.readable())
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 QString readSetting(const QString& key, const QString& defaultText) {
@@ -201,16 +264,22 @@ void saveSetting(const QString& key, const QString& value) {
     saveSettings({{key, value}});
 }
 
-void saveSettings(const SettingChanges& changes) {
+void saveSettings(const SettingChanges& changes, const QStringList& shownWhenAbsent) {
     for (const auto& change : changes) {
         if (change.first.isEmpty())
             throw AppError(QStringLiteral("Invalid procedure call or argument"));
     }
-    store()->write(changes);
+    const std::unique_ptr<detail::SettingsBackend> backend = store();
+    if (changesNothing(*backend, changes, shownWhenAbsent))
+        return;
+    backend->write(changes);
     detail::state().failureTold.clear();
 }
 
 bool storeFailureIsNews(const QString& description) {
+    // A program on its way out has nobody left to tell, and a box would hold up the end.
+    if (detail::stopRequested())
+        return false;
     QString& told = detail::state().failureTold;
     if (told == description)
         return false;
@@ -222,10 +291,15 @@ QString settingsLocation() {
     return store()->location();
 }
 
+void setStopRequestCheck(bool (*stopRequested)()) {
+    detail::state().stopRequested = stopRequested;
+}
+
 void setSettingsFileForTesting(const QString& path) {
     detail::state().testFile = path;
-    // Another store: its failures are news.
+    // Another store: its failures are news, and its lock was not given up on.
     detail::state().failureTold.clear();
+    detail::state().gaveUpOnLock.invalidate();
 }
 
 } // namespace nimbrel

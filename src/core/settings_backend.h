@@ -16,6 +16,9 @@ public:
     // The stored text, or nothing when the key is absent. Never throws: a store that cannot be
     // read reads as empty, so the program still starts.
     virtual std::optional<QString> read(const QString& key) const = 0;
+    // Whether the store could be read just now: one that cannot reads as empty, which tells
+    // nothing of the keys it holds.
+    virtual bool readable() const { return true; }
     // One read-change-write of the store for every key given, on disk before it returns; throws
     // AppError when it is not.
     virtual void write(const QList<std::pair<QString, QString>>& changes) = 0;

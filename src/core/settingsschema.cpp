@@ -70,14 +70,17 @@ qint32 colour(Key key, User user) {
 }
 
 void save(Key key, User user, const QString& value) {
-    saveSetting(writtenName(key, user), value);
+    save({{key, value}}, user);
 }
 
 void save(std::initializer_list<std::pair<Key, QString>> values, User user) {
     SettingChanges changes;
-    for (const auto& [key, value] : values)
+    QStringList shownWhenAbsent;
+    for (const auto& [key, value] : values) {
         changes.append({writtenName(key, user), value});
-    saveSettings(changes);
+        shownWhenAbsent.append(defaultFor(key, user));
+    }
+    saveSettings(changes, shownWhenAbsent);
 }
 
 void saveFromHandler(const QString& reportName, int line,

@@ -6,8 +6,10 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QSettings>
@@ -171,6 +173,7 @@ private slots:
     void interruptedSaveLeavesOnlyAPrivateFileThatIsClearedLater();
     void bigFileKeepsEveryByteAroundTheChanges();
     void twoCopiesLoseNoChange();
+    void heldLockCostsOneShortWait();
     void saveCutAtTheRenameLeavesOnlyAPrivateFile();
     void folderWithoutModesStillSaves();
     void platformLocationFollowsXdg();
@@ -466,6 +469,10 @@ void TestSettings::writeFailsWhenStoreIsAFolder() {
     QCOMPARE(readSetting(QStringLiteral("Check1"), qint64(0)), QStringLiteral("0"));
     QCOMPARE(saveFailure(QStringLiteral("Check1"), QStringLiteral("1")),
              QStringLiteral("Path/File access error"));
+    // Such a store shows each reader its default, and writing that back changes nothing.
+    const auto key = settings::Key::ShowLocation;
+    const auto user = settings::User::SettingsWindow;
+    QVERIFY_THROWS_NO_EXCEPTION(settings::save(key, user, settings::defaultFor(key, user)));
     QVERIFY(QFileInfo(store.path()).isDir());
     QCOMPARE(folderListing(store.path()), QStringList({u"inside"_s}));
     QCOMPARE(folderListing(QFileInfo(store.path()).absolutePath()),
@@ -660,6 +667,39 @@ void TestSettings::twoCopiesLoseNoChange() {
     }
     QCOMPARE(entries.value(u"Option1"_s), u"0"_s);
     QCOMPARE(entries.value(u"Option2"_s), u"1"_s);
+}
+
+// Another copy hangs holding the lock: what the store already holds is stored without it, and a
+// change waits briefly once, then fails at once for the rest of the burst, or at once when the
+// program is asked to stop.
+void TestSettings::heldLockCostsOneShortWait() {
+    TempSettings store;
+    saveSetting(u"Check1"_s, u"1"_s);
+    const QByteArray before = readAll(store.path());
+    QLockFile held(store.path() + u".lock"_s);
+    QVERIFY(held.tryLock(0));
+    QElapsedTimer took;
+    took.start();
+    QCOMPARE(saveFailure(u"check1"_s, u"1"_s), QString());
+    QVERIFY(took.elapsed() < 500);
+    took.restart();
+    const QString failure = saveFailure(u"Check1"_s, u"0"_s);
+    QVERIFY2(failure.startsWith(u"another copy of Nimbrel is saving"_s), qPrintable(failure));
+    QVERIFY(took.elapsed() < 4000); // well before the held lock counts as stale
+    took.restart();
+    QCOMPARE(saveFailure(u"Check2"_s, u"0"_s), failure);
+    QVERIFY(took.elapsed() < 500);
+    QCOMPARE(readAll(store.path()), before);
+
+    setSettingsFileForTesting(store.path()); // a new burst
+    setStopRequestCheck([] { return true; });
+    took.restart();
+    QCOMPARE(saveFailure(u"Check2"_s, u"0"_s), failure);
+    const qint64 stopping = took.elapsed();
+    const bool told = storeFailureIsNews(failure);
+    setStopRequestCheck(nullptr);
+    QVERIFY(stopping < 500);
+    QVERIFY(!told);
 }
 
 // A save killed at the very rename (as a log-out's kill can) leaves a file that holds the key:
