@@ -309,6 +309,8 @@ CommandLineResult parseCommandLine(const QStringList& arguments) {
     StartOptions start;
     start.showWeather = parser.isSet(options.showWeather);
     start.listScreens = parser.isSet(options.listScreens);
+    start.platform = parser.value(QStringLiteral("platform"));
+    start.display = parser.value(QStringLiteral("display"));
     if (parser.isSet(options.screen)) {
         start.screen = parser.value(options.screen);
         if (start.screen.isEmpty())
@@ -326,6 +328,32 @@ CommandLineResult parseCommandLine(const QStringList& arguments) {
     }
     result.options = start;
     return result;
+}
+
+QString xDisplayToCheck(const StartOptions& options) {
+    // The command line wins over the environment, in Qt as here.
+    const QString platform =
+        options.platform.isEmpty() ? qEnvironmentVariable("QT_QPA_PLATFORM") : options.platform;
+    const QString display =
+        options.display.isEmpty() ? qEnvironmentVariable("DISPLAY") : options.display;
+    if (display.isEmpty())
+        return {};
+    if (platform.isEmpty())
+        return qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+                       qEnvironmentVariable("XDG_SESSION_TYPE") != QLatin1String("wayland")
+                   ? display
+                   : QString();
+    // "xcb:option=value" is xcb with an argument; "xcb;wayland" may end on Wayland instead.
+    return platform.section(QLatin1Char(':'), 0, 0) == QLatin1String("xcb") &&
+                   !platform.contains(QLatin1Char(';'))
+               ? display
+               : QString();
+}
+
+CommandLineResult xDisplayUnreachable(const QString& display) {
+    return usageError(
+        QStringLiteral("cannot open the X display '%1' (is an X server running there?)")
+            .arg(forTerminal(display)));
 }
 
 void printCommandLineResult(const CommandLineResult& result) {

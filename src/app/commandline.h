@@ -20,6 +20,9 @@ struct StartOptions {
     // empty leaves the choice to the program.
     QString screen;
     bool listScreens = false;
+    // Qt's -platform and -display as given; empty when absent.
+    QString platform;
+    QString display;
 };
 
 // Either the options to run with, or the exit code of a run that ends here (help, version, or
@@ -46,6 +49,14 @@ struct ScreenChoice {
     QScreen* screen = nullptr;
 };
 ScreenChoice chooseScreen(const StartOptions& options, const QList<QScreen*>& screens);
+
+// The X display Qt's xcb plug-in will connect to, when it is sure to be the plug-in Qt picks and
+// a display is named; empty otherwise. That plug-in aborts with a screenful when it cannot
+// connect, so this run checks first. With no platform asked for, a Wayland session may well
+// get Wayland: no check then.
+QString xDisplayToCheck(const StartOptions& options);
+// The run that ends because that display cannot be opened.
+CommandLineResult xDisplayUnreachable(const QString& display);
 
 // Why the address cannot be fetched from, as one line for the terminal; empty when it can. Only
 // plain web addresses with a host, and nothing after the path that the request's own path and

@@ -1,6 +1,7 @@
 #include "application.h"
 #include "colourwindow.h"
 #include "commandline.h"
+#include "displaycheck.h"
 #include "displaywindow.h"
 #include "forms.h"
 #include "keywindow.h"
@@ -43,6 +44,12 @@ int main(int argc, char* argv[]) {
     if (!commandLine.options)
         return commandLine.exitCode;
     const StartOptions options = *commandLine.options;
+    if (const QString display = xDisplayToCheck(options);
+        !display.isEmpty() && !canOpenXDisplay(display)) {
+        const CommandLineResult ending = xDisplayUnreachable(display);
+        printCommandLineResult(ending);
+        return ending.exitCode;
+    }
 
     // Keeps a window alive while one of its handlers runs, so hand-overs can discard windows
     // from inside their own event procedures.

@@ -2,15 +2,19 @@
 
 #include "apperror.h"
 
+#include <QDateTime>
 #include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPointer>
+#include <QRegularExpression>
+#include <QTimeZone>
 #include <QTimer>
 #include <QUrl>
 
 #include <algorithm>
+#include <limits>
 
 namespace nimbrel {
 
@@ -54,6 +58,70 @@ bool isConnectionFailure(QNetworkReply::NetworkError error) {
 bool isStatusError(const QNetworkReply& reply) {
     return reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() >= 400 &&
            reply.error() != QNetworkReply::ProtocolFailure;
+}
+
+// An HTTP date: the IMF-fixdate servers send, or one of the two older forms a client must still
+// read. Invalid when the text is none of them. A two-digit year is the one nearest before `now`
+// plus 50 years, as HTTP/1.1 asks.
+QDateTime httpDate(const QByteArray& text, const QDateTime& now) {
+    static const QRegularExpression forms[] = {
+        // Sun, 06 Nov 1994 08:49:37 GMT
+        QRegularExpression(QStringLiteral(
+            R"(^(?:Mon|Tue|Wed|Thu|Fri|Sat|Sun), (?<day>\d\d) (?<month>\w{3}) (?<year>\d{4}) )"
+            R"((?<time>\d\d:\d\d:\d\d) GMT$)")),
+        // Sunday, 06-Nov-94 08:49:37 GMT
+        QRegularExpression(QStringLiteral(
+            R"(^(?:Mon|Tues|Wednes|Thurs|Fri|Satur|Sun)day, (?<day>\d\d)-(?<month>\w{3})-)"
+            R"((?<year>\d\d) (?<time>\d\d:\d\d:\d\d) GMT$)")),
+        // Sun Nov  6 08:49:37 1994
+        QRegularExpression(
+            QStringLiteral(R"(^(?:Mon|Tue|Wed|Thu|Fri|Sat|Sun) (?<month>\w{3}) (?<day>[ \d]\d) )"
+                           R"((?<time>\d\d:\d\d:\d\d) (?<year>\d{4})$)")),
+    };
+    const QString months = QStringLiteral("JanFebMarAprMayJunJulAugSepOctNovDec");
+    const QString line = QString::fromLatin1(text);
+    for (const QRegularExpression& form : forms) {
+        const QRegularExpressionMatch match = form.match(line);
+        if (!match.hasMatch())
+            continue;
+        const qsizetype month = months.indexOf(match.capturedView(u"month"));
+        int year = match.capturedView(u"year").toInt();
+        if (match.capturedLength(u"year") == 2) {
+            const int latest = now.date().year() + 50;
+            year += latest - latest % 100;
+            if (year > latest)
+                year -= 100;
+        }
+        const QDate date(year, static_cast<int>(month / 3 + 1),
+                         match.capturedView(u"day").trimmed().toInt());
+        const QTime time = QTime::fromString(match.captured(u"time"), QStringLiteral("hh:mm:ss"));
+        if (month < 0 || month % 3 != 0 || !date.isValid() || !time.isValid())
+            return {};
+        return QDateTime(date, time, QTimeZone::utc());
+    }
+    return {};
+}
+
+// Retry-After as seconds to wait, or -1 when it says nothing usable. A date counts from the
+// reply's own Date where there is one, so a server whose clock is off from ours still gets the
+// wait it meant. A wait beyond an int is held there: the callers cap it far lower anyway.
+int retryAfterSeconds(const QByteArray& value, const QByteArray& replyDate) {
+    if (value.isEmpty())
+        return -1;
+    if (std::all_of(value.cbegin(), value.cend(), [](char c) { return c >= '0' && c <= '9'; })) {
+        bool fits = false;
+        const qulonglong seconds = value.toULongLong(&fits);
+        // Only digits, so a failure is an overflow.
+        constexpr int longest = std::numeric_limits<int>::max();
+        return fits && seconds < longest ? static_cast<int>(seconds) : longest;
+    }
+    const QDateTime clock = QDateTime::currentDateTimeUtc();
+    const QDateTime until = httpDate(value, clock);
+    if (!until.isValid())
+        return -1;
+    const QDateTime sent = httpDate(replyDate, clock);
+    const qint64 seconds = (sent.isValid() ? sent : clock).secsTo(until);
+    return static_cast<int>(std::clamp<qint64>(seconds, 0, std::numeric_limits<int>::max()));
 }
 
 QString secondsText(std::chrono::milliseconds limit) {
@@ -157,10 +225,8 @@ Transfer::Answer Transfer::Call::answer() const {
     answer.reasonPhrase = QString::fromLatin1(
         reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toByteArray());
     answer.body = QString::fromUtf8(body);
-    bool isNumber = false;
-    const int seconds = reply->rawHeader("Retry-After").trimmed().toInt(&isNumber);
-    if (isNumber && seconds >= 0)
-        answer.retryAfter = seconds;
+    answer.retryAfter = retryAfterSeconds(reply->rawHeader("Retry-After").trimmed(),
+                                          reply->rawHeader("Date").trimmed());
     return answer;
 }
 

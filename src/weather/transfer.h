@@ -21,8 +21,8 @@ public:
         QString body;
         int status = 0;
         QString reasonPhrase; // as the server wrote it; may be empty
-        // The seconds the reply's Retry-After asks the client to wait; -1 when it gives none
-        // (or gives a date, which nothing here needs).
+        // The seconds the reply's Retry-After asks the client to wait, whether it gives them or
+        // a date; -1 when it gives neither.
         int retryAfter = -1;
         // "500 Internal Server Error", or the bare code when the server gave no phrase.
         QString statusLine() const;

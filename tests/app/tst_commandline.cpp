@@ -21,7 +21,7 @@ struct Run {
 // As on a console or over ssh: no X server, no Wayland compositor, no platform asked for.
 QProcessEnvironment withoutWindowSystem() {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_SESSION_TYPE"})
         env.remove(QLatin1String(name));
     return env;
 }
@@ -55,6 +55,7 @@ private Q_SLOTS:
     void displayOptionFetchesAsTheStartButton_data();
     void displayOptionFetchesAsTheStartButton();
     void screensOnX11();
+    void absentXDisplay();
 };
 
 void CommandLineTest::reading_data() {
@@ -264,6 +265,18 @@ void CommandLineTest::screensOnX11() {
             run.err,
             QStringLiteral("nimbrel: no screen '%1' (--list-screens lists them)\n").arg(unknown));
     }
+}
+
+// Qt's X11 plug-in aborts with a screenful when nothing answers at the display it is given.
+void CommandLineTest::absentXDisplay() {
+    int number = 1000;
+    while (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(number)) ||
+           QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number)))
+        ++number;
+    const Run run = runProgram({QStringLiteral("--display"), QStringLiteral(":%1").arg(number)});
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY2(run.err.startsWith(QLatin1String("nimbrel: ")) && run.err.count(u'\n') == 1,
+             qPrintable(run.err));
 }
 
 QTEST_GUILESS_MAIN(CommandLineTest)

@@ -8,6 +8,8 @@
 #include <QPointer>
 #include <QtTest>
 
+#include <limits>
+
 using namespace nimbrel;
 using namespace std::chrono_literals;
 using Fault = sample::SampleWeatherService::Fault;
@@ -75,6 +77,28 @@ private Q_SLOTS:
         QCOMPARE(answer.body, QString::fromUtf8(body));
         QCOMPARE(answer.status, status);
         QCOMPARE(answer.statusLine(), statusLine);
+    }
+
+    // The reply's Date lies years before this computer's clock, so a date that counted from the
+    // clock would come out as no wait at all.
+    void retryAfter_data() {
+        QTest::addColumn<QByteArray>("value");
+        QTest::addColumn<int>("seconds");
+        QTest::newRow("seconds") << QByteArray("120") << 120;
+        QTest::newRow("a minute after Date") << QByteArray("Wed, 21 Oct 2015 07:29:00 GMT") << 60;
+        QTest::newRow("older form") << QByteArray("Wed Oct 21 07:30:00 2015") << 120;
+        QTest::newRow("past") << QByteArray("Tue, 20 Oct 2015 07:28:00 GMT") << 0;
+        QTest::newRow("beyond an int")
+            << QByteArray("99999999999999999999") << std::numeric_limits<int>::max();
+        QTest::newRow("garbage") << QByteArray("soon") << -1;
+    }
+    void retryAfter() {
+        QFETCH(QByteArray, value);
+        QFETCH(int, seconds);
+        m_service->setFixedReply(429, {});
+        m_service->setExtraHeaders("Date: Wed, 21 Oct 2015 07:28:00 GMT\r\nRetry-After: " + value +
+                                   "\r\n");
+        QCOMPARE(Transfer().fetch(weatherUrl()).retryAfter, seconds);
     }
 
     void unreachableHost() {

@@ -306,11 +306,11 @@ QByteArray reasonPhrase(int status) {
     }
 }
 
-QByteArray response(int status, const QByteArray& body, bool close, int retryAfter = -1) {
-    const QByteArray wait =
-        retryAfter < 0 ? QByteArray() : "Retry-After: " + QByteArray::number(retryAfter) + "\r\n";
+// extraHeaders: whole header lines, each ending in CRLF.
+QByteArray response(int status, const QByteArray& body, bool close,
+                    const QByteArray& extraHeaders = {}) {
     return "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonPhrase(status) +
-           "\r\nServer: sample-weather-service\r\n" + wait +
+           "\r\nServer: sample-weather-service\r\n" + extraHeaders +
            "Content-Type: application/json; charset=utf-8\r\nContent-Length: " +
            QByteArray::number(body.size()) + "\r\nConnection: " + (close ? "close" : "keep-alive") +
            "\r\n\r\n" + body;
@@ -676,6 +676,10 @@ void SampleWeatherService::setRetryAfter(int seconds) {
     m_retryAfter = seconds;
 }
 
+void SampleWeatherService::setExtraHeaders(const QByteArray& lines) {
+    m_extraHeaders = lines;
+}
+
 void SampleWeatherService::setFlood(const Flood& flood) {
     m_flood = flood;
     m_fault = Fault::Flood;
@@ -815,7 +819,10 @@ void SampleWeatherService::serve(QTcpSocket* socket) {
         }
         if (m_fault == Fault::Oversized)
             body = oversized(body);
-        const QByteArray answer = response(status, body, close, m_retryAfter);
+        const QByteArray wait = m_retryAfter < 0
+                                    ? QByteArray()
+                                    : "Retry-After: " + QByteArray::number(m_retryAfter) + "\r\n";
+        const QByteArray answer = response(status, body, close, wait + m_extraHeaders);
 
         switch (m_fault) {
         case Fault::Reset:

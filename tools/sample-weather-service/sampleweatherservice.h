@@ -96,6 +96,9 @@ public:
     // A Retry-After header of this many seconds on every following answer; -1 (the default)
     // sends none.
     void setRetryAfter(int seconds);
+    // Header lines ("Name: value\r\n" each) added to every following answer, as given, so a
+    // test can send what this service would never write itself; empty (the default) adds none.
+    void setExtraHeaders(const QByteArray& lines);
     // Sets the flood and the fault Fault::Flood.
     void setFlood(const Flood& flood);
     // Body bytes (as sent, so compressed when gzip) that went out in floods so far.
@@ -149,6 +152,7 @@ private:
     Flood m_flood;
     std::optional<qint64> m_observationTime;
     int m_retryAfter = -1;
+    QByteArray m_extraHeaders;
     qint64 m_floodBytesSent = 0;
     QStringList m_requestLines;
 };
