@@ -27,6 +27,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLocale>
 #include <QPalette>
 #include <QScreen>
 #include <QTimeZone>
@@ -690,6 +691,7 @@ void DisplayWindow::takeFetched(const Fetched& fetched, bool scheduled) {
         m_content.show(fetched.lines, &fetched.weather, fetched.tempType,
                        observed ? QDateTime::fromSecsSinceEpoch(*observed, QTimeZone::utc())
                                 : now());
+        m_serviceSaid.clear();
         m_shownAge.reset();
         return;
     }
@@ -698,6 +700,17 @@ void DisplayWindow::takeFetched(const Fetched& fetched, bool scheduled) {
     if (scheduled && outcome != FetchOutcome::Answer && m_content.readingTime().isValid())
         return;
     m_content.show(fetched.lines, nullptr, fetched.tempType, QDateTime());
+    // The opening's refusal or block sets the wait as a timed fetch's would.
+    if (!scheduled &&
+        (fetched.weather.facts.status == 401 || fetched.weather.facts.status == 429)) {
+        m_fetchPlan.after(outcome, fetched.weather.facts);
+        m_tickCount = 0;
+    }
+    // "--" with no word why would leave the wall's owner guessing.
+    const ReplyFacts& facts = fetched.weather.facts;
+    m_serviceSaid = outcome == FetchOutcome::NoReading && facts.status >= 400
+                        ? QStringLiteral("The weather service answered: ") + facts.statusLine
+                        : QString();
     m_shownAge.reset();
 }
 
@@ -710,13 +723,21 @@ void DisplayWindow::showReadingAge() {
               : seconds > kReadingOldAfter ? ReadingAge::Old
                                            : ReadingAge::Fresh;
     }
+    // A reading from another day than today says which day.
+    const QDateTime local = readingTime.toLocalTime();
+    const bool today = age == ReadingAge::None || local.date() == now().toLocalTime().date();
     // Asked every second, but the line is only made and laid out again when what it says
     // changes, so an idle tick costs what it did before.
-    if (m_shownAge == age)
+    if (m_shownAge == age && m_shownAgeToday == today)
         return;
     m_shownAge = age;
-    const QString since = readingTime.toLocalTime().toString(QStringLiteral("HH:mm"));
-    QString line;
+    m_shownAgeToday = today;
+    const QLocale locale = QLocale::system();
+    QString since = local.toString(QStringLiteral("HH:mm"));
+    if (!today)
+        since = locale.dayName(local.date().dayOfWeek(), QLocale::ShortFormat) + QLatin1Char(' ') +
+                locale.toString(local.date(), QLocale::ShortFormat) + QLatin1Char(' ') + since;
+    QString line = age == ReadingAge::None ? m_serviceSaid : QString();
     if (age == ReadingAge::Old) {
         line = QStringLiteral("as of ") + since;
     } else if (age == ReadingAge::Expired) {
@@ -727,7 +748,11 @@ void DisplayWindow::showReadingAge() {
         const WeatherQuery query = queryFor(m_request);
         if (g.gone())
             return;
-        m_content.show(linesWithoutReply(g.guard(), query), nullptr, query.tempType, readingTime);
+        QStringList lines = linesWithoutReply(g.guard(), query);
+        // The place stays, so that the wall still says which place the "--" lines are for.
+        if (lines.size() == 5 && m_content.weatherLines().size() == 5)
+            lines[0] = m_content.weatherLines().constFirst();
+        m_content.show(lines, nullptr, query.tempType, readingTime);
     }
     m_ageLine->setText(line);
     m_ageLine->setVisible(!line.isEmpty());
@@ -751,6 +776,8 @@ void DisplayWindow::createKeepAwake() {
 }
 
 void DisplayWindow::refreshNow() {
+    if (m_fetchPlan.waitingOutRefusal())
+        return;
     // A tick under way fetches as soon as it can; otherwise this is the tick that fetches.
     m_tickCount = m_fetchPlan.ticks() - 1;
     refreshTick();

@@ -150,6 +150,9 @@ private:
     enum class ReadingAge { None, Fresh, Old, Expired };
     // What the age line was last made for; empty when the reading changed since.
     std::optional<ReadingAge> m_shownAge;
+    bool m_shownAgeToday = true;
+    // What the service answered instead of a reading, for the age line's place.
+    QString m_serviceSaid;
     DisplayRequest m_request;
 
     std::unique_ptr<KeepAwake> m_keepAwake;

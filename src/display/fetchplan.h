@@ -13,11 +13,15 @@ public:
     FetchPlan();
     int ticks() const { return m_ticks; }
     void after(FetchOutcome outcome, const ReplyFacts& facts);
+    // The service refused the key or blocked the account, and its wait is not over: nothing,
+    // not a resume nor the network coming back, asks sooner.
+    bool waitingOutRefusal() const { return m_refused; }
 
 private:
     int m_ticks;
     // Failed fetches in a row.
     int m_failed = 0;
+    bool m_refused = false;
 };
 
 } // namespace nimbrel

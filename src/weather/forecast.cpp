@@ -12,22 +12,16 @@ namespace nimbrel {
 namespace {
 
 constexpr qint64 kSecondsPerDay = qint64(24) * 3600;
-// Past this hour the evening is nearly over, and "today" would say nothing about the night and
-// the day ahead; the span then runs to the end of tomorrow.
-constexpr qint64 kLateEvening = qint64(21) * 3600;
 
 qint64 floorDiv(qint64 value, qint64 divisor) {
     const qint64 quotient = value / divisor;
     return (value % divisor != 0 && value < 0) ? quotient - 1 : quotient;
 }
 
-// The end of the span in Unix seconds: the place's next local midnight, or the one after it
-// late in the evening.
+// The end of the place's day in Unix seconds: its next local midnight.
 qint64 spanEnd(qint64 now, qint64 offset) {
     const qint64 local = now + offset;
-    const qint64 midnight = floorDiv(local, kSecondsPerDay) * kSecondsPerDay;
-    const qint64 days = local - midnight >= kLateEvening ? 2 : 1;
-    return midnight + days * kSecondsPerDay - offset;
+    return floorDiv(local, kSecondsPerDay) * kSecondsPerDay + kSecondsPerDay - offset;
 }
 
 } // namespace

@@ -21,9 +21,9 @@ struct DayRange {
 QString forecastRequestUrl(const QString& base, const QString& location, const QString& apiKey);
 
 // The lowest and highest of the current temperature and the forecast's temperatures from now
-// to the end of the place's local day (its offset is the forecast's city.timezone); from 21:00
-// there on, to the end of the next day. None when the forecast cannot be read or holds no
-// point in that span, or when the current temperature is no reading itself.
+// to the end of the place's local day (its offset is the forecast's city.timezone), late in the
+// evening too: tomorrow is the forecast strip's to show. None when the forecast cannot be read
+// or holds no point in that span, or when the current temperature is no reading itself.
 std::optional<DayRange> todayRange(const Forecast& forecast, double currentKelvin,
                                    const QDateTime& now);
 std::optional<DayRange> todayRange(const QString& forecastReply, double currentKelvin,

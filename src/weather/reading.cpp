@@ -106,6 +106,15 @@ std::optional<double> temperature(const QJsonObject& main, QLatin1String name, b
     return kelvin;
 }
 
+// A name is one line of the wall: a line break inside it would push the weather off the screen.
+QString oneLine(QString text) {
+    for (QChar& c : text) {
+        if (c.category() == QChar::Other_Control)
+            c = QLatin1Char(' ');
+    }
+    return text;
+}
+
 QJsonObject firstWeather(const QJsonObject& object) {
     return object.value(QLatin1String("weather")).toArray().at(0).toObject();
 }
@@ -113,7 +122,7 @@ QJsonObject firstWeather(const QJsonObject& object) {
 Reading readingOf(const QJsonObject& root, CurrentReply& reply) {
     Reading reading;
     const QJsonObject main = root.value(QLatin1String("main")).toObject();
-    reading.place = root.value(QLatin1String("name")).toString();
+    reading.place = oneLine(root.value(QLatin1String("name")).toString());
     reading.temperature = temperature(main, QLatin1String("temp"), &reply.temperatureUnreadable);
     reading.minimum = temperature(main, QLatin1String("temp_min"), &reply.minimumUnreadable);
     reading.maximum = temperature(main, QLatin1String("temp_max"), &reply.maximumUnreadable);
@@ -124,7 +133,7 @@ Reading readingOf(const QJsonObject& root, CurrentReply& reply) {
     reading.windSpeed = finiteNumber(wind.value(QLatin1String("speed")), 0, kFastestWind);
     reading.windDirection = finiteNumber(wind.value(QLatin1String("deg")), 0, 360);
     const QJsonObject weather = firstWeather(root);
-    reading.description = weather.value(QLatin1String("description")).toString();
+    reading.description = oneLine(weather.value(QLatin1String("description")).toString());
     reading.iconCode = weather.value(QLatin1String("icon")).toString();
     const QJsonObject sys = root.value(QLatin1String("sys")).toObject();
     reading.sunrise = unixTime(sys.value(QLatin1String("sunrise")));

@@ -89,6 +89,7 @@ FetchedWeather fetchCurrentWeather(Guard& guard, Transfer& transfer, const Weath
             body = answer.body;
             fetched.facts.status = answer.status;
             fetched.facts.retryAfter = answer.retryAfter;
+            fetched.facts.statusLine = answer.statusLine();
         });
     // Another fetch started earlier is still under way further down the stack: let it finish.
     for (;;) {

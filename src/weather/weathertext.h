@@ -40,6 +40,7 @@ struct ReplyFacts {
     int status = 0;                   // the HTTP status; 0 when no reply came
     int retryAfter = -1;              // seconds from the reply's Retry-After; -1 when none
     std::optional<qint64> observedAt; // the observation time the reply gives ("dt"), Unix seconds
+    QString statusLine;               // "500 Internal Server Error"; empty when no reply came
 };
 
 // One fetch of the current weather, read: what became of it, what the reply said, and the

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QScreen>
 #include <QTest>
+#include <QTimeZone>
 
 #include <cmath>
 
@@ -346,8 +347,11 @@ void TestDisplayWindow::refetchesEvery600thTick() {
 }
 
 void TestDisplayWindow::dayRangeAskedOncePerOpeningAndRefresh() {
-    // Points soon after now lie in what is left of the place's day (or, after 21:00, in the next).
-    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    // At noon at the place (UTC), points soon after lie in what is left of its day.
+    const QDateTime noon(QDate::currentDate(), QTime(12, 0), QTimeZone::utc());
+    DisplayWindow::setClockForTesting([noon] { return noon; });
+    fixture.service->setObservationTime(noon.toSecsSinceEpoch());
+    const qint64 now = noon.toSecsSinceEpoch();
     fixture.service->setForecast(QStringLiteral("San Diego CA"),
                                  {0, {{now + 600, 250.0}, {now + 1200, 310.0}}});
     DisplayWindow* display = DisplayFixture::openDisplay();

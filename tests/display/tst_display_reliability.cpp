@@ -98,6 +98,7 @@ private Q_SLOTS:
     void backOffAfterFailedRefresh();
     void unreachableServiceStaysFlat();
     void readingOutlivesFailuresAndIsDated();
+    void openingSaysWhyThereIsNoReading();
     void failedOpeningRetriesAfterItEnded();
 
 private:
@@ -347,7 +348,8 @@ void TestDisplayReliability::unreachableServiceStaysFlat() {
 }
 
 void TestDisplayReliability::readingOutlivesFailuresAndIsDated() {
-    QDateTime clock = QDateTime::currentDateTimeUtc();
+    // A morning, so that the three hours to expiry stay within the day.
+    QDateTime clock(QDate::currentDate(), QTime(8, 0));
     DisplayWindow::setClockForTesting([&clock] { return clock; });
     const QDateTime observed = clock;
     fixture.service->setObservationTime(observed.toSecsSinceEpoch());
@@ -371,6 +373,15 @@ void TestDisplayReliability::readingOutlivesFailuresAndIsDated() {
     display->refreshTick();
     QCOMPARE(ageLine(display), QStringLiteral("No reading since ") + observedAt);
     QVERIFY(bandShowsCurrent(display, "--"));
+    // The wall still says which place the "--" are for, and on the next day, since when.
+    QCOMPARE(DisplayFixture::band(display)->drawing().lines.constFirst().text,
+             QStringLiteral("San Diego"));
+    clock = observed.addDays(1);
+    display->refreshTick();
+    QVERIFY(ageLine(display).startsWith(QStringLiteral("No reading since ")));
+    QVERIFY(ageLine(display).endsWith(QLatin1Char(' ') + observedAt));
+    QVERIFY(ageLine(display).size() > QStringLiteral("No reading since ").size() + 6);
+    clock = observed.addSecs(3 * 60 * 60);
 
     // The service is back but its observation is two hours old: dated at once.
     const QDateTime twoHoursAgo = clock.addSecs(-2 * 60 * 60);
@@ -383,6 +394,30 @@ void TestDisplayReliability::readingOutlivesFailuresAndIsDated() {
     fixture.service->setObservationTime(clock.toSecsSinceEpoch());
     display->setTickCountForTesting(599);
     display->refreshTick();
+    QCOMPARE(ageLine(display), QString());
+}
+
+// A wall that opens on "--" says why, where the age line goes, until a reading comes; a block
+// at the opening is waited out as it asks, whatever else would fetch sooner.
+void TestDisplayReliability::openingSaysWhyThereIsNoReading() {
+    fixture.service->setFixedReply(429, R"({"cod":429,"message":"Your account is blocked."})");
+    fixture.service->setRetryAfter(1200);
+    DisplayWindow* display = DisplayFixture::openDisplay();
+    display->refreshTick();
+    QVERIFY(bandShowsCurrent(display, "--"));
+    QCOMPARE(ageLine(display),
+             QStringLiteral("The weather service answered: 429 Too Many Requests"));
+    const int blocked = fixture.service->weatherRequestCount();
+    display->refreshNow();
+    display->setTickCountForTesting(700);
+    display->refreshTick();
+    QCOMPARE(fixture.service->weatherRequestCount(), blocked);
+    fixture.service->clearFixedReply();
+    fixture.service->setRetryAfter(-1);
+    display->setTickCountForTesting(1199);
+    display->refreshTick();
+    QCOMPARE(fixture.service->weatherRequestCount(), blocked + 1);
+    QVERIFY(bandShowsCurrent(display, "68"));
     QCOMPARE(ageLine(display), QString());
 }
 

@@ -43,10 +43,11 @@ private Q_SLOTS:
         // 20:00 on the 8th there: the day ends at 10:00 UTC.
         QTest::newRow("UTC-10") << forecast(-10 * 3600, {{-3, 287}, {-1, 299}, {0, 281}}) << -6
                                 << QList<double>{287, 290};
-        // 22:00 on the 8th there: the 9th there counts too, to 10:00 UTC on the 10th.
-        QTest::newRow("after 21:00")
+        // 22:00 on the 8th there: still the 8th alone, to 10:00 UTC on the 9th; tomorrow is
+        // the strip's.
+        QTest::newRow("late in the evening")
             << forecast(-10 * 3600, {{-3, 287}, {0, 281}, {12, 299}, {24, 270}}) << -4
-            << QList<double>{281, 299};
+            << QList<double>{287, 290};
         QTest::newRow("nothing left today") << forecast(0, {{12, 280}}) << 8 << QList<double>{};
         QTest::newRow("points that are no reading")
             << forecast(0, {{-3, 0}, {0, 400}, {3, 295}}) << -6 << QList<double>{290, 295};

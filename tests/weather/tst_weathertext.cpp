@@ -384,6 +384,11 @@ private Q_SLOTS:
                                       << "light rain"
                                       << "Sa\"n"
                                       << "Light Rain";
+        // One line each, whatever the reply holds: the wall has room for five.
+        QTest::newRow("line breaks inside") << "San\\r\\nDiego"
+                                            << "light\\nrain"
+                                            << "San  Diego"
+                                            << "Light Rain";
     }
     void placeAndSummary() {
         QFETCH(QString, name);
