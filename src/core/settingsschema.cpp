@@ -83,11 +83,11 @@ void save(std::initializer_list<std::pair<Key, QString>> values, User user) {
     saveSettings(changes, shownWhenAbsent);
 }
 
-void saveFromHandler(const QString& reportName, int line,
+bool saveFromHandler(const QString& reportName, int line,
                      std::initializer_list<std::pair<Key, QString>> values, User user) noexcept {
     Guard g(reportName);
     g.reportOnlyWhen(storeFailureIsNews);
-    g(line, [&] { save(values, user); });
+    return g(line, [&] { save(values, user); });
 }
 
 void restoreDefault(Key key) {

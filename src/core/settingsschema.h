@@ -158,8 +158,9 @@ void save(std::initializer_list<std::pair<Key, QString>> values, User user);
 // For the change handlers of boxes, buttons and lists, which store on every click and keystroke
 // inside Qt's signal delivery and have no procedure around them: nothing is thrown; a failure is
 // reported under the handler's report name and line, once while it lasts (until a save goes
-// through again), so a full disk costs one report, not one per keystroke.
-void saveFromHandler(const QString& reportName, int line,
+// through again), so a full disk costs one report, not one per keystroke. False when the values
+// were not stored.
+bool saveFromHandler(const QString& reportName, int line,
                      std::initializer_list<std::pair<Key, QString>> values, User user) noexcept;
 // What a reset command writes: the value every user but the exception sees when nothing is stored.
 void restoreDefault(Key key);

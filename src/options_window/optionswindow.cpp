@@ -78,28 +78,34 @@ bool storeHolds(settings::Key key, const QTime& time) noexcept {
 
 // The controls' change handlers run inside Qt's signal delivery with no procedure of their own;
 // a failed write is reported under the control's click name, line 100.
-void storeChoice(const QObject* control, settings::Key key, qint16 value) {
+bool storeChoice(const QObject* control, settings::Key key, qint16 value) {
     if (storeHolds(key, value))
-        return;
-    settings::saveFromHandler(QStringLiteral("Form5.") + control->objectName() +
-                                  QStringLiteral("_Click"),
-                              100, {{key, QString::number(value)}}, kUser);
+        return true;
+    return settings::saveFromHandler(QStringLiteral("Form5.") + control->objectName() +
+                                         QStringLiteral("_Click"),
+                                     100, {{key, QString::number(value)}}, kUser);
 }
 
 void storeCheckState(QCheckBox* box, settings::Key key) {
     // A box shown greyed from the store goes back to two states once it has been changed.
     if (box->checkState() != Qt::PartiallyChecked)
         box->setTristate(false);
-    storeChoice(box, key, checkValue(box));
+    if (!storeChoice(box, key, checkValue(box)))
+        showStoredValue(box, [box, key] { setCheckValue(box, settings::whole(key, kUser)); });
 }
 
 // Every keystroke that makes a time stores it, under the edit's change name.
-void storeTime(const QObject* edit, settings::Key key, const QTime& time) {
+void storeTime(QTimeEdit* edit, settings::Key key, const QTime& time) {
     if (storeHolds(key, time))
         return;
-    settings::saveFromHandler(QStringLiteral("Form5.") + edit->objectName() +
-                                  QStringLiteral("_Change"),
-                              100, {{key, time.toString(QStringLiteral("HH:mm"))}}, kUser);
+    if (!settings::saveFromHandler(QStringLiteral("Form5.") + edit->objectName() +
+                                       QStringLiteral("_Change"),
+                                   100, {{key, time.toString(QStringLiteral("HH:mm"))}}, kUser))
+        showStoredValue(edit, [edit, key] {
+            const QTime stored = timeFromText(settings::text(key, kUser));
+            if (stored.isValid())
+                edit->setTime(stored);
+        });
 }
 
 QTime storedTime(settings::Key key) {
@@ -225,10 +231,13 @@ void OptionsWindow::connectHandlers() {
     for (const auto& [buttons, key] : groups) {
         for (std::size_t i = 0; i < buttons->size(); ++i) {
             QRadioButton* option = (*buttons)[i];
-            connect(option, &QRadioButton::toggled, this, [option, key = key, i](bool selected) {
-                if (selected)
-                    storeChoice(option, key, static_cast<qint16>(i));
-            });
+            connect(option, &QRadioButton::toggled, this,
+                    [option, buttons = buttons, key = key, i](bool selected) {
+                        if (selected && !storeChoice(option, key, static_cast<qint16>(i)))
+                            for (QRadioButton* button : *buttons)
+                                showStoredValue(button,
+                                                [buttons, key] { selectStored(*buttons, key); });
+                    });
         }
     }
     const std::pair<QTimeEdit*, Key> edits[] = {{m_nightFromEdit, Key::NightFrom},

@@ -44,9 +44,9 @@ QString sizeText(double size) {
 // and run inside Qt's signal delivery. A value that could not be stored is reported under the
 // handler's own name, line 100 (its one statement), so the window never shows as kept what the
 // next start will not find.
-void storeFromHandler(const QString& handlerName, settings::Key key, const QString& value) {
-    settings::saveFromHandler(QStringLiteral("Form1.") + handlerName, 100, {{key, value}},
-                              settings::User::SettingsWindow);
+bool storeFromHandler(const QString& handlerName, settings::Key key, const QString& value) {
+    return settings::saveFromHandler(QStringLiteral("Form1.") + handlerName, 100, {{key, value}},
+                                     settings::User::SettingsWindow);
 }
 
 } // namespace
@@ -187,9 +187,16 @@ void SettingsWindow::connectHandlers() {
             if (selected)
                 storeUnit(option);
         });
-    connect(m_alignmentList, &QComboBox::currentIndexChanged, this, [](int index) {
-        storeFromHandler(QStringLiteral("Combo1_Click"), Key::Alignment, QString::number(index));
+    connect(m_alignmentList, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (!storeFromHandler(QStringLiteral("Combo1_Click"), Key::Alignment,
+                              QString::number(index)))
+            showStoredValue(m_alignmentList, [this] {
+                m_alignmentList->setCurrentIndex(
+                    settings::whole(Key::Alignment, settings::User::SettingsWindow));
+            });
     });
+    // What is being typed stays, so that nothing typed is lost; the report has said it is not
+    // stored, and the next keystroke tries again.
     connect(m_locationEdit, &QLineEdit::textChanged, this, [](const QString& text) {
         storeFromHandler(QStringLiteral("Text1_Change"), Key::Location, text);
     });
@@ -220,7 +227,8 @@ void SettingsWindow::storeCheckState(QCheckBox* box, settings::Key key) {
     // A box shown greyed from the store goes back to two states once it has been changed.
     if (box->checkState() != Qt::PartiallyChecked)
         box->setTristate(false);
-    storeFromHandler(box->objectName() + QStringLiteral("_Click"), key, state);
+    if (!storeFromHandler(box->objectName() + QStringLiteral("_Click"), key, state))
+        showStoredValue(box, [box, key] { setCheckFromStore(box, key); });
 }
 
 QString SettingsWindow::chosenUnit() const {
@@ -233,11 +241,20 @@ void SettingsWindow::storeUnit(const QRadioButton* selected) {
     auto flag = [](const QRadioButton* option) {
         return option->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
     };
-    settings::saveFromHandler(
-        QStringLiteral("Form1.") + selected->objectName() + QStringLiteral("_Click"), 100,
-        {{settings::Key::Fahrenheit, flag(m_fahrenheitButton)},
-         {settings::Key::Celsius, flag(m_celsiusButton)}},
-        settings::User::SettingsWindow);
+    if (settings::saveFromHandler(
+            QStringLiteral("Form1.") + selected->objectName() + QStringLiteral("_Click"), 100,
+            {{settings::Key::Fahrenheit, flag(m_fahrenheitButton)},
+             {settings::Key::Celsius, flag(m_celsiusButton)}},
+            settings::User::SettingsWindow))
+        return;
+    for (QRadioButton* option : {m_fahrenheitButton, m_celsiusButton}) {
+        const settings::Key key =
+            option == m_fahrenheitButton ? settings::Key::Fahrenheit : settings::Key::Celsius;
+        showStoredValue(option, [option, key] {
+            if (settings::option(key, settings::User::SettingsWindow))
+                option->setChecked(true);
+        });
+    }
 }
 
 void SettingsWindow::setCheckFromStore(QCheckBox* box, settings::Key key) {

@@ -5,6 +5,8 @@
 #include <QWidget>
 #include <QtGlobal>
 
+#include <QSignalBlocker>
+
 #include <utility>
 
 class QCheckBox;
@@ -33,5 +35,16 @@ Control* addControl(QWidget* parent, const char* name, QRect place, Arguments&&.
 // A stored check state put into a box: 0 cleared, 1 ticked, 2 greyed. A box takes nothing
 // else; any other value throws AppError ("Invalid property value") and leaves the box as it was.
 void setCheckValue(QCheckBox* box, qint16 value);
+
+// After a change that could not be stored, the control goes back to what the store holds, without
+// storing that again, so the window never shows what the next start will not find. A store that
+// cannot even be read leaves the control as it is.
+template <class Refill> void showStoredValue(QObject* control, const Refill& refill) noexcept {
+    const QSignalBlocker quiet(control);
+    try {
+        refill();
+    } catch (...) {
+    }
+}
 
 } // namespace nimbrel

@@ -394,23 +394,36 @@ void SettingsWindowTest::changesAreStoredAtOnce() {
 }
 
 // A change that cannot be stored is reported under the handler that made it, once while the
-// failure lasts; a save that goes through makes the next failure news again.
+// failure lasts; a save that goes through makes the next failure news again. After the report a
+// box, button or list shows again what the store holds; what is being typed stays.
 void SettingsWindowTest::failedSavesAreReportedOnceWhileTheyLast() {
     const FailingStore store;
     SettingsWindow* form = loadSettingsWindow();
     auto* location = control<QLineEdit>(form, "Text1");
     auto* hideHint = control<QCheckBox>(form, "Check1");
+    auto* keepAwake = control<QCheckBox>(form, "Check4");
+    auto* celsius = control<QRadioButton>(form, "Option2");
+    auto* alignment = control<QComboBox>(form, "Combo1");
+    const auto shown = [=] {
+        return QStringList{QString::number(keepAwake->isChecked()),
+                           QString::number(celsius->isChecked()),
+                           QString::number(alignment->currentIndex()), location->text()};
+    };
+    const QStringList asLoaded = shown();
     const std::pair<std::function<void()>, QString> changes[] = {
-        {[form] { control<QCheckBox>(form, "Check4")->click(); }, u"Form1.Check4_Click"_s},
-        {[form] { control<QRadioButton>(form, "Option2")->click(); }, u"Form1.Option2_Click"_s},
-        {[form] { control<QComboBox>(form, "Combo1")->setCurrentIndex(0); },
-         u"Form1.Combo1_Click"_s},
+        {[keepAwake] { keepAwake->click(); }, u"Form1.Check4_Click"_s},
+        {[celsius] { celsius->click(); }, u"Form1.Option2_Click"_s},
+        {[alignment] { alignment->setCurrentIndex(0); }, u"Form1.Combo1_Click"_s},
         {[location] { QTest::keyClicks(location, u"xyz"_s); }, u"Form1.Text1_Change"_s},
     };
     for (const auto& [change, reportName] : changes) {
         m_messages->messages.clear();
         store.fail();
         change();
+        if (reportName != u"Form1.Text1_Change"_s)
+            QCOMPARE(shown(), asLoaded);
+        else
+            QVERIFY(location->text().endsWith(u"xyz"_s));
         hideHint->click();
         QCOMPARE(m_messages->messages.size(), 1);
         const Message& report = m_messages->messages.constFirst();
