@@ -57,10 +57,20 @@ void showMessageBox(const Message& message) {
 }
 
 QObject* showModelessBox(const Message& message) {
-    auto* box = new QMessageBox(fullScreenOwner());
+    QWidget* owner = fullScreenOwner();
+    auto* box = new QMessageBox(owner);
     setUpBox(*box, message);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::NonModal);
+    // The display's own reports wait for somebody to come by; standing in its top right-hand
+    // corner they leave the weather in the middle, the hint and the age line on the left, to be
+    // read meanwhile.
+    if (owner != nullptr) {
+        box->adjustSize();
+        const QRect area = owner->geometry();
+        const int margin = std::max(8, area.height() / 100);
+        box->move(area.right() + 1 - margin - box->width(), area.top() + margin);
+    }
     box->show();
     return box;
 }

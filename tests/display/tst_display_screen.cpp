@@ -1,7 +1,9 @@
 #include "displayfixture.h"
 #include "x11geometry.h"
 
+#include <QFontMetrics>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QScreen>
 #include <QTest>
 #include <QWindow>
@@ -49,6 +51,21 @@ void TestDisplayScreen::reportStandsOverDisplay() {
     QCOMPARE(report->windowHandle()->transientParent(), display->windowHandle());
     QVERIFY(x11StackingPlace(display->winId()) >= 0);
     QTRY_VERIFY(x11StackingPlace(report->winId()) > x11StackingPlace(display->winId()));
+    // In a corner of the display, clear of the hint and of every line of the weather.
+    const QRect screen = display->screen()->geometry();
+    const QRect placed = x11WindowGeometry(report->winId());
+    QVERIFY(screen.contains(placed));
+    QVERIFY(placed.left() > screen.center().x());
+    const auto* hint = display->findChild<QLabel*>(QStringLiteral("Label1"));
+    QVERIFY(!placed.intersects(QRect(hint->mapToGlobal(QPoint()), hint->size())));
+    const DrawingBand* band = DisplayFixture::band(display);
+    const int lineSpacing = QFontMetrics(band->drawing().font, band).lineSpacing();
+    for (const BandLine& line : band->drawing().lines) {
+        const int width = QFontMetrics(line.font.value_or(band->drawing().font), band)
+                              .horizontalAdvance(line.text);
+        const QRect drawn(band->mapToGlobal(QPoint(line.x, line.top)), QSize(width, lineSpacing));
+        QVERIFY2(!placed.intersects(drawn), qPrintable(line.text));
+    }
 }
 
 NIMBREL_TEST_MAIN(TestDisplayScreen)

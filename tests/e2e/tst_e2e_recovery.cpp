@@ -124,20 +124,21 @@ void EndToEndRecovery::readingComesBackWithTheService() {
     QTRY_VERIFY_WITH_TIMEOUT(readingDrawn(), 15000);
     QVERIFY(report().id == 0);
 
-    // The service goes away: the next refresh fails and says so, without waiting for anyone.
+    // The service goes away: the next refresh fails and says so, without waiting for anyone. The
+    // report stands in a corner, and the reading the display keeps stays readable beside it.
     m_service.reset();
     QTRY_VERIFY_WITH_TIMEOUT(report().id != 0, 30000);
-    QTRY_VERIFY_WITH_TIMEOUT(m_x.pixels(band()) != reading, 10000);
-    // Nobody presses OK. The service comes back, and the display finds it on its own.
+    QCOMPARE(m_x.pixels(band()), reading);
+    // Nobody presses OK. The service comes back, the display finds it on its own, and the report
+    // of the failed refresh closes itself.
     QVERIFY(switchServiceOn());
     QElapsedTimer sinceReturn;
     sinceReturn.start();
-    QTRY_VERIFY_WITH_TIMEOUT(m_x.pixels(band()) == reading, 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(report().id == 0, 30000);
     const qint64 back = sinceReturn.elapsed();
     QVERIFY(m_service->weatherRequestCount() >= 1);
-    // The report of the failed refresh has closed itself.
-    QTRY_VERIFY_WITH_TIMEOUT(report().id == 0, 5000);
-    qInfo("from the service's return to the reading on screen: %lld ms", back);
+    QCOMPARE(m_x.pixels(band()), reading);
+    qInfo("from the service's return to the report gone: %lld ms", back);
 
     // Escape, then closing the settings window, ends the program as usual.
     const QRect screen = m_x.screen();
