@@ -2,6 +2,7 @@
 
 #include "displaysettings.h"
 
+#include "ageline.h"
 #include "apperror.h"
 #include "colours.h"
 #include "comeback.h"
@@ -27,7 +28,6 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLocale>
 #include <QPalette>
 #include <QScreen>
 #include <QTimeZone>
@@ -40,15 +40,6 @@
 namespace nimbrel {
 
 namespace {
-
-// Ages of a reading, in seconds: past the first it is dated on screen, from the second on it is
-// no longer shown as weather.
-constexpr qint64 kReadingOldAfter = qint64(60) * 60;
-constexpr qint64 kReadingGoneAfter = qint64(3) * 60 * 60;
-// The age line is for reading across a room, so it is sized by the screen: a 1080-line screen
-// gives 45-pixel letters, about half the height of the weather text's.
-constexpr int kScreenLinesPerAgeLetter = 24;
-constexpr int kSmallestAgeLetter = 12;
 
 DisplayWindow::KeepAwakeFactory& keepAwakeFactory() {
     static DisplayWindow::KeepAwakeFactory factory;
@@ -139,12 +130,8 @@ DisplayWindow::DisplayWindow()
     m_strip->setFocusPolicy(Qt::NoFocus);
     m_strip->hide();
 
-    m_ageLine = new QLabel(this);
-    m_ageLine->setObjectName(QStringLiteral("ageLine"));
-    m_ageLine->setFocusPolicy(Qt::NoFocus);
-    m_ageLine->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+    m_ageLine = new AgeLine(this);
     setRole(m_ageLine, QPalette::WindowText, Qt::white);
-    m_ageLine->hide();
 
     m_hint->setObjectName(QStringLiteral("Label1"));
     m_hint->setText(QStringLiteral("Press ESC To Exit. Type 'hide' to hide this text."));
@@ -282,17 +269,11 @@ void DisplayWindow::placeBand() {
 }
 
 void DisplayWindow::placeAgeLine() {
-    QFont font = m_ageLine->font();
-    font.setPixelSize(std::max(kSmallestAgeLetter, height() / kScreenLinesPerAgeLetter));
-    m_ageLine->setFont(font);
-    m_ageLine->adjustSize();
-    // One line of its font, whatever it says, so the corner kept free for it is known before.
-    m_ageLine->resize(m_ageLine->width(), QFontMetrics(font, m_ageLine).height());
     // The hint's margin, in the corner below the band that the hint leaves free, and the room of
     // the walk against burn-in.
     const QPoint walkRoom = m_night.walkRoom(size());
-    m_ageLine->move(m_hint->x() + walkRoom.x() + m_walk.x(),
-                    height() - m_ageLine->height() - m_hint->y() - walkRoom.y() + m_walk.y());
+    m_ageLine->place(size(), QPoint(m_hint->x() + walkRoom.x() + m_walk.x(),
+                                    height() - m_hint->y() - walkRoom.y() + m_walk.y()));
 }
 
 void DisplayWindow::resizeEvent(QResizeEvent* event) {
@@ -692,7 +673,7 @@ void DisplayWindow::takeFetched(const Fetched& fetched, bool scheduled) {
                        observed ? QDateTime::fromSecsSinceEpoch(*observed, QTimeZone::utc())
                                 : now());
         m_serviceSaid.clear();
-        m_shownAge.reset();
+        m_ageLine->forget();
         return;
     }
     // A wall display left alone would otherwise trade a good reading for "--" at the first
@@ -711,53 +692,25 @@ void DisplayWindow::takeFetched(const Fetched& fetched, bool scheduled) {
     m_serviceSaid = outcome == FetchOutcome::NoReading && facts.status >= 400
                         ? QStringLiteral("The weather service answered: ") + facts.statusLine
                         : QString();
-    m_shownAge.reset();
+    m_ageLine->forget();
 }
 
 void DisplayWindow::showReadingAge() {
-    ReadingAge age = ReadingAge::None;
     const QDateTime& readingTime = m_content.readingTime();
-    if (readingTime.isValid()) {
-        const qint64 seconds = readingTime.secsTo(now());
-        age = seconds >= kReadingGoneAfter ? ReadingAge::Expired
-              : seconds > kReadingOldAfter ? ReadingAge::Old
-                                           : ReadingAge::Fresh;
-    }
-    // A reading from another day than today says which day.
-    const QDateTime local = readingTime.toLocalTime();
-    const bool today = age == ReadingAge::None || local.date() == now().toLocalTime().date();
-    // Asked every second, but the line is only made and laid out again when what it says
-    // changes, so an idle tick costs what it did before.
-    if (m_shownAge == age && m_shownAgeToday == today)
+    if (!m_ageLine->follow(readingTime, now(), m_serviceSaid))
         return;
-    m_shownAge = age;
-    m_shownAgeToday = today;
-    const QLocale locale = QLocale::system();
-    QString since = local.toString(QStringLiteral("HH:mm"));
-    if (!today)
-        since = locale.dayName(local.date().dayOfWeek(), QLocale::ShortFormat) + QLatin1Char(' ') +
-                locale.toString(local.date(), QLocale::ShortFormat) + QLatin1Char(' ') + since;
-    QString line = age == ReadingAge::None ? m_serviceSaid : QString();
-    if (age == ReadingAge::Old) {
-        line = QStringLiteral("as of ") + since;
-    } else if (age == ReadingAge::Expired) {
-        line = QStringLiteral("No reading since ") + since;
-        Procedure g(this, QStringLiteral("Form2.getWeather"));
-        g.setReportMode(ReportMode::Modeless);
-        holdReportsAtNight(g.guard());
-        const WeatherQuery query = queryFor(m_request);
-        if (g.gone())
-            return;
-        QStringList lines = linesWithoutReply(g.guard(), query);
-        // The place stays, so that the wall still says which place the "--" lines are for.
-        if (lines.size() == 5 && m_content.weatherLines().size() == 5)
-            lines[0] = m_content.weatherLines().constFirst();
-        m_content.show(lines, nullptr, query.tempType, readingTime);
-    }
-    m_ageLine->setText(line);
-    m_ageLine->setVisible(!line.isEmpty());
-    if (!line.isEmpty())
-        placeAgeLine();
+    // Too old to show as weather: the figures go, the place stays, so that the wall still says
+    // which place the "--" lines are for.
+    Procedure g(this, QStringLiteral("Form2.getWeather"));
+    g.setReportMode(ReportMode::Modeless);
+    holdReportsAtNight(g.guard());
+    const WeatherQuery query = queryFor(m_request);
+    if (g.gone())
+        return;
+    QStringList lines = linesWithoutReply(g.guard(), query);
+    if (lines.size() == 5 && m_content.weatherLines().size() == 5)
+        lines[0] = m_content.weatherLines().constFirst();
+    m_content.show(lines, nullptr, query.tempType, readingTime);
 }
 
 // Made when the window is created with keep-awake on, so its set-up (a connection of its own to

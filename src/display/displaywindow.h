@@ -20,6 +20,7 @@ class QTimer;
 
 namespace nimbrel {
 
+class AgeLine;
 class ComebackWatcher;
 class DrawingBand;
 class ForecastStrip;
@@ -130,7 +131,7 @@ private:
 
     QLabel* m_hint;
     // "as of 14:32" in the bottom-left corner while the reading is old; hidden otherwise.
-    QLabel* m_ageLine;
+    AgeLine* m_ageLine;
     MeasuringLabel* m_measuringLabel;
     DrawingBand* m_band;
     ForecastStrip* m_strip;
@@ -147,10 +148,6 @@ private:
     QColor m_dayHint = Qt::green;
     // Where the walk against burn-in has put the band, the strip and the age line.
     QPoint m_walk;
-    enum class ReadingAge { None, Fresh, Old, Expired };
-    // What the age line was last made for; empty when the reading changed since.
-    std::optional<ReadingAge> m_shownAge;
-    bool m_shownAgeToday = true;
     // What the service answered instead of a reading, for the age line's place.
     QString m_serviceSaid;
     DisplayRequest m_request;
