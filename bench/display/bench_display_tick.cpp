@@ -14,10 +14,12 @@
 #include "sampleweatherservice.h"
 #include "settings.h"
 #include "settingschoices.h"
+#include "transfer.h"
 #include "weatherrequest.h"
 
 #include <QApplication>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QPaintEvent>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -189,6 +191,11 @@ int main(int argc, char* argv[]) {
     g_display->setRequest({QStringLiteral("San Diego CA"), QStringLiteral("Fahrenheit")});
     g_display->reloadStyle();
     Forms::show(FormId::Display);
+    // The forecast comes in the background; the strip is measured with it.
+    QElapsedTimer forecastWait;
+    forecastWait.start();
+    while (g_display->forecastTransfer().isFetchingInBackground() && forecastWait.elapsed() < 15000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 100);
     layOutAt4k();
     auto* band = g_display->findChild<nimbrel::DrawingBand*>(QStringLiteral("Picture1"));
     if (g_display->size() != QSize(3840, 2160) || band->width() != 3840) {

@@ -37,17 +37,15 @@ void AgeLine::place(const QSize& window, const QPoint& bottomLeft) {
     move(bottomLeft.x(), bottomLeft.y() - height());
 }
 
-bool AgeLine::follow(const QDateTime& readingTime, const QDateTime& now,
+bool AgeLine::follow(const ReadingAge& reading, const QDateTime& now, qint64 monotonicNow,
                      const QString& serviceSaid) {
     Age age = Age::None;
-    if (readingTime.isValid()) {
-        const qint64 seconds = readingTime.secsTo(now);
-        age = seconds >= kReadingGoneAfter ? Age::Expired
-              : seconds > kReadingOldAfter ? Age::Old
-                                           : Age::Fresh;
-    }
+    if (reading.isValid())
+        age = reading.sinceArrival(monotonicNow) >= kReadingGoneAfter ? Age::Expired
+              : reading.age(monotonicNow) > kReadingOldAfter          ? Age::Old
+                                                                      : Age::Fresh;
     // A reading from another day than today says which day.
-    const QDateTime local = readingTime.toLocalTime();
+    const QDateTime local = reading.observedOn(now, monotonicNow).toLocalTime();
     const bool today = age == Age::None || local.date() == now.toLocalTime().date();
     if (m_shown == age && m_shownToday == today)
         return false;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "readingage.h"
+
 #include <QDateTime>
 #include <QLabel>
 #include <QPoint>
@@ -10,7 +12,8 @@
 namespace nimbrel {
 
 // The bottom-left corner of the display: "as of 14:32" once the reading is an hour old, "No
-// reading since 14:32" (with its day when not today) once it is too old to show as weather, or
+// reading since 14:32" (with its day when not today) three hours after it arrived, when it is
+// too old to show as weather whatever its own time says, or
 // what the service answered instead of a reading. Hidden while there is nothing to say.
 class AgeLine : public QLabel {
     Q_OBJECT
@@ -21,7 +24,8 @@ public:
     void place(const QSize& window, const QPoint& bottomLeft);
     // Brings the line up to the reading's age at `now`. Asked every second, it only makes the
     // text again when what it says changes; true when that change is the reading's expiry.
-    bool follow(const QDateTime& readingTime, const QDateTime& now, const QString& serviceSaid);
+    bool follow(const ReadingAge& reading, const QDateTime& now, qint64 monotonicNow,
+                const QString& serviceSaid);
     // The reading or what stands in its place changed: the next follow makes the line afresh.
     void forget() { m_shown.reset(); }
 

@@ -32,12 +32,12 @@ QStringList DisplayContent::linesFor(const FetchedWeather& fetched, LineChoices 
                                      const QDateTime& now) {
     const Reading& reading = fetched.reply.reading;
     if (fetched.outcome == FetchOutcome::Reading && reading.temperature) {
-        if (fetched.forecast)
-            choices.today = todayRange(*fetched.forecast, *reading.temperature, now);
+        if (m_forecast)
+            choices.today = todayRange(*m_forecast, *reading.temperature, now);
         // The place's midnight needs its offset; the forecast knows it when the reply does not.
-        const std::optional<int> offset =
-            reading.utcOffset ? reading.utcOffset
-                              : (fetched.forecast ? fetched.forecast->utcOffset : std::nullopt);
+        const std::optional<int> offset = reading.utcOffset
+                                              ? reading.utcOffset
+                                              : (m_forecast ? m_forecast->utcOffset : std::nullopt);
         if (offset) {
             m_seenToday.note(*reading.temperature,
                              reading.observedAt.value_or(now.toSecsSinceEpoch()), *offset);
@@ -47,19 +47,38 @@ QStringList DisplayContent::linesFor(const FetchedWeather& fetched, LineChoices 
     return nimbrel::weatherLines(fetched.reply, choices);
 }
 
-void DisplayContent::show(const QStringList& lines, const FetchedWeather* withReading,
-                          const QString& tempType, const QDateTime& readingTime) {
+void DisplayContent::showReading(const QStringList& lines, const FetchedWeather& fetched,
+                                 const LineChoices& choices, const ReadingAge& age) {
+    m_lines = lines;
+    m_tempType = choices.tempType;
+    m_age = age;
+    m_reply = fetched.reply;
+    m_lineChoices = choices;
+    m_reading = fetched.reply.reading;
+    choose(m_choices);
+}
+
+void DisplayContent::showWithoutReading(const QStringList& lines, const QString& tempType,
+                                        const ReadingAge& age) {
     m_lines = lines;
     m_tempType = tempType;
-    m_readingTime = readingTime;
-    if (withReading) {
-        m_reading = withReading->reply.reading;
-        m_forecast = withReading->forecast;
-    } else {
-        m_reading.reset();
-        m_forecast.reset();
-    }
+    m_age = age;
+    m_reply.reset();
+    m_reading.reset();
+    m_forecast.reset();
     choose(m_choices);
+}
+
+bool DisplayContent::takeForecast(const Forecast& forecast, const QDateTime& now) {
+    if (!m_reply)
+        return false;
+    m_forecast = forecast;
+    FetchedWeather fetched;
+    fetched.outcome = FetchOutcome::Reading;
+    fetched.reply = *m_reply;
+    m_lines = linesFor(fetched, m_lineChoices, now);
+    m_columnsMinute = -1;
+    return true;
 }
 
 int DisplayContent::bandLineCount(const QStringList& weatherLines, bool withReading) const {

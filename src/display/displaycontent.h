@@ -4,6 +4,7 @@
 #include "forecast.h"
 #include "forecaststrip.h"
 #include "reading.h"
+#include "readingage.h"
 #include "weathersymbol.h"
 #include "weathertext.h"
 
@@ -35,7 +36,8 @@ struct BandContent {
 };
 
 // What the display shows between fetches: the lines of the reading on screen (made once, when
-// the reading changes), its figures for the elements, and the current temperatures seen today.
+// the reading changes or its forecast comes), its figures for the elements, the forecast that
+// came last for the place, and the current temperatures seen today.
 class DisplayContent {
 public:
     void choose(const ElementChoices& choices);
@@ -44,11 +46,20 @@ public:
     // The five lines (or the message) for a fetch, with "Low" and "High" for the place's whole
     // day: the forecast's rest of it and every current temperature read since its midnight.
     QStringList linesFor(const FetchedWeather& fetched, LineChoices choices, const QDateTime& now);
-    // Puts a fetch's lines up; its reading and forecast feed the elements when it holds one.
-    void show(const QStringList& lines, const FetchedWeather* withReading, const QString& tempType,
-              const QDateTime& readingTime);
+    // Puts up the lines of a fetch that holds a reading; the reading feeds the elements, and the
+    // lines are made again from it when its forecast comes.
+    void showReading(const QStringList& lines, const FetchedWeather& fetched,
+                     const LineChoices& choices, const ReadingAge& age);
+    // Puts up lines without a reading (a message, "--" lines); the forecast goes with it.
+    void showWithoutReading(const QStringList& lines, const QString& tempType,
+                            const ReadingAge& age);
+    // The forecast for the place has come: "Low" and "High" and the strip take it from now on.
+    // False when there is no reading on screen for it.
+    bool takeForecast(const Forecast& forecast, const QDateTime& now);
+    // The place changes: the forecast for the last one is no use any more.
+    void forgetForecast() { m_forecast.reset(); }
     const QStringList& weatherLines() const { return m_lines; }
-    const QDateTime& readingTime() const { return m_readingTime; }
+    const ReadingAge& readingAge() const { return m_age; }
 
     // The lines for the band as they stand, and the same for lines about to be measured.
     BandContent bandContent() const;
@@ -63,7 +74,9 @@ private:
 
     ElementChoices m_choices;
     QStringList m_lines;
-    QDateTime m_readingTime;
+    ReadingAge m_age;
+    std::optional<CurrentReply> m_reply;
+    LineChoices m_lineChoices;
     std::optional<Reading> m_reading;
     std::optional<Forecast> m_forecast;
     QString m_tempType;

@@ -7,6 +7,7 @@
 #include "colours.h"
 #include "comeback.h"
 #include "controls.h"
+#include "displayclock.h"
 #include "drawingband.h"
 #include "fetchplan.h"
 #include "forecaststrip.h"
@@ -30,7 +31,6 @@
 #include <QLabel>
 #include <QPalette>
 #include <QScreen>
-#include <QTimeZone>
 #include <QTimer>
 
 #include <algorithm>
@@ -46,15 +46,11 @@ DisplayWindow::KeepAwakeFactory& keepAwakeFactory() {
     return factory;
 }
 
-DisplayWindow::Clock& clockForTesting() {
-    static DisplayWindow::Clock clock;
-    return clock;
-}
+using displayclock::monotonicNow;
+using displayclock::now;
 
-QDateTime now() {
-    const DisplayWindow::Clock& clock = clockForTesting();
-    return clock ? clock() : QDateTime::currentDateTimeUtc();
-}
+// The forecast waits at most this long; the current weather has the transfer's own limit.
+constexpr std::chrono::seconds kForecastTimeLimit{15};
 
 QString readKey() {
     return settings::text(settings::Key::APIKey, settings::User::Display);
@@ -100,8 +96,8 @@ constexpr double kStripGap = 0.5;
 DisplayWindow::DisplayWindow()
     : Form(FormId::Display), m_hint(new QLabel(this)), m_measuringLabel(new MeasuringLabel(this)),
       m_band(new DrawingBand(this)), m_strip(new ForecastStrip(this)),
-      m_refreshTimer(new QTimer(this)), m_keepAwakeTimer(new QTimer(this)), m_night(this),
-      m_comeback(new ComebackWatcher(this)) {
+      m_forecastTransfer(new Transfer(this)), m_refreshTimer(new QTimer(this)),
+      m_keepAwakeTimer(new QTimer(this)), m_night(this), m_comeback(new ComebackWatcher(this)) {
     // An ordinary top-level window without a frame: a tool window would not get the keyboard.
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     // The window takes every key itself; its controls never hold the focus.
@@ -129,6 +125,7 @@ DisplayWindow::DisplayWindow()
     m_strip->setObjectName(QStringLiteral("forecastStrip"));
     m_strip->setFocusPolicy(Qt::NoFocus);
     m_strip->hide();
+    m_forecastTransfer->setTimeLimit(kForecastTimeLimit);
 
     m_ageLine = new AgeLine(this);
     setRole(m_ageLine, QPalette::WindowText, Qt::white);
@@ -176,11 +173,15 @@ void DisplayWindow::setKeepAwakeFactoryForTesting(KeepAwakeFactory factory) {
     keepAwakeFactory() = std::move(factory);
 }
 
-void DisplayWindow::setClockForTesting(Clock clock) {
-    clockForTesting() = std::move(clock);
+void DisplayWindow::setClockForTesting(Clock clock, MonotonicClock monotonic) {
+    displayclock::setForTesting(std::move(clock), std::move(monotonic));
 }
 
 void DisplayWindow::setRequest(const DisplayRequest& request) {
+    if (request.location != m_request.location) {
+        m_forecastTransfer->dropBackground();
+        m_content.forgetForecast();
+    }
     m_request = request;
 }
 
@@ -383,6 +384,7 @@ void DisplayWindow::onUnload() {
     // started (the key test) is left to finish.
     if (m_ownFetches > 0)
         transfer().abort();
+    m_forecastTransfer->dropBackground();
 }
 
 QString DisplayWindow::getWeather() {
@@ -402,7 +404,8 @@ void DisplayWindow::readElementChoices() {
 }
 
 bool DisplayWindow::nightTick() {
-    const NightWatch::Step step = m_night.tick(now(), m_content.readingTime());
+    const NightWatch::Step step =
+        m_night.tick(now(), m_content.readingAge().observedOn(now(), monotonicNow()));
     if (step.pauseKeepAwake) {
         m_keepAwakeTimer->stop();
         if (m_idleInhibitor)
@@ -471,8 +474,7 @@ DisplayWindow::Fetched DisplayWindow::fetchWeather(bool scheduled, bool withFore
     }
     WeatherQuery query = queryFor(m_request);
     query.withForecast = withForecast;
-    query.now = now;
-    fetched.tempType = query.tempType;
+    fetched.choices = LineChoices{false, query.tempType, query.details, {}, {}};
     if (g.gone())
         return fetched;
     const bool ofOpening = m_openings > 0 && !scheduled;
@@ -497,10 +499,14 @@ DisplayWindow::Fetched DisplayWindow::fetchWeather(bool scheduled, bool withFore
     // The service answers again: a report of a failed fetch still up tells nothing true now.
     if (result == FetchOutcome::Reading || result == FetchOutcome::Answer)
         closeReports(g.reportName(), 102);
-    fetched.lines = m_content.linesFor(
-        fetched.weather,
-        LineChoices{fetched.weather.keyStored, query.tempType, query.details, {}, {}}, now());
+    fetched.choices.keyStored = fetched.weather.keyStored;
+    fetched.lines = m_content.linesFor(fetched.weather, fetched.choices, now());
     return fetched;
+}
+
+void DisplayWindow::takeForecast(const Forecast& forecast) {
+    // The next tick draws the lines it changed and places the strip it brings.
+    m_content.takeForecast(forecast, now());
 }
 
 void DisplayWindow::reloadStyle() {
@@ -668,19 +674,23 @@ void DisplayWindow::drawTick(Procedure& g) {
 void DisplayWindow::takeFetched(const Fetched& fetched, bool scheduled) {
     const FetchOutcome outcome = fetched.weather.outcome;
     if (outcome == FetchOutcome::Reading) {
-        const std::optional<qint64>& observed = fetched.weather.facts.observedAt;
-        m_content.show(fetched.lines, &fetched.weather, fetched.tempType,
-                       observed ? QDateTime::fromSecsSinceEpoch(*observed, QTimeZone::utc())
-                                : now());
+        const ReplyFacts& facts = fetched.weather.facts;
+        m_content.showReading(
+            fetched.lines, fetched.weather, fetched.choices,
+            ReadingAge::arrived(facts.observedAt, facts.sentAt, now(), monotonicNow()));
         m_serviceSaid.clear();
         m_ageLine->forget();
+        if (!fetched.weather.forecastAddress.isEmpty())
+            askForecast(*m_forecastTransfer, fetched.weather.forecastAddress,
+                        [this](const Forecast& forecast) { takeForecast(forecast); });
         return;
     }
     // A wall display left alone would otherwise trade a good reading for "--" at the first
     // hiccup; it keeps the reading, and the age line says how old it gets.
-    if (scheduled && outcome != FetchOutcome::Answer && m_content.readingTime().isValid())
+    if (scheduled && outcome != FetchOutcome::Answer && m_content.readingAge().isValid())
         return;
-    m_content.show(fetched.lines, nullptr, fetched.tempType, QDateTime());
+    m_forecastTransfer->dropBackground();
+    m_content.showWithoutReading(fetched.lines, fetched.choices.tempType, ReadingAge());
     // The opening's refusal or block sets the wait as a timed fetch's would.
     if (!scheduled &&
         (fetched.weather.facts.status == 401 || fetched.weather.facts.status == 429)) {
@@ -696,8 +706,8 @@ void DisplayWindow::takeFetched(const Fetched& fetched, bool scheduled) {
 }
 
 void DisplayWindow::showReadingAge() {
-    const QDateTime& readingTime = m_content.readingTime();
-    if (!m_ageLine->follow(readingTime, now(), m_serviceSaid))
+    const ReadingAge reading = m_content.readingAge();
+    if (!m_ageLine->follow(reading, now(), monotonicNow(), m_serviceSaid))
         return;
     // Too old to show as weather: the figures go, the place stays, so that the wall still says
     // which place the "--" lines are for.
@@ -710,7 +720,8 @@ void DisplayWindow::showReadingAge() {
     QStringList lines = linesWithoutReply(g.guard(), query);
     if (lines.size() == 5 && m_content.weatherLines().size() == 5)
         lines[0] = m_content.weatherLines().constFirst();
-    m_content.show(lines, nullptr, query.tempType, readingTime);
+    m_forecastTransfer->dropBackground();
+    m_content.showWithoutReading(lines, query.tempType, reading);
 }
 
 // Made when the window is created with keep-awake on, so its set-up (a connection of its own to

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "displayclock.h"
 #include "displaycontent.h"
 #include "displayrequest.h"
 #include "fetchplan.h"
@@ -80,9 +81,12 @@ public:
     // Replaces the platform's keep-awake for windows whose first keep-awake tick comes later;
     // an empty factory restores the platform's.
     static void setKeepAwakeFactoryForTesting(KeepAwakeFactory factory);
-    using Clock = std::function<QDateTime()>;
-    // Replaces the computer's clock that dates readings; an empty clock restores it.
-    static void setClockForTesting(Clock clock);
+    using Clock = displayclock::Clock;
+    using MonotonicClock = displayclock::MonotonicClock;
+    // Replaces the computer's clock, and the monotonic one that ages readings (displayclock.h).
+    static void setClockForTesting(Clock clock, MonotonicClock monotonic = {});
+    // The forecast is asked beside the current weather, through a transfer of its own.
+    Transfer& forecastTransfer() { return *m_forecastTransfer; }
 
     // For tests: the refresh counter and the text the tick draws.
     int tickCount() const { return m_tickCount; }
@@ -106,12 +110,14 @@ private:
     struct Fetched {
         FetchedWeather weather;
         QStringList lines;
-        QString tempType;
+        LineChoices choices;
     };
     // The fetch behind getWeather. A scheduled one (the refresh tick's) reports without holding
     // the tick and does not belong to an opening. Only a fetch whose text is drawn asks the
     // forecast for the day's low and high and the strip: one per opening and one per refresh.
+    // The forecast is asked once the reading is up and never holds anything back.
     Fetched fetchWeather(bool scheduled, bool withForecast = false);
+    void takeForecast(const Forecast& forecast);
     // Puts a fetch's lines up as the ones to draw, unless they would take a reading's place with
     // nothing after a failed timed fetch.
     void takeFetched(const Fetched& fetched, bool scheduled);
@@ -135,6 +141,7 @@ private:
     MeasuringLabel* m_measuringLabel;
     DrawingBand* m_band;
     ForecastStrip* m_strip;
+    Transfer* m_forecastTransfer;
     QTimer* m_refreshTimer;
     QTimer* m_keepAwakeTimer;
 

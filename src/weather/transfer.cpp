@@ -164,11 +164,13 @@ QString describeFailure(Outcome outcome, const QNetworkReply& reply,
 // that call's stack, so it outlives the Transfer when the owner deletes the Transfer while the
 // call waits.
 struct Transfer::Call {
-    explicit Call(qint64 limit) : sizeLimit(limit) {}
+    Call(qint64 limit, std::chrono::milliseconds time) : sizeLimit(limit), timeLimit(time) {}
 
     // Follows the reply until the transfer has ended or the time limit has passed.
-    void start(QNetworkReply* started, std::chrono::milliseconds timeLimit);
+    void start(QNetworkReply* started);
     void wait();
+    // The transfer is over: the waiting fetch goes on, a background one is finished.
+    void ended();
     // The program is ending (QCoreApplication::exit ends every loop) while the reply still runs.
     void endIfStillRunning();
     Answer answer() const;
@@ -181,6 +183,8 @@ struct Transfer::Call {
     void expire();
 
     const qint64 sizeLimit;
+    const std::chrono::milliseconds timeLimit;
+    std::function<void()> whenEnded;
     QEventLoop loop;
     QPointer<QNetworkReply> reply;
     QByteArray body;
@@ -192,7 +196,7 @@ struct Transfer::Call {
     QObject context;
 };
 
-void Transfer::Call::start(QNetworkReply* started, std::chrono::milliseconds timeLimit) {
+void Transfer::Call::start(QNetworkReply* started) {
     reply = started;
     reply->setReadBufferSize(kReadBuffer);
     QObject::connect(reply, &QNetworkReply::errorOccurred, &context, [this] { stopUnpacking(); });
@@ -212,6 +216,12 @@ void Transfer::Call::wait() {
     deadline.stop();
 }
 
+void Transfer::Call::ended() {
+    loop.quit();
+    if (whenEnded)
+        whenEnded();
+}
+
 void Transfer::Call::endIfStillRunning() {
     if (outcome != Outcome::Running)
         return;
@@ -225,8 +235,9 @@ Transfer::Answer Transfer::Call::answer() const {
     answer.reasonPhrase = QString::fromLatin1(
         reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toByteArray());
     answer.body = QString::fromUtf8(body);
-    answer.retryAfter = retryAfterSeconds(reply->rawHeader("Retry-After").trimmed(),
-                                          reply->rawHeader("Date").trimmed());
+    const QByteArray sent = reply->rawHeader("Date").trimmed();
+    answer.retryAfter = retryAfterSeconds(reply->rawHeader("Retry-After").trimmed(), sent);
+    answer.sentAt = httpDate(sent, QDateTime::currentDateTimeUtc());
     return answer;
 }
 
@@ -246,7 +257,7 @@ void Transfer::Call::stopUnpacking() {
         return;
     outcome = Outcome::Unpacking;
     body.clear();
-    loop.quit();
+    ended();
 }
 
 // The announced length lets an oversized reply be refused before its body is sent.
@@ -272,7 +283,7 @@ void Transfer::Call::complete() {
         else
             outcome = Outcome::Complete;
     }
-    loop.quit();
+    ended();
 }
 
 void Transfer::Call::expire() {
@@ -332,19 +343,23 @@ QString Transfer::fetchBody(const QString& url) {
     return fetch(url).body;
 }
 
-Transfer::Answer Transfer::fetch(const QString& url) {
-    if (isExecuting())
-        throw AppError(QStringLiteral("Still executing last request"));
-
+QNetworkReply* Transfer::get(const QString& url) {
     QNetworkRequest request(parseAddress(url));
     // Qt unpacks a compressed body before we see any of it; past this many unpacked bytes it
     // gives up on a body that shrank suspiciously well, so a small bomb cannot fill the memory
     // before the call's own count gets a say.
     request.setDecompressedSafetyCheckThreshold(m_sizeLimit);
-    Call call(m_sizeLimit);
-    QNetworkReply* const reply = m_manager->get(request);
+    return m_manager->get(request);
+}
+
+Transfer::Answer Transfer::fetch(const QString& url) {
+    if (isExecuting())
+        throw AppError(QStringLiteral("Still executing last request"));
+
+    Call call(m_sizeLimit, m_timeLimit);
+    QNetworkReply* const reply = get(url);
     m_call = &call;
-    call.start(reply, m_timeLimit);
+    call.start(reply);
 
     const QPointer<Transfer> self(this);
     call.wait();
@@ -355,7 +370,7 @@ Transfer::Answer Transfer::fetch(const QString& url) {
     if (m_call == &call)
         m_call = nullptr;
 
-    const QString failure = describeFailure(call.outcome, *reply, m_timeLimit, call.sizeLimit);
+    const QString failure = describeFailure(call.outcome, *reply, call.timeLimit, call.sizeLimit);
     Answer answer = call.answer();
     reply->deleteLater();
     // A receiver may delete this Transfer: nothing below touches a member.
@@ -363,6 +378,50 @@ Transfer::Answer Transfer::fetch(const QString& url) {
     if (!failure.isEmpty())
         throw AppError(failure);
     return answer;
+}
+
+void Transfer::fetchInBackground(const QString& url, Done done) {
+    dropBackground();
+    QNetworkReply* const reply = get(url);
+    m_background = std::make_unique<Call>(m_sizeLimit, m_timeLimit);
+    m_backgroundDone = std::move(done);
+    // Finished from the event loop, not inside the reply's own signal: `done` may start the
+    // next transfer, and the reply is deleted on the way.
+    m_background->whenEnded = [this] {
+        QMetaObject::invokeMethod(this, &Transfer::finishBackground, Qt::QueuedConnection);
+    };
+    m_background->start(reply);
+}
+
+void Transfer::dropBackground() {
+    if (!m_background)
+        return;
+    const std::unique_ptr<Call> call = std::move(m_background);
+    m_backgroundDone = nullptr;
+    call->whenEnded = nullptr;
+    if (call->reply) {
+        call->reply->abort();
+        call->reply->deleteLater();
+    }
+}
+
+bool Transfer::isFetchingInBackground() const {
+    return m_background != nullptr;
+}
+
+void Transfer::finishBackground() {
+    // Dropped, or another one started since this one ended.
+    if (!m_background || m_background->outcome == Outcome::Running || !m_background->reply)
+        return;
+    const std::unique_ptr<Call> call = std::move(m_background);
+    const Done done = std::move(m_backgroundDone);
+    m_backgroundDone = nullptr;
+    QNetworkReply& reply = *call->reply;
+    const QString failure = describeFailure(call->outcome, reply, call->timeLimit, call->sizeLimit);
+    const Answer answer = call->answer();
+    reply.deleteLater();
+    if (done)
+        done(answer, failure);
 }
 
 } // namespace nimbrel

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QDateTime>
 #include <QObject>
 #include <QString>
 #include <chrono>
+#include <functional>
+#include <memory>
 
 class QNetworkAccessManager;
 class QNetworkReply;
@@ -24,9 +27,14 @@ public:
         // The seconds the reply's Retry-After asks the client to wait, whether it gives them or
         // a date; -1 when it gives neither.
         int retryAfter = -1;
+        // When the server says it sent the reply (its Date header, on the server's own clock);
+        // invalid when it gave none that can be read.
+        QDateTime sentAt;
         // "500 Internal Server Error", or the bare code when the server gave no phrase.
         QString statusLine() const;
     };
+    // How a transfer in the background ended: its answer, or what went wrong (then not empty).
+    using Done = std::function<void(const Answer& answer, const QString& failure)>;
 
     explicit Transfer(QObject* parent = nullptr);
     ~Transfer() override;
@@ -47,6 +55,14 @@ public:
     // Ends a waiting fetchBody at once with a failure; used when the owner goes away.
     void abort();
 
+    // Starts a GET and returns at once, with the same limits as fetch; `done` is called once the
+    // transfer has ended, from the event loop. A background transfer still running is dropped
+    // first (its `done` is never called), and so is one running when the Transfer goes. It does
+    // not count as executing, so a blocking fetch may run beside it.
+    void fetchInBackground(const QString& url, Done done);
+    void dropBackground();
+    bool isFetchingInBackground() const;
+
 Q_SIGNALS:
     // The transfer has ended (with a body or a failure); not emitted while the owner is
     // destroying it.
@@ -54,16 +70,21 @@ Q_SIGNALS:
 
 private:
     struct Call;
+    QNetworkReply* get(const QString& url);
+    void finishBackground();
 
     QNetworkAccessManager* m_manager;
     // The call whose transfer is running, if any; it lives on the stack of that fetchBody.
     Call* m_call = nullptr;
+    std::unique_ptr<Call> m_background;
+    Done m_backgroundDone;
     std::chrono::milliseconds m_timeLimit{60000};
     qint64 m_sizeLimit = qint64(1024) * 1024;
 };
 
-// The program's one transfer: the display fetches through it and the key test borrows it, so at
-// most one request is under way at a time. Created on first use, owned by the application.
+// The program's one blocking transfer: the display fetches the current weather through it and the
+// key test borrows it, so at most one of those is under way at a time (the display's forecast
+// goes beside it, in the background). Created on first use, owned by the application.
 Transfer& sharedTransfer();
 
 } // namespace nimbrel

@@ -27,24 +27,6 @@ FetchOutcome outcomeOf(const CurrentReply& reply) {
     return FetchOutcome::NoReading;
 }
 
-// The forecast improves on temp_min and temp_max but is never a new way to fail: whatever goes
-// wrong here (no answer, an error reply, a body over the cap) leaves the two lines to the
-// current reply, and nobody is told.
-std::optional<Forecast> fetchForecast(const QPointer<Transfer>& inet, const WeatherQuery& query,
-                                      const QString& key) {
-    if (!inet || inet->isExecuting())
-        return std::nullopt;
-    try {
-        const Transfer::Answer answer =
-            inet->fetch(forecastRequestUrl(query.baseUrl, query.location, key));
-        if (answer.status != 200)
-            return std::nullopt;
-        return readForecastReply(answer.body);
-    } catch (...) {
-        return std::nullopt;
-    }
-}
-
 QString joined(const QStringList& lines) {
     return lines.join(QLatin1String("\r\n"));
 }
@@ -90,6 +72,7 @@ FetchedWeather fetchCurrentWeather(Guard& guard, Transfer& transfer, const Weath
             fetched.facts.status = answer.status;
             fetched.facts.retryAfter = answer.retryAfter;
             fetched.facts.statusLine = answer.statusLine();
+            fetched.facts.sentAt = answer.sentAt;
         });
     // Another fetch started earlier is still under way further down the stack: let it finish.
     for (;;) {
@@ -107,7 +90,7 @@ FetchedWeather fetchCurrentWeather(Guard& guard, Transfer& transfer, const Weath
                       : !answered ? FetchOutcome::NoAnswer
                                   : outcomeOf(fetched.reply);
     if (query.withForecast && fetched.outcome == FetchOutcome::Reading)
-        fetched.forecast = fetchForecast(inet, query, requestKey);
+        fetched.forecastAddress = forecastRequestUrl(query.baseUrl, query.location, requestKey);
     QString apiKey;
     guard(108, [&] { apiKey = readKey(); });
     fetched.keyStored = !apiKey.isEmpty();
@@ -123,12 +106,24 @@ QString buildWeatherText(Guard& guard, Transfer& transfer, const WeatherQuery& q
         *outcome = fetched.outcome;
     if (facts)
         *facts = fetched.facts;
-    LineChoices choices{fetched.keyStored, query.tempType, query.details, {}, {}};
-    if (fetched.forecast && fetched.reply.reading.temperature) {
-        const QDateTime now = query.now ? query.now() : QDateTime::currentDateTimeUtc();
-        choices.today = todayRange(*fetched.forecast, *fetched.reply.reading.temperature, now);
+    return joined(weatherLines(
+        fetched.reply, LineChoices{fetched.keyStored, query.tempType, query.details, {}, {}}));
+}
+
+void askForecast(Transfer& transfer, const QString& address,
+                 std::function<void(const Forecast&)> arrived) {
+    // An address that cannot be asked is as good as no answer.
+    try {
+        transfer.fetchInBackground(
+            address,
+            [arrived = std::move(arrived)](const Transfer::Answer& answer, const QString& failure) {
+                if (!failure.isEmpty() || answer.status != 200)
+                    return;
+                if (const std::optional<Forecast> forecast = readForecastReply(answer.body))
+                    arrived(*forecast);
+            });
+    } catch (const AppError&) {
     }
-    return joined(weatherLines(fetched.reply, choices));
 }
 
 } // namespace nimbrel

@@ -17,11 +17,9 @@ struct WeatherQuery {
     QString location; // as typed
     QString tempType; // "Fahrenheit", "Celsius", anything else builds no temperature line
     DetailChoices details;
-    // Also ask the forecast, once the current weather has a reading, so that the "Low: " and
-    // "High: " lines give the day's range rather than the reply's temp_min and temp_max.
+    // Also give the address of the forecast for the same place and key, once the current weather
+    // has a reading, so that the caller can ask it for the day's range and the strip.
     bool withForecast = false;
-    // What "today" is counted from; the computer's clock when empty.
-    std::function<QDateTime()> now;
 };
 
 // What became of one fetch, for a caller that plans the next one. "Invalid API key" and "city
@@ -40,6 +38,7 @@ struct ReplyFacts {
     int status = 0;                   // the HTTP status; 0 when no reply came
     int retryAfter = -1;              // seconds from the reply's Retry-After; -1 when none
     std::optional<qint64> observedAt; // the observation time the reply gives ("dt"), Unix seconds
+    QDateTime sentAt;                 // the reply's Date, on the service's clock; may be invalid
     QString statusLine;               // "500 Internal Server Error"; empty when no reply came
 };
 
@@ -58,19 +57,24 @@ struct ReplyFacts {
 //        (main.temp_max): a value there that is not a number fails with "Type mismatch" (a
 //        number outside 150 to 350 K is no reading and shows "--"); not reported when a
 //        message takes the lines' place
-// With query.withForecast, a reading is followed by a request for the forecast through the same
-// transfer. A forecast that cannot be had is never reported.
 struct FetchedWeather {
     FetchOutcome outcome = FetchOutcome::Busy;
     ReplyFacts facts;
     CurrentReply reply;
-    std::optional<Forecast> forecast;
+    // With query.withForecast and a reading: where the forecast that goes with it is asked.
+    QString forecastAddress;
     bool keyStored = false;
 };
 FetchedWeather fetchCurrentWeather(Guard& guard, Transfer& transfer, const WeatherQuery& query,
                                    const std::function<QString()>& readKey);
 
-// What the display shows for a fetch: its lines, with the day's range from its forecast.
+// Asks the forecast in the background; `arrived` gets it once it has come and can be read. The
+// forecast improves on what the current reply gives but is never a new way to fail: no answer,
+// an error reply or a body over the cap leave everything as it is, and nobody is told.
+void askForecast(Transfer& transfer, const QString& address,
+                 std::function<void(const Forecast&)> arrived);
+
+// The lines of one fetch of the current weather, without the forecast.
 QString buildWeatherText(Guard& guard, Transfer& transfer, const WeatherQuery& query,
                          const std::function<QString()>& readKey, FetchOutcome* outcome = nullptr,
                          ReplyFacts* facts = nullptr);

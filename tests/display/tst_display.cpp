@@ -14,6 +14,8 @@
 
 using namespace nimbrel;
 using namespace nimbrel::test;
+using namespace std::chrono_literals;
+using Fault = sample::SampleWeatherService::Fault;
 
 namespace {
 
@@ -97,6 +99,7 @@ private Q_SLOTS:
     void alignmentFollowsStoreFromNextLine();
     void refetchesEvery600thTick();
     void dayRangeAskedOncePerOpeningAndRefresh();
+    void forecastNeverHoldsTheOpening();
     void getWeatherReadsSettingsWindow();
     void style_data();
     void style();
@@ -108,6 +111,17 @@ private Q_SLOTS:
     void unchangedTickRepaintsNothing();
 
 private:
+    // At noon at the place (UTC), two points soon after, in what is left of its day, that go
+    // past the reply's low and high.
+    void noonWithColdAndHotHours() {
+        const QDateTime noon(QDate::currentDate(), QTime(12, 0), QTimeZone::utc());
+        DisplayWindow::setClockForTesting([noon] { return noon; });
+        fixture.service->setObservationTime(noon.toSecsSinceEpoch());
+        const qint64 now = noon.toSecsSinceEpoch();
+        fixture.service->setForecast(QStringLiteral("San Diego CA"),
+                                     {0, {{now + 600, 250.0}, {now + 1200, 310.0}}});
+    }
+
     DisplayFixture fixture;
 };
 
@@ -347,13 +361,7 @@ void TestDisplayWindow::refetchesEvery600thTick() {
 }
 
 void TestDisplayWindow::dayRangeAskedOncePerOpeningAndRefresh() {
-    // At noon at the place (UTC), points soon after lie in what is left of its day.
-    const QDateTime noon(QDate::currentDate(), QTime(12, 0), QTimeZone::utc());
-    DisplayWindow::setClockForTesting([noon] { return noon; });
-    fixture.service->setObservationTime(noon.toSecsSinceEpoch());
-    const qint64 now = noon.toSecsSinceEpoch();
-    fixture.service->setForecast(QStringLiteral("San Diego CA"),
-                                 {0, {{now + 600, 250.0}, {now + 1200, 310.0}}});
+    noonWithColdAndHotHours();
     DisplayWindow* display = DisplayFixture::openDisplay();
     QCOMPARE(fixture.service->weatherRequestCount(), 3);
     QCOMPARE(fixture.service->forecastRequestCount(), 1);
@@ -365,7 +373,33 @@ void TestDisplayWindow::dayRangeAskedOncePerOpeningAndRefresh() {
 
     display->refreshNow();
     QCOMPARE(fixture.service->weatherRequestCount(), 4);
-    QCOMPARE(fixture.service->forecastRequestCount(), 2);
+    QTRY_COMPARE_WITH_TIMEOUT(fixture.service->forecastRequestCount(), 2, 5000);
+}
+
+// The reading is drawn as soon as it is read; the forecast's figures follow when they come.
+void TestDisplayWindow::forecastNeverHoldsTheOpening() {
+    noonWithColdAndHotHours();
+    connect(fixture.service.get(), &sample::SampleWeatherService::requestReceived, this,
+            [this](const QString& line) {
+                const bool forecast = line.contains(QLatin1String("/forecast"));
+                fixture.service->setFault(forecast ? Fault::Delay : Fault::None, 1500ms);
+            });
+    const auto lowAndHigh = [](const DisplayWindow* display) {
+        const auto lines = DisplayFixture::band(display)->drawing().lines;
+        return lines.size() == 5 ? lines.at(3).text + u' ' + lines.at(4).text : QString();
+    };
+    DisplayWindow* display = DisplayFixture::loadDisplay();
+    display->setRequest({QStringLiteral("San Diego CA"), QStringLiteral("Fahrenheit")});
+    display->reloadStyle();
+    Forms::show(FormId::Display);
+    display->refreshTick();
+    QVERIFY(display->forecastTransfer().isFetchingInBackground());
+    QCOMPARE(lowAndHigh(display), QStringLiteral("Low: 63 \u00B0F High: 73 \u00B0F"));
+
+    QTRY_VERIFY_WITH_TIMEOUT(!display->forecastTransfer().isFetchingInBackground(), 5000);
+    display->refreshTick();
+    QCOMPARE(lowAndHigh(display), QStringLiteral("Low: -10 \u00B0F High: 98 \u00B0F"));
+    QCOMPARE(fixture.service->forecastRequestCount(), 1);
 }
 
 void TestDisplayWindow::getWeatherReadsSettingsWindow() {

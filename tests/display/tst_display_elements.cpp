@@ -138,6 +138,7 @@ void TestDisplayElements::noNewRequests() {
         DisplayWindow* display = DisplayFixture::openDisplay();
         display->setTickCountForTesting(599);
         display->refreshTick();
+        QTRY_VERIFY_WITH_TIMEOUT(!display->forecastTransfer().isFetchingInBackground(), 5000);
         counts.append(
             {fixture.service->weatherRequestCount(), fixture.service->forecastRequestCount()});
         Forms::unload(FormId::Display);

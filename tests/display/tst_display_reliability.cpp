@@ -5,6 +5,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QLabel>
+#include <QLocale>
 #include <QNetworkReply>
 #include <QTcpServer>
 #include <QTest>
@@ -29,6 +30,11 @@ constexpr bool kAddressSanitizer = false;
 #else
 constexpr bool kAddressSanitizer = false;
 #endif
+
+// A morning, so that three hours on are still the same day.
+QDateTime morning() {
+    return QDateTime(QDate::currentDate(), QTime(8, 0));
+}
 
 // A loopback address where nothing listens.
 QString closedServiceBase() {
@@ -98,6 +104,8 @@ private Q_SLOTS:
     void backOffAfterFailedRefresh();
     void unreachableServiceStaysFlat();
     void readingOutlivesFailuresAndIsDated();
+    void ageOnTheServiceClock_data();
+    void ageOnTheServiceClock();
     void openingSaysWhyThereIsNoReading();
     void failedOpeningRetriesAfterItEnded();
 
@@ -395,6 +403,64 @@ void TestDisplayReliability::readingOutlivesFailuresAndIsDated() {
     display->setTickCountForTesting(599);
     display->refreshTick();
     QCOMPARE(ageLine(display), QString());
+}
+
+// A wrong computer clock, or one set while the display runs, neither blanks a good reading nor
+// keeps an old one up.
+void TestDisplayReliability::ageOnTheServiceClock_data() {
+    // Minutes: the computer's clock ahead of the true time as the reply comes, then the time that
+    // passes and how far the computer's clock is set on meanwhile.
+    QTest::addColumn<int>("clockAhead");
+    QTest::addColumn<qint64>("observed"); // "dt"
+    QTest::addColumn<bool>("dated");      // the reply carries the service's Date
+    QTest::addColumn<int>("later");
+    QTest::addColumn<int>("clockSet");
+    QTest::addColumn<QString>("ageLine"); // how it starts; empty for none
+    const qint64 minuteAgo = morning().toSecsSinceEpoch() - 60;
+    const QString gone = QStringLiteral("No reading since ");
+    QTest::newRow("clock 4 h fast") << 240 << minuteAgo << true << 0 << 0 << QString();
+    QTest::newRow("clock 90 min fast, 50 min on")
+        << 90 << minuteAgo << true << 50 << 0 << QString();
+    QTest::newRow("dt 0") << 0 << qint64(0) << true << 0 << 0 << QString();
+    QTest::newRow("dt 2 h ahead, 3 h on") << 0 << minuteAgo + 7260 << true << 180 << 0 << gone;
+    QTest::newRow("dt in the year 5138, no Date, 3 h on")
+        << 0 << qint64(99'999'999'999) << false << 180 << 0 << gone;
+    QTest::newRow("clock set back 3 h, 70 min on")
+        << 0 << minuteAgo << true << 70 << -180 << QStringLiteral("as of ");
+}
+
+void TestDisplayReliability::ageOnTheServiceClock() {
+    QFETCH(int, clockAhead);
+    QFETCH(qint64, observed);
+    QFETCH(bool, dated);
+    QFETCH(int, later);
+    QFETCH(int, clockSet);
+    QFETCH(QString, ageLine);
+    QDateTime clock = morning().addSecs(clockAhead * 60);
+    qint64 monotonic = 5'000'000;
+    DisplayWindow::setClockForTesting([&clock] { return clock; },
+                                      [&monotonic] { return monotonic; });
+    fixture.service->setObservationTime(observed);
+    const QString sent =
+        QLocale::c().toString(morning().toUTC(), QStringLiteral("ddd, dd MMM yyyy hh:mm:ss 'GMT'"));
+    if (dated)
+        fixture.service->setExtraHeaders("Date: " + sent.toLatin1() + "\r\n");
+    DisplayWindow* display = DisplayFixture::openDisplay();
+    display->refreshTick();
+    QVERIFY(bandShowsCurrent(display, "68"));
+    QCOMPARE(::ageLine(display), QString());
+
+    monotonic += later * 60'000;
+    clock = clock.addSecs((later + clockSet) * 60);
+    display->refreshTick();
+    QVERIFY2(::ageLine(display).startsWith(ageLine) &&
+                 ageLine.isEmpty() == ::ageLine(display).isEmpty(),
+             qPrintable(::ageLine(display)));
+    QVERIFY(bandShowsCurrent(display, ageLine.startsWith(u'N') ? "--" : "68"));
+    // What the wall dates agrees with its own clock: the reading's age back from it.
+    if (clockSet != 0)
+        QCOMPARE(::ageLine(display),
+                 ageLine + clock.addSecs(-later * 60 - 60).toString(QStringLiteral("HH:mm")));
 }
 
 // A wall that opens on "--" says why, where the age line goes, until a reading comes; a block
