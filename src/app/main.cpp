@@ -23,17 +23,6 @@ QStringList argumentsOf(int argc, char* argv[]) {
     return arguments;
 }
 
-// The start button of a freshly loaded settings window, pressed before anyone sees it. When it
-// refuses (no location), the settings window is what the user needs to see.
-void openDisplayAtStart() {
-    auto* settings = Forms::get<SettingsWindow>(FormId::Settings);
-    settings->showWeather();
-    if (Form* stillThere = Forms::loaded(FormId::Settings);
-        stillThere && !static_cast<SettingsWindow*>(stillThere)->openingDisplay() &&
-        !Forms::ending())
-        Forms::show(FormId::Settings);
-}
-
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -80,7 +69,7 @@ int main(int argc, char* argv[]) {
 
     if (options.showWeather)
         // Once the event loop runs, as a click would come: the fetches wait in nested loops.
-        QMetaObject::invokeMethod(&app, &openDisplayAtStart, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(&app, &SettingsWindow::openDisplayAtStart, Qt::QueuedConnection);
     else
         Forms::show(FormId::Settings);
     const int result = Application::exec();

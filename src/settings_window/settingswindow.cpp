@@ -4,6 +4,7 @@
 #include "colours.h"
 #include "controls.h"
 #include "displaywindow.h"
+#include "failurereports.h"
 #include "guard.h"
 #include "handpointer.h"
 #include "messages.h"
@@ -402,6 +403,18 @@ void SettingsWindow::showWeather() {
     if (g.gone() || g.windowGone())
         return;
     g(112, [] { Forms::unload(FormId::Settings); });
+}
+
+void SettingsWindow::openDisplayAtStart() {
+    // Nobody may be there to press OK, so nothing that fails on the way (the load's write-backs
+    // to a store that cannot be written, a fetch before the network is up) holds the display
+    // back: it is told once the display is up, over it.
+    const ReportsAfterwards afterwards;
+    Forms::get<SettingsWindow>(FormId::Settings)->showWeather();
+    if (Form* stillThere = Forms::loaded(FormId::Settings);
+        stillThere && !static_cast<SettingsWindow*>(stillThere)->openingDisplay() &&
+        !Forms::ending())
+        Forms::show(FormId::Settings);
 }
 
 void SettingsWindow::chooseFont() {

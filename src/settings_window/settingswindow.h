@@ -26,6 +26,11 @@ class SettingsWindow : public Form, public SettingsChoices {
 public:
     explicit SettingsWindow(QWidget* parent = nullptr);
 
+    // The start button of a freshly loaded settings window, pressed before anyone sees it (the
+    // start straight into the display). When it refuses (no location), the settings window is
+    // what the user needs to see.
+    static void openDisplayAtStart();
+
     // True once the start command has gone past its checks and is handing over to the display:
     // this window's close then no longer ends the program.
     bool openingDisplay() const { return m_openingDisplay; }

@@ -1,10 +1,12 @@
 #include "failurereports.h"
 
+#include "forms.h"
 #include "messages.h"
 
 #include <QList>
 #include <QPointer>
 #include <algorithm>
+#include <utility>
 
 namespace nimbrel {
 
@@ -25,12 +27,30 @@ QList<OnScreenReport>& reportsOnScreen() {
     return shown;
 }
 
+struct WaitingReport {
+    QString description;
+    QString reportName;
+    int line = 0;
+};
+
+struct Waiting {
+    int holders = 0;
+    QList<WaitingReport> reports;
+};
+
+Waiting& waiting() {
+    static Waiting kept;
+    return kept;
+}
+
+// A report that waits counts as shown: it will be.
 bool isOnScreen(const QString& reportName, int line) {
     auto& shown = reportsOnScreen();
     shown.removeIf([](const OnScreenReport& r) { return !r.modal && r.box.isNull(); });
-    return std::any_of(shown.cbegin(), shown.cend(), [&](const OnScreenReport& r) {
-        return r.reportName == reportName && r.line == line;
-    });
+    const auto same = [&](const auto& r) { return r.reportName == reportName && r.line == line; };
+    const QList<WaitingReport>& held = waiting().reports;
+    return std::any_of(shown.cbegin(), shown.cend(), same) ||
+           std::any_of(held.cbegin(), held.cend(), same);
 }
 
 class ModalOnScreen {
@@ -62,12 +82,21 @@ public:
     void closeReports(const QString& reportName, int line) override;
 };
 
+MessageBoxReporter& messageBoxReporter() {
+    static MessageBoxReporter reporter;
+    return reporter;
+}
+
 } // namespace
 
 bool MessageBoxReporter::report(const QString& description, const QString& reportName, int line,
                                 ReportMode mode) {
     if (isOnScreen(reportName, line))
         return false;
+    if (waiting().holders > 0) {
+        waiting().reports.append(WaitingReport{description, reportName, line});
+        return true;
+    }
     const Message report{QStringLiteral("Application Error"),
                          errorReportText(description, reportName, line), MessageIcon::Exclamation};
     if (mode == ReportMode::Modeless) {
@@ -82,6 +111,8 @@ bool MessageBoxReporter::report(const QString& description, const QString& repor
 }
 
 void MessageBoxReporter::closeReports(const QString& reportName, int line) {
+    waiting().reports.removeIf(
+        [&](const WaitingReport& r) { return r.reportName == reportName && r.line == line; });
     auto& shown = reportsOnScreen();
     for (qsizetype i = shown.size() - 1; i >= 0; --i) {
         const OnScreenReport& r = shown[i];
@@ -94,8 +125,25 @@ void MessageBoxReporter::closeReports(const QString& reportName, int line) {
 }
 
 void installFailureReports() {
-    static MessageBoxReporter reporter;
-    setFailureReporter(&reporter);
+    setFailureReporter(&messageBoxReporter());
+}
+
+ReportsAfterwards::ReportsAfterwards() {
+    ++waiting().holders;
+}
+
+ReportsAfterwards::~ReportsAfterwards() {
+    if (--waiting().holders > 0)
+        return;
+    const QList<WaitingReport> reports = std::exchange(waiting().reports, {});
+    // A program on its way out has nobody left to tell.
+    if (Forms::ending())
+        return;
+    try {
+        for (const WaitingReport& r : reports)
+            messageBoxReporter().report(r.description, r.reportName, r.line, ReportMode::Modeless);
+    } catch (...) {
+    }
 }
 
 } // namespace nimbrel

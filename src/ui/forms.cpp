@@ -9,6 +9,10 @@
 #include <QPixmapCache>
 #include <QPointer>
 #include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
+
+#include <algorithm>
 
 namespace nimbrel {
 
@@ -25,6 +29,63 @@ struct Registry {
 Registry& registry() {
     static Registry r;
     return r;
+}
+
+// The window system's frame around a top-level window. Under X11 it is known only once a window
+// manager has framed the window, after its first showing; until then a title bar is guessed, on
+// the generous side: a window a little short of the screen costs nothing, one that ends below
+// it hides its last controls.
+QMargins frameAround(const QWidget& window) {
+    const QRect outer = window.frameGeometry();
+    const QRect inner = window.geometry();
+    const QMargins known(inner.left() - outer.left(), inner.top() - outer.top(),
+                         outer.right() - inner.right(), outer.bottom() - inner.bottom());
+    if (!known.isNull())
+        return known;
+    const int line = window.fontMetrics().lineSpacing();
+    return {line / 4, line * 5 / 2, line / 4, line / 4};
+}
+
+// The controls of a window too large for the room it has (a 7-inch panel of 800x480) move, as
+// they stand, onto a page that scrolls, and the window becomes as large as the room allows.
+// Returns false, and changes nothing, when the window fits.
+bool scrollWhenTooLarge(QWidget& window, const QSize& room) {
+    const QSize laidOut = window.size();
+    if (laidOut.width() <= room.width() && laidOut.height() <= room.height())
+        return false;
+    auto* area = new QScrollArea(&window);
+    // The tab order stays the controls' own.
+    area->setFocusPolicy(Qt::NoFocus);
+    area->setFrameShape(QFrame::NoFrame);
+    auto* page = new QWidget(area);
+    page->setFixedSize(laidOut);
+    const QObjectList children = window.children();
+    for (QObject* child : children) {
+        auto* control = qobject_cast<QWidget*>(child);
+        if (control == nullptr || control == area || control->isWindow())
+            continue;
+        const QRect place = control->geometry();
+        const bool shown = !control->isHidden();
+        control->setParent(page);
+        control->setGeometry(place);
+        if (shown)
+            control->show();
+    }
+    area->setWidget(page);
+    // The window's own background, white or the skin's, shows through.
+    area->viewport()->setAutoFillBackground(false);
+    page->setAutoFillBackground(false);
+    // Each scroll bar takes room from the other direction.
+    const int bar = area->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, area);
+    bool tooTall = laidOut.height() > room.height();
+    bool tooWide =
+        laidOut.width() > room.width() || (tooTall && laidOut.width() + bar > room.width());
+    tooTall = tooTall || (tooWide && laidOut.height() + bar > room.height());
+    window.setFixedSize(std::min(room.width(), laidOut.width() + (tooTall ? bar : 0)),
+                        std::min(room.height(), laidOut.height() + (tooWide ? bar : 0)));
+    area->setGeometry(window.rect());
+    area->show();
+    return true;
 }
 
 } // namespace
@@ -146,10 +207,23 @@ void Form::showEvent(QShowEvent* event) {
     if (m_centreOnShow) {
         m_centreOnShow = false;
         if (const QScreen* s = screen()) {
-            // The frame counts: the whole window, title bar included, sits in the middle.
-            QRect frame = frameGeometry();
-            frame.moveCenter(s->availableGeometry().center());
-            move(frame.topLeft());
+            const QRect available = s->availableGeometry();
+            const QMargins frameMargins = frameAround(*this);
+            if (scrollWhenTooLarge(*this, available.size().shrunkBy(frameMargins))) {
+                // Placed by its inside, with room left for the frame: a window placed by its
+                // frame before X11 has framed it is placed by its inside all the same, and its
+                // title bar would start above the screen.
+                QRect frame = geometry().marginsAdded(frameMargins);
+                frame.moveCenter(available.center());
+                frame.moveTop(std::max(frame.top(), available.top()));
+                frame.moveLeft(std::max(frame.left(), available.left()));
+                setGeometry(frame.marginsRemoved(frameMargins));
+            } else {
+                // The frame counts: the whole window, title bar included, sits in the middle.
+                QRect frame = frameGeometry();
+                frame.moveCenter(available.center());
+                move(frame.topLeft());
+            }
         }
     }
     QWidget::showEvent(event);

@@ -23,6 +23,7 @@
 #include <QMouseEvent>
 #include <QRadioButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -64,6 +65,7 @@ private Q_SLOTS:
     void layoutInPixels_data();
     void layoutInPixels();
     void tabOrderFollowsTabIndexes();
+    void titleBarOnScreenAndEveryControlWithinReach();
     void laidOutLook();
     void checkStatesFromStore_data();
     void checkStatesFromStore();
@@ -85,6 +87,7 @@ private Q_SLOTS:
     void closeDuringHandOverGoesAhead();
     void closeDuringStartCommand();
     void openingWaitsForADeadServiceOnce();
+    void unattendedStartOnAReadOnlyStore();
     void endWhileDisplayWaitsBehindKeyTest();
     void hoverRules();
     void skin_data();
@@ -217,6 +220,27 @@ void SettingsWindowTest::tabOrderFollowsTabIndexes() {
         w = w->nextInFocusChain();
     } while (w != control<QLineEdit>(form, "Text1"));
     QCOMPARE(order, expected);
+}
+
+// On any screen, a 7-inch panel of 800x480 too (a run of its own, short_screen.json), the title
+// bar is on the screen and the lowest control can be brought into view.
+void SettingsWindowTest::titleBarOnScreenAndEveryControlWithinReach() {
+    SettingsWindow* form = loadSettingsWindow();
+    Forms::show(FormId::Settings);
+    QVERIFY(QTest::qWaitForWindowExposed(form));
+    const QRect screen = form->screen()->availableGeometry();
+    QVERIFY(screen.contains(form->frameGeometry()));
+    PushButton* lowest =
+        std::ranges::max(form->findChildren<PushButton*>(), {},
+                         [form](QWidget* w) { return w->mapTo(form, QPoint(0, w->height())).y(); });
+    QWidget* view = form;
+    if (auto* area = form->findChild<QScrollArea*>()) {
+        area->ensureWidgetVisible(lowest);
+        view = area->viewport();
+    }
+    const QRect shown(lowest->mapToGlobal(QPoint()), lowest->size());
+    QVERIFY(QRect(view->mapToGlobal(QPoint()), view->size()).contains(shown) &&
+            screen.contains(shown));
 }
 
 void SettingsWindowTest::laidOutLook() {
@@ -723,6 +747,35 @@ void SettingsWindowTest::openingWaitsForADeadServiceOnce() {
         ->click();
     QCOMPARE(m_service->weatherRequestCount(), 2);
     QVERIFY(display->weatherText().startsWith(QLatin1String("San Diego\r\n")));
+}
+
+// A wall display starting on a store nobody may write and that lacks most keys: the load's
+// write-backs fail, yet the display opens and runs, and the failure is told once, over it.
+void SettingsWindowTest::unattendedStartOnAReadOnlyStore() {
+    useSampleService();
+    QVERIFY(QFile::setPermissions(m_store->path(), QFile::ReadOwner | QFile::ReadGroup));
+    struct OverTheDisplay : MessageRecorder {
+        QObject* showModeless(const Message& message) override {
+            const Form* display = Forms::loaded(FormId::Display);
+            displayUp = display && display->isVisible();
+            return MessageRecorder::showModeless(message);
+        }
+        bool displayUp = false;
+    };
+    m_messages.reset();
+    auto* recorder = new OverTheDisplay;
+    m_messages.reset(recorder);
+    Forms::registerFactory(FormId::Settings, [] { return new SettingsWindow; });
+    SettingsWindow::openDisplayAtStart();
+    QCOMPARE(recorder->messages.size(), 1);
+    QVERIFY(
+        recorder->messages.constFirst().text.contains(reportLine(u"Form1.Check2_Click"_s, 100)));
+    QVERIFY(recorder->displayUp);
+    QCOMPARE(recorder->modelessOnScreen(), 1);
+    // Escape loads the settings window afresh, whose write-backs fail again: still one report.
+    QTest::keyClick(Forms::loaded(FormId::Display), Qt::Key_Escape);
+    QVERIFY(Forms::loaded(FormId::Settings));
+    QCOMPARE(recorder->messages.size(), 1);
 }
 
 // The key test has the transfer and its request stalls; the display's refresh waits behind it.
