@@ -529,7 +529,14 @@ bool SettingsWindow::displayOptionChosen(DisplayOption option) const {
 void SettingsWindow::applyStoredDisplayOption(DisplayOption option) {
     const settings::Key key =
         option == DisplayOption::HideHint ? settings::Key::HideHint : settings::Key::KeepAwake;
-    setCheckValue(displayOptionBox(option), settings::whole(key, settings::User::Display));
+    const qint16 stored = settings::whole(key, settings::User::Display);
+    QCheckBox* box = displayOptionBox(option);
+    setCheckValue(box, stored);
+    // A store that cannot take the write-back puts the box back to what this window reads while
+    // the key is absent. The display reads otherwise (keep-awake is on until stored), and it goes
+    // by the box: a frozen kiosk store without the key would never keep the screen awake.
+    const QSignalBlocker quiet(box);
+    setCheckValue(box, stored);
 }
 
 bool SettingsWindow::eventFilter(QObject* watched, QEvent* event) {

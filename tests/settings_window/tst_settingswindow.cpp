@@ -120,6 +120,7 @@ void SettingsWindowTest::cleanup() {
         QCoreApplication::exec();
     }
     Forms::reset();
+    DisplayWindow::setKeepAwakeFactoryForTesting({});
     qApp->setStyleSheet(QString());
     setProgramFolderForTesting(QString());
     setServiceBaseUrlForTesting(QString());
@@ -753,6 +754,12 @@ void SettingsWindowTest::openingWaitsForADeadServiceOnce() {
 // write-backs fail, yet the display opens and runs, and the failure is told once, over it.
 void SettingsWindowTest::unattendedStartOnAReadOnlyStore() {
     useSampleService();
+    // A kiosk store frozen without "Check4": the display keeps the screen awake all the same.
+    m_store->writeRaw("[Nimbrel]\nAPIKey=demo-key\nText1=San Diego CA\n");
+    struct Quiet : KeepAwake {
+        void nudge() override {}
+    };
+    DisplayWindow::setKeepAwakeFactoryForTesting([] { return std::make_unique<Quiet>(); });
     QVERIFY(QFile::setPermissions(m_store->path(), QFile::ReadOwner | QFile::ReadGroup));
     struct OverTheDisplay : MessageRecorder {
         QObject* showModeless(const Message& message) override {
@@ -772,6 +779,7 @@ void SettingsWindowTest::unattendedStartOnAReadOnlyStore() {
         recorder->messages.constFirst().text.contains(reportLine(u"Form1.Check2_Click"_s, 100)));
     QVERIFY(recorder->displayUp);
     QCOMPARE(recorder->modelessOnScreen(), 1);
+    QVERIFY(Forms::loaded(FormId::Display)->findChild<QTimer*>(u"Timer2"_s)->isActive());
     // Escape loads the settings window afresh, whose write-backs fail again: still one report.
     QTest::keyClick(Forms::loaded(FormId::Display), Qt::Key_Escape);
     QVERIFY(Forms::loaded(FormId::Settings));
