@@ -78,8 +78,9 @@ void jsonDocumentValues(benchmark::State& state) {
 
 void forecastDayRange(benchmark::State& state) {
     for (auto _ : state) {
+        const std::optional<nimbrel::Forecast> forecast = nimbrel::readForecastReply(g_forecast);
         std::optional<nimbrel::DayRange> range =
-            nimbrel::todayRange(g_forecast, 293.15, g_fetchedAt);
+            forecast ? nimbrel::todayRange(*forecast, 293.15, g_fetchedAt) : std::nullopt;
         if (!range)
             std::abort();
         benchmark::DoNotOptimize(range);

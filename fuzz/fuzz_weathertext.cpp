@@ -75,16 +75,16 @@ void readOnce(const QString& reply, const QString& key, const QString& tempType,
 }
 
 void readForecast(const QString& reply, double current, qint64 now) {
-    const std::optional<nimbrel::DayRange> range =
-        nimbrel::todayRange(reply, current, QDateTime::fromSecsSinceEpoch(now, QTimeZone::utc()));
+    const std::optional<nimbrel::Forecast> forecast = nimbrel::readForecastReply(reply);
+    if (!forecast)
+        return;
+    const std::optional<nimbrel::DayRange> range = nimbrel::todayRange(
+        *forecast, current, QDateTime::fromSecsSinceEpoch(now, QTimeZone::utc()));
     if (range) {
         expect(range->low <= current && current <= range->high);
         expect(range->low >= 150.0 && range->high <= 350.0);
     }
     // The strip's days: the place's own, in order from today, each a reading's range.
-    const std::optional<nimbrel::Forecast> forecast = nimbrel::readForecastReply(reply);
-    if (!forecast)
-        return;
     QDate previous;
     for (const nimbrel::ForecastDay& day : nimbrel::forecastDays(*forecast, now)) {
         expect(day.date.isValid() && (!previous.isValid() || day.date > previous));

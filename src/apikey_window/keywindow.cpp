@@ -20,8 +20,6 @@
 #include <QEvent>
 #include <QFocusEvent>
 #include <QGroupBox>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScreen>
@@ -55,15 +53,8 @@ void letEventsRun() {
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
-// The service's own explanation in an error reply ({"cod":429,"message":"..."}), if any.
-QString serviceMessage(const QString& body) {
-    const QJsonObject reply = QJsonDocument::fromJson(body.toUtf8()).object();
-    return reply.value(QLatin1String("message")).toString().trimmed();
-}
-
-QString whatTheServiceSaid(const Transfer::Answer& answer) {
-    const QString message = serviceMessage(answer.body);
-    return message.isEmpty() ? answer.statusLine() : message;
+QString whatTheServiceSaid(const Transfer::Answer& answer, const CurrentReply& read) {
+    return read.message.isEmpty() ? answer.statusLine() : read.message;
 }
 
 } // namespace
@@ -212,7 +203,8 @@ void KeyWindow::testKey() {
     // reading, and an unknown place (the service looks the place up only for a key it accepts).
     // A page from something in between (a captive portal, a proxy's error page) or any other
     // refusal says nothing about the key.
-    const ReplyVerdict verdict = readCurrentReply(reply.body).verdict;
+    const CurrentReply read = readCurrentReply(reply.body);
+    const ReplyVerdict verdict = read.verdict;
     if (key.isEmpty() || verdict == ReplyVerdict::RefusedKey)
         g(110, [] { showPlainMessage(kKeyNotCorrect); });
     else if (!answered)
@@ -220,7 +212,7 @@ void KeyWindow::testKey() {
     else if (verdict == ReplyVerdict::Reading || verdict == ReplyVerdict::UnknownPlace)
         g(112, [] { showPlainMessage(kKeyCorrect); });
     else
-        g(116, [&reply] { showPlainMessage(kKeyNotJudged + whatTheServiceSaid(reply)); });
+        g(116, [&] { showPlainMessage(kKeyNotJudged + whatTheServiceSaid(reply, read)); });
 }
 
 void KeyWindow::returnToSettings() {

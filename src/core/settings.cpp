@@ -239,6 +239,9 @@ std::unique_ptr<detail::SettingsBackend> store() {
 // for or fail on a store that already holds what they write (one locked or read-only).
 bool changesNothing(const detail::SettingsBackend& backend, const SettingChanges& changes,
                     const QStringList& shownWhenAbsent) {
+    // An absent key counts as holding what is shown for it only in a store that cannot be read;
+    // that is asked when the first such key turns up, not again for every one.
+    std::optional<bool> readable;
     for (qsizetype i = 0; i < changes.size(); ++i) {
         const auto& [key, value] = changes[i];
         if (const std::optional<QString> held = backend.read(key)) {
@@ -246,7 +249,11 @@ bool changesNothing(const detail::SettingsBackend& backend, const SettingChanges
                 return false;
             continue;
         }
-        if (i >= shownWhenAbsent.size() || shownWhenAbsent[i] != value || backend.readable())
+        if (i >= shownWhenAbsent.size() || shownWhenAbsent[i] != value)
+            return false;
+        if (!readable)
+            readable = backend.readable();
+        if (*readable)
             return false;
     }
     return true;

@@ -1,5 +1,6 @@
 #include "settingsschema.h"
 
+#include "apperror.h"
 #include "convert.h"
 #include "guard.h"
 #include "settings.h"
@@ -20,6 +21,17 @@ static_assert(inKeyOrder(), "kKeys must list the keys in the order of the enum")
 
 QString fromView(std::u16string_view text) {
     return QStringView(text.data(), qsizetype(text.size())).toString();
+}
+
+// One spelling for writing and reading, so that the time the options window stores is the time
+// the display goes by.
+const QString kClockTimeFormat = QStringLiteral("HH:mm");
+
+QTime toClockTime(const QString& text) {
+    const QTime time = QTime::fromString(text, kClockTimeFormat);
+    if (!time.isValid())
+        throw AppError::typeMismatch();
+    return time;
 }
 
 void expectEncoding([[maybe_unused]] Key key, [[maybe_unused]] Encoding encoding) {
@@ -67,6 +79,19 @@ bool boolean(Key key, User user) {
 qint32 colour(Key key, User user) {
     expectEncoding(key, Encoding::Colour);
     return toLong(text(key, user));
+}
+
+QTime clockTime(Key key, User user) {
+    expectEncoding(key, Encoding::Text);
+    return toClockTime(text(key, user));
+}
+
+QTime defaultClockTime(Key key, User user) {
+    return toClockTime(defaultFor(key, user));
+}
+
+QString clockTimeText(const QTime& time) {
+    return time.toString(kClockTimeFormat);
 }
 
 void save(Key key, User user, const QString& value) {

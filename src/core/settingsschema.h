@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QTime>
 #include <QtGlobal>
 #include <array>
 #include <initializer_list>
@@ -150,6 +151,11 @@ qint16 whole(Key key, User user); // check states, list index, font size
 bool option(Key key, User user);
 bool boolean(Key key, User user);
 qint32 colour(Key key, User user);
+// A time of day ("Night From", "Night To"), written "HH:mm"; other text throws AppError ("Type
+// mismatch"). The default is converted the same way, for a control that starts at it.
+QTime clockTime(Key key, User user);
+QTime defaultClockTime(Key key, User user);
+QString clockTimeText(const QTime& time);
 
 // On disk before it returns; throws AppError when it is not.
 void save(Key key, User user, const QString& value);

@@ -44,9 +44,11 @@ bool AgeLine::follow(const ReadingAge& reading, const QDateTime& now, qint64 mon
         age = reading.sinceArrival(monotonicNow) >= kReadingGoneAfter ? Age::Expired
               : reading.age(monotonicNow) > kReadingOldAfter          ? Age::Old
                                                                       : Age::Fresh;
-    // A reading from another day than today says which day.
-    const QDateTime local = reading.observedOn(now, monotonicNow).toLocalTime();
-    const bool today = age == Age::None || local.date() == now.toLocalTime().date();
+    // A reading from another day than today says which day; only a dated line needs the day.
+    const bool dated = age == Age::Old || age == Age::Expired;
+    const QDateTime local =
+        dated ? reading.observedOn(now, monotonicNow).toLocalTime() : QDateTime();
+    const bool today = !dated || local.date() == now.toLocalTime().date();
     if (m_shown == age && m_shownToday == today)
         return false;
     m_shown = age;

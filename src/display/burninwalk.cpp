@@ -16,12 +16,15 @@ constexpr qint64 kRound = 96;
 QPoint burnInOffset(qint64 moves, const QSize& size) {
     // A figure of eight, across and back once while up and down twice: it passes through the
     // middle twice a round, and its steps are smooth, so the text never jumps.
-    const int reachX = qMax(0, size.width() / 100);
-    const int reachY = qMax(0, size.height() / 100);
+    const QPoint reach = burnInReach(size);
     const qint64 step = (moves % kRound + kRound) % kRound;
     const double turn = 2 * std::numbers::pi * double(step) / double(kRound);
-    return {int(std::lround(reachX * std::sin(turn))),
-            int(std::lround(reachY * std::sin(2 * turn)))};
+    return {int(std::lround(reach.x() * std::sin(turn))),
+            int(std::lround(reach.y() * std::sin(2 * turn)))};
+}
+
+QPoint burnInReach(const QSize& size) {
+    return {qMax(0, size.width() / 100), qMax(0, size.height() / 100)};
 }
 
 } // namespace nimbrel

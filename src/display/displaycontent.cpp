@@ -24,8 +24,10 @@ ElementChoices storedElementChoices() {
 void DisplayContent::choose(const ElementChoices& choices) {
     m_choices = choices;
     m_clock.choose(choices.time, choices.date);
-    m_detailsLine = choices.details && m_reading ? detailsLine(*m_reading, m_tempType) : QString();
+    m_detailsLine =
+        choices.details && m_reply ? detailsLine(m_reply->reading, m_tempType) : QString();
     m_columnsMinute = -1;
+    makeBand();
 }
 
 QStringList DisplayContent::linesFor(const FetchedWeather& fetched, LineChoices choices,
@@ -54,7 +56,6 @@ void DisplayContent::showReading(const QStringList& lines, const FetchedWeather&
     m_age = age;
     m_reply = fetched.reply;
     m_lineChoices = choices;
-    m_reading = fetched.reply.reading;
     choose(m_choices);
 }
 
@@ -64,9 +65,14 @@ void DisplayContent::showWithoutReading(const QStringList& lines, const QString&
     m_tempType = tempType;
     m_age = age;
     m_reply.reset();
-    m_reading.reset();
     m_forecast.reset();
     choose(m_choices);
+}
+
+void DisplayContent::expire(QStringList linesWithoutFigures, const QString& tempType) {
+    if (linesWithoutFigures.size() == 5 && m_lines.size() == 5)
+        linesWithoutFigures[0] = m_lines.constFirst();
+    showWithoutReading(linesWithoutFigures, tempType, m_age);
 }
 
 bool DisplayContent::takeForecast(const Forecast& forecast, const QDateTime& now) {
@@ -78,32 +84,36 @@ bool DisplayContent::takeForecast(const Forecast& forecast, const QDateTime& now
     fetched.reply = *m_reply;
     m_lines = linesFor(fetched, m_lineChoices, now);
     m_columnsMinute = -1;
+    makeBand();
     return true;
 }
 
-int DisplayContent::bandLineCount(const QStringList& weatherLines, bool withReading) const {
+QString DisplayContent::measuredText(const QStringList& weatherLines, bool withReading) const {
     const bool details = m_choices.details && withReading && weatherLines.size() == 5;
-    return int(weatherLines.size()) + (m_clock.shown() ? 1 : 0) + (details ? 1 : 0);
+    const int lines = int(weatherLines.size()) + (m_clock.shown() ? 1 : 0) + (details ? 1 : 0);
+    return QStringList(std::max(1, lines)).join(QLatin1String("\r\n"));
 }
 
-BandContent DisplayContent::bandContent() const {
-    BandContent content;
+void DisplayContent::makeBand() {
+    m_band = BandContent{};
+    if (m_lines.isEmpty())
+        return;
     if (m_clock.shown())
-        content.lines.append(m_clock.text());
+        m_band.lines.append(m_clock.text());
     // The summary is the third of the five lines; a message in their place has no symbol.
-    if (m_choices.symbol && m_reading && m_lines.size() == 5) {
-        content.symbol = symbolForIcon(m_reading->iconCode);
-        if (content.symbol != WeatherSymbol::None)
-            content.symbolLine = int(content.lines.size()) + 2;
+    if (m_choices.symbol && m_reply && m_lines.size() == 5) {
+        m_band.symbol = symbolForIcon(m_reply->reading.iconCode);
+        if (m_band.symbol != WeatherSymbol::None)
+            m_band.symbolLine = int(m_band.lines.size()) + 2;
     }
-    content.lines.append(m_lines);
+    m_band.lines.append(m_lines);
     if (!m_detailsLine.isEmpty() && m_lines.size() == 5)
-        content.lines.append(m_detailsLine);
-    return content;
+        m_band.lines.append(m_detailsLine);
 }
 
 bool DisplayContent::advance(const QDateTime& now) {
-    m_clock.advance(now);
+    if (m_clock.advance(now))
+        makeBand();
     // The strip moves on by whole points and days; once a minute is often enough to notice.
     const qint64 minute = now.toSecsSinceEpoch() / 60;
     if (minute == m_columnsMinute)

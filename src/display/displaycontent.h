@@ -53,6 +53,9 @@ public:
     // Puts up lines without a reading (a message, "--" lines); the forecast goes with it.
     void showWithoutReading(const QStringList& lines, const QString& tempType,
                             const ReadingAge& age);
+    // The reading is too old to show as weather: the lines without figures take its place, but
+    // the place stays, so that the wall still says which place the "--" lines are for.
+    void expire(QStringList linesWithoutFigures, const QString& tempType);
     // The forecast for the place has come: "Low" and "High" and the strip take it from now on.
     // False when there is no reading on screen for it.
     bool takeForecast(const Forecast& forecast, const QDateTime& now);
@@ -61,9 +64,11 @@ public:
     const QStringList& weatherLines() const { return m_lines; }
     const ReadingAge& readingAge() const { return m_age; }
 
-    // The lines for the band as they stand, and the same for lines about to be measured.
-    BandContent bandContent() const;
-    int bandLineCount(const QStringList& weatherLines, bool withReading) const;
+    // The lines for the band as they stand, made again only when one of them changes.
+    const BandContent& bandContent() const { return m_band; }
+    // What the measuring label is given for lines about to be shown: as many lines as the band
+    // will hold (only their number counts).
+    QString measuredText(const QStringList& weatherLines, bool withReading) const;
     // Brings the clock and the forecast strip up to `now`; true when the strip's columns were
     // made again (once a minute at most), which may change their number.
     bool advance(const QDateTime& now);
@@ -71,13 +76,13 @@ public:
 
 private:
     void makeColumns(const QDateTime& now);
+    void makeBand();
 
     ElementChoices m_choices;
     QStringList m_lines;
     ReadingAge m_age;
     std::optional<CurrentReply> m_reply;
     LineChoices m_lineChoices;
-    std::optional<Reading> m_reading;
     std::optional<Forecast> m_forecast;
     QString m_tempType;
     QString m_detailsLine;
@@ -85,6 +90,7 @@ private:
     TemperaturesToday m_seenToday;
     QList<ForecastColumn> m_columns;
     qint64 m_columnsMinute = -1;
+    BandContent m_band;
 };
 
 } // namespace nimbrel

@@ -1,6 +1,7 @@
 #include "displaysettings.h"
 
 #include "apperror.h"
+#include "colours.h"
 #include "guard.h"
 #include "settingschoices.h"
 #include "settingsschema.h"
@@ -63,6 +64,21 @@ void applyStoredFont(Guard& g, int line, QWidget* target) {
     });
     change([](QFont& f) { f.setStrikeOut(settings::boolean(Key::FontStrikeThru, user)); });
     change([](QFont& f) { f.setUnderline(settings::boolean(Key::FontUnderLine, user)); });
+}
+
+QString storedKey() {
+    return settings::text(settings::Key::APIKey, settings::User::Display);
+}
+
+QColor storedColour(settings::Key key, settings::User user) {
+    return colourFromNumber(settings::colour(key, user));
+}
+
+QStringList linesWithoutReply(Guard& g, const WeatherQuery& query) {
+    QString key;
+    g(108, [&] { key = storedKey(); });
+    return weatherLines(CurrentReply{},
+                        LineChoices{!key.isEmpty(), query.tempType, query.details, {}, {}});
 }
 
 } // namespace nimbrel

@@ -22,7 +22,6 @@
 #include "settingsschema.h"
 #include "startscreen.h"
 #include "transfer.h"
-#include "weatherrequest.h"
 #include "weathertext.h"
 
 #include <QCoreApplication>
@@ -34,7 +33,6 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <array>
 #include <limits>
 
 namespace nimbrel {
@@ -52,16 +50,8 @@ using displayclock::now;
 // The forecast waits at most this long; the current weather has the transfer's own limit.
 constexpr std::chrono::seconds kForecastTimeLimit{15};
 
-QString readKey() {
-    return settings::text(settings::Key::APIKey, settings::User::Display);
-}
-
 void processPendingEvents() {
     QCoreApplication::processEvents();
-}
-
-QColor storedColour(settings::Key key, settings::User user) {
-    return colourFromNumber(settings::colour(key, user));
 }
 
 QColor backgroundOf(const QWidget* widget) {
@@ -75,21 +65,6 @@ SettingsChoices& settingsWindow() {
         throw AppError(QStringLiteral("Object required"));
     return *choices;
 }
-
-// What a fetch that got no reply builds: the lines without their figures, or the key hint.
-QStringList linesWithoutReply(Guard& g, const WeatherQuery& query) {
-    QString key;
-    g(108, [&] { key = readKey(); });
-    return weatherLines(CurrentReply{},
-                        LineChoices{!key.isEmpty(), query.tempType, query.details, {}, {}});
-}
-
-// The strip takes at most this share of the height the band may have, so that the weather stays
-// the largest thing on the wall, and its letters are at most this share of the band's.
-constexpr double kStripShareOfHeight = 0.3;
-constexpr double kStripLetterShare = 0.45;
-// Between the band and the strip, in strip lines.
-constexpr double kStripGap = 0.5;
 
 } // namespace
 
@@ -122,9 +97,6 @@ DisplayWindow::DisplayWindow()
     setRole(m_band, QPalette::Window, Qt::black);
     setRole(m_band, QPalette::WindowText, Qt::white);
 
-    m_strip->setObjectName(QStringLiteral("forecastStrip"));
-    m_strip->setFocusPolicy(Qt::NoFocus);
-    m_strip->hide();
     m_forecastTransfer->setTimeLimit(kForecastTimeLimit);
 
     m_ageLine = new AgeLine(this);
@@ -231,7 +203,8 @@ void DisplayWindow::layOut() {
     const Fetched fetched = fetchWeather(false);
     if (layout.gone())
         return;
-    m_measuringLabel->setMeasuredText(measuredText(fetched));
+    m_measuringLabel->setMeasuredText(
+        m_content.measuredText(fetched.lines, fetched.weather.outcome == FetchOutcome::Reading));
     placeBand();
 }
 
@@ -249,15 +222,7 @@ void DisplayWindow::placeBand() {
     const int clearance = std::max(hintClearance, ageClearance) + walkRoom.y();
     const int room = std::max(0, height() - 2 * clearance);
     m_strip->setColumns(m_content.stripColumns());
-    int stripHeight = 0;
-    int gap = 0;
-    if (!m_content.stripColumns().isEmpty()) {
-        const int letters =
-            roundHalfEvenToInt(QFontMetrics(m_band->font(), m_band).height() * kStripLetterShare);
-        m_strip->fitFont(m_band->font(), letters, int(room * kStripShareOfHeight));
-        stripHeight = m_strip->neededHeight();
-        gap = roundHalfEvenToInt(QFontMetrics(m_strip->font(), m_strip).lineSpacing() * kStripGap);
-    }
+    const auto [stripHeight, gap] = m_strip->fitUnder(m_band->font(), room);
     const int bandHeight =
         std::min(m_measuringLabel->height(), std::max(0, room - stripHeight - gap));
     const int top =
@@ -312,13 +277,13 @@ bool DisplayWindow::event(QEvent* event) {
     switch (event->type()) {
     case QEvent::MouseMove:
     case QEvent::MouseButtonPress:
-        m_night.noticeUser(now());
+        m_night.noticeUser();
         break;
     case QEvent::KeyPress: {
         auto* key = static_cast<QKeyEvent*>(event);
         // The keep-awake's own right Shift is no one at the screen.
         if (key->key() != Qt::Key_Shift)
-            m_night.noticeUser(now());
+            m_night.noticeUser();
         int keyCode = displayKeyCode(*key);
         onKeyDown(keyCode, key->modifiers());
         if (keyCode == 0) {
@@ -391,21 +356,15 @@ QString DisplayWindow::getWeather() {
     return fetchWeather(false).lines.join(QLatin1String("\r\n"));
 }
 
-QString DisplayWindow::measuredText(const Fetched& fetched) const {
-    const bool reading = fetched.weather.outcome == FetchOutcome::Reading;
-    const int lines = m_content.bandLineCount(fetched.lines, reading);
-    // Only the number of lines counts.
-    return QStringList(std::max(1, lines)).join(QLatin1String("\r\n"));
-}
-
 void DisplayWindow::readElementChoices() {
     m_content.choose(storedElementChoices());
     m_night.choose(storedNightChoices());
 }
 
 bool DisplayWindow::nightTick() {
+    const QDateTime at = now();
     const NightWatch::Step step =
-        m_night.tick(now(), m_content.readingAge().observedOn(now(), monotonicNow()));
+        m_night.tick(at, m_content.readingAge().observedOn(at, monotonicNow()));
     if (step.pauseKeepAwake) {
         m_keepAwakeTimer->stop();
         if (m_idleInhibitor)
@@ -418,7 +377,7 @@ bool DisplayWindow::nightTick() {
             m_idleInhibitor->hold();
     }
     applyLook();
-    const QPoint walk = m_night.walkOffset(now(), size());
+    const QPoint walk = m_night.walkOffset(at, size());
     if (walk != m_walk) {
         m_walk = walk;
         placeBand();
@@ -489,7 +448,7 @@ DisplayWindow::Fetched DisplayWindow::fetchWeather(bool scheduled, bool withFore
     if (own)
         ++m_ownFetches;
     ++m_waitingFetches;
-    fetched.weather = fetchCurrentWeather(g.guard(), shared, query, readKey);
+    fetched.weather = fetchCurrentWeather(g.guard(), shared, query, storedKey);
     --m_waitingFetches;
     if (own)
         --m_ownFetches;
@@ -502,11 +461,6 @@ DisplayWindow::Fetched DisplayWindow::fetchWeather(bool scheduled, bool withFore
     fetched.choices.keyStored = fetched.weather.keyStored;
     fetched.lines = m_content.linesFor(fetched.weather, fetched.choices, now());
     return fetched;
-}
-
-void DisplayWindow::takeForecast(const Forecast& forecast) {
-    // The next tick draws the lines it changed and places the strip it brings.
-    m_content.takeForecast(forecast, now());
 }
 
 void DisplayWindow::reloadStyle() {
@@ -524,7 +478,8 @@ void DisplayWindow::reloadStyle() {
     g(102, [&] {
         const Fetched fetched = fetchWeather(false);
         if (!g.gone())
-            m_measuringLabel->setMeasuredText(measuredText(fetched));
+            m_measuringLabel->setMeasuredText(m_content.measuredText(
+                fetched.lines, fetched.weather.outcome == FetchOutcome::Reading));
     });
     if (g.gone())
         return;
@@ -639,8 +594,7 @@ void DisplayWindow::drawTick(Procedure& g) {
         // The strip's columns move on with the hours and days; its height may change with them.
         if (m_content.advance(now()) && m_strip->columns() != m_content.stripColumns())
             placeBand();
-        if (!m_content.weatherLines().isEmpty())
-            content = m_content.bandContent();
+        content = m_content.bandContent();
     });
     const QStringList& lines = content.lines;
     m_band->holdLines(lines.size());
@@ -675,14 +629,16 @@ void DisplayWindow::takeFetched(const Fetched& fetched, bool scheduled) {
     const FetchOutcome outcome = fetched.weather.outcome;
     if (outcome == FetchOutcome::Reading) {
         const ReplyFacts& facts = fetched.weather.facts;
-        m_content.showReading(
-            fetched.lines, fetched.weather, fetched.choices,
-            ReadingAge::arrived(facts.observedAt, facts.sentAt, now(), monotonicNow()));
+        m_content.showReading(fetched.lines, fetched.weather, fetched.choices,
+                              ReadingAge::arrived(fetched.weather.reply.reading.observedAt,
+                                                  facts.sentAt, now(), monotonicNow()));
         m_serviceSaid.clear();
         m_ageLine->forget();
         if (!fetched.weather.forecastAddress.isEmpty())
-            askForecast(*m_forecastTransfer, fetched.weather.forecastAddress,
-                        [this](const Forecast& forecast) { takeForecast(forecast); });
+            askForecast(
+                *m_forecastTransfer, fetched.weather.forecastAddress,
+                // The next tick draws the lines it changed and places its strip.
+                [this](const Forecast& forecast) { m_content.takeForecast(forecast, now()); });
         return;
     }
     // A wall display left alone would otherwise trade a good reading for "--" at the first
@@ -692,8 +648,7 @@ void DisplayWindow::takeFetched(const Fetched& fetched, bool scheduled) {
     m_forecastTransfer->dropBackground();
     m_content.showWithoutReading(fetched.lines, fetched.choices.tempType, ReadingAge());
     // The opening's refusal or block sets the wait as a timed fetch's would.
-    if (!scheduled &&
-        (fetched.weather.facts.status == 401 || fetched.weather.facts.status == 429)) {
+    if (!scheduled && FetchPlan::isRefusal(fetched.weather.facts)) {
         m_fetchPlan.after(outcome, fetched.weather.facts);
         m_tickCount = 0;
     }
@@ -706,22 +661,16 @@ void DisplayWindow::takeFetched(const Fetched& fetched, bool scheduled) {
 }
 
 void DisplayWindow::showReadingAge() {
-    const ReadingAge reading = m_content.readingAge();
-    if (!m_ageLine->follow(reading, now(), monotonicNow(), m_serviceSaid))
+    if (!m_ageLine->follow(m_content.readingAge(), now(), monotonicNow(), m_serviceSaid))
         return;
-    // Too old to show as weather: the figures go, the place stays, so that the wall still says
-    // which place the "--" lines are for.
     Procedure g(this, QStringLiteral("Form2.getWeather"));
     g.setReportMode(ReportMode::Modeless);
     holdReportsAtNight(g.guard());
     const WeatherQuery query = queryFor(m_request);
     if (g.gone())
         return;
-    QStringList lines = linesWithoutReply(g.guard(), query);
-    if (lines.size() == 5 && m_content.weatherLines().size() == 5)
-        lines[0] = m_content.weatherLines().constFirst();
     m_forecastTransfer->dropBackground();
-    m_content.showWithoutReading(lines, query.tempType, reading);
+    m_content.expire(linesWithoutReply(g.guard(), query), query.tempType);
 }
 
 // Made when the window is created with keep-awake on, so its set-up (a connection of its own to

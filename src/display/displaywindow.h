@@ -117,12 +117,9 @@ private:
     // forecast for the day's low and high and the strip: one per opening and one per refresh.
     // The forecast is asked once the reading is up and never holds anything back.
     Fetched fetchWeather(bool scheduled, bool withForecast = false);
-    void takeForecast(const Forecast& forecast);
     // Puts a fetch's lines up as the ones to draw, unless they would take a reading's place with
     // nothing after a failed timed fetch.
     void takeFetched(const Fetched& fetched, bool scheduled);
-    // The text the measuring label is given for a fetch: as many lines as the band will hold.
-    QString measuredText(const Fetched& fetched) const;
     void readElementChoices();
     // The night's part of a tick; true when it asks for a fetch now.
     bool nightTick();

@@ -1,6 +1,7 @@
 #include "drawingband.h"
 
 #include "rounding.h"
+#include "sizefit.h"
 
 #include <QFontMetrics>
 #include <QFontMetricsF>
@@ -53,8 +54,10 @@ void DrawingBand::forgetMeasuresOfOtherFont() const {
         return;
     m_widths.clear();
     m_fitted.clear();
+    m_fittedWithSymbol.clear();
     m_measuredFont = textFont();
     m_lineHeight = -1;
+    m_symbolAdvance = -1;
 }
 
 double DrawingBand::lineWidth(const QString& text) const {
@@ -98,18 +101,17 @@ QFont DrawingBand::fontForHeight() const {
     // A band not laid out yet has no height to fit to.
     if (m_linesHeld <= 0 || height() <= 0 || heightAt(font()) <= height())
         return font();
-    // Heights grow with the size; the smallest size is used when even that is too tall.
-    int fitting = 1;
-    int tooTall = std::max(2, sizeOf(font()));
-    while (tooTall - fitting > 1) {
-        const int middle = fitting + (tooTall - fitting) / 2;
-        (heightAt(sized(font(), middle)) <= height() ? fitting : tooTall) = middle;
-    }
-    return sized(font(), fitting);
+    // The smallest size is used when even that is too tall.
+    return sized(font(), largestFitting(std::max(2, sizeOf(font())), [&](int size) {
+                     return heightAt(sized(font(), size)) <= height();
+                 }));
 }
 
 int DrawingBand::symbolAdvance(const QFont& font) const {
-    const int side = QFontMetrics(font, this).height();
+    return advanceOfSymbol(QFontMetrics(font, this).height());
+}
+
+int DrawingBand::advanceOfSymbol(int side) {
     return side + side / 4;
 }
 
@@ -118,18 +120,24 @@ FittedLine DrawingBand::fittedLine(const QString& text) const {
 }
 
 FittedLine DrawingBand::fittedLineWithSymbol(const QString& text) const {
-    return fitted(text, symbolAdvance(textFont()));
+    forgetMeasuresOfOtherFont();
+    if (m_symbolAdvance < 0)
+        m_symbolAdvance = symbolAdvance(textFont());
+    return fitted(text, m_symbolAdvance);
 }
 
 FittedLine DrawingBand::fitted(const QString& text, int reserved) const {
     forgetMeasuresOfOtherFont();
-    if (m_fittedWidth != width() || m_fitted.size() > 64) {
+    if (m_fittedWidth != width()) {
         m_fitted.clear();
+        m_fittedWithSymbol.clear();
         m_fittedWidth = width();
     }
     // A line led by a symbol is kept apart from the same text without one.
-    const QString key = reserved > 0 ? QLatin1Char('\x01') + text : text;
-    if (const auto it = m_fitted.constFind(key); it != m_fitted.constEnd())
+    QHash<QString, FittedLine>& known = reserved > 0 ? m_fittedWithSymbol : m_fitted;
+    if (known.size() > 64)
+        known.clear();
+    if (const auto it = known.constFind(text); it != known.constEnd())
         return *it;
 
     FittedLine fitted{lineWidth(text) + reserved, std::nullopt};
@@ -142,18 +150,13 @@ FittedLine DrawingBand::fitted(const QString& text, int reserved) const {
     const auto fits = [&](double lineWidth) { return std::ceil(lineWidth) <= width(); };
     // A band not laid out yet has no width to fit to.
     if (width() > 0 && !fits(fitted.width)) {
-        // Widths grow with the size; the largest size that fits is found by halving the range.
         // Even the smallest size is used when nothing fits, cut as any line was before.
-        int fitting = 1;
-        int tooWide = std::max(2, sizeOf(textFont()));
-        while (tooWide - fitting > 1) {
-            const int middle = fitting + (tooWide - fitting) / 2;
-            (fits(widthAt(middle)) ? fitting : tooWide) = middle;
-        }
+        const int fitting = largestFitting(std::max(2, sizeOf(textFont())),
+                                           [&](int size) { return fits(widthAt(size)); });
         fitted.font = sized(textFont(), fitting);
         fitted.width = widthAt(fitting);
     }
-    return *m_fitted.insert(key, fitted);
+    return *known.insert(text, fitted);
 }
 
 void DrawingBand::present(BandDrawing drawing) {
@@ -191,7 +194,7 @@ void DrawingBand::paintEvent(QPaintEvent*) {
     for (const BandLine& line : std::as_const(m_drawing.lines)) {
         // A shrunk line sits in the middle of the line it stands for.
         const QFont& font = line.font ? *line.font : m_drawing.font;
-        const QFontMetrics shrunk(font, this);
+        const QFontMetrics shrunk = line.font ? QFontMetrics(font, this) : metrics;
         const int top = line.top + (metrics.lineSpacing() - shrunk.lineSpacing()) / 2;
         int x = line.x;
         if (line.symbol != WeatherSymbol::None) {
@@ -200,7 +203,7 @@ void DrawingBand::paintEvent(QPaintEvent*) {
                                QRectF(x, top + (shrunk.lineSpacing() - side) / 2.0, side, side),
                                line.symbol, m_drawing.textColour, m_drawing.background);
             painter.setPen(m_drawing.textColour);
-            x += symbolAdvance(font);
+            x += advanceOfSymbol(side);
         }
         painter.setFont(font);
         painter.drawText(QPoint(x, top + shrunk.ascent()), line.text);

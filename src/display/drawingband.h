@@ -72,8 +72,9 @@ public:
     FittedLine fittedLine(const QString& text) const;
     // The same for a line led by a symbol: its width includes the symbol's.
     FittedLine fittedLineWithSymbol(const QString& text) const;
-    // The room a symbol takes before the text, in the given font.
+    // The room a symbol takes before the text, in the given font, and for a symbol `side` high.
     int symbolAdvance(const QFont& font) const;
+    static int advanceOfSymbol(int side);
 
     // Takes the drawing; schedules a repaint only when it differs from the one on the band, and
     // then of the lines that changed alone when nothing else did (the clock at the minute).
@@ -102,8 +103,10 @@ private:
     mutable QFont m_measuredFont;
     mutable QHash<QString, double> m_widths;
     mutable int m_lineHeight = -1;
+    mutable int m_symbolAdvance = -1;
     mutable int m_fittedWidth = -1;
     mutable QHash<QString, FittedLine> m_fitted;
+    mutable QHash<QString, FittedLine> m_fittedWithSymbol;
 };
 
 } // namespace nimbrel

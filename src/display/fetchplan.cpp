@@ -17,8 +17,8 @@ FetchPlan::FetchPlan() : m_ticks(refreshSchedule().regularTicks) {}
 
 void FetchPlan::after(FetchOutcome outcome, const ReplyFacts& facts) {
     const RefreshSchedule schedule = refreshSchedule();
-    m_refused = facts.status == 401 || facts.status == 429;
-    // Asking again soon cannot mend a refused key, and keeps a blocked account blocked.
+    m_refused = isRefusal(facts);
+    // Asking again soon keeps a blocked account blocked.
     if (m_refused) {
         m_failed = 0;
         m_ticks =

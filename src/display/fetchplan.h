@@ -16,6 +16,10 @@ public:
     // The service refused the key or blocked the account, and its wait is not over: nothing,
     // not a resume nor the network coming back, asks sooner.
     bool waitingOutRefusal() const { return m_refused; }
+    // A refused key (401) or a blocked account (429): asking again soon cannot mend either.
+    static bool isRefusal(const ReplyFacts& facts) {
+        return facts.status == 401 || facts.status == 429;
+    }
 
 private:
     int m_ticks;

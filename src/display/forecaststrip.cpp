@@ -1,6 +1,8 @@
 #include "forecaststrip.h"
 
 #include "clockline.h"
+#include "rounding.h"
+#include "sizefit.h"
 #include "weatherlines.h"
 
 #include <QFontMetrics>
@@ -19,6 +21,12 @@ constexpr int kMostColumns = 5;
 constexpr double kChanceWorthShowing = 0.3;
 // The symbol stands as tall as this many lines of the strip's text.
 constexpr int kSymbolLines = 2;
+// The strip takes at most this share of the height the band may have, and its letters are at
+// most this share of the band's.
+constexpr double kShareOfRoom = 0.3;
+constexpr double kLetterShareOfBand = 0.45;
+// Between the band and the strip, in strip lines.
+constexpr double kGapLines = 0.5;
 
 QString dayRangeText(const ForecastDay& day, const QString& tempType) {
     const std::optional<TemperatureUnit> unit = unitOf(tempType);
@@ -76,7 +84,11 @@ QList<ForecastColumn> forecastColumns(const Forecast& forecast, ForecastKind kin
 }
 
 ForecastStrip::ForecastStrip(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("forecastStrip"));
+    setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    // Shown once there are columns to show.
+    hide();
 }
 
 void ForecastStrip::setColumns(const QList<ForecastColumn>& columns) {
@@ -101,8 +113,14 @@ int ForecastStrip::neededHeightIn(const QFont& font) const {
     return lines * QFontMetrics(font, this).lineSpacing();
 }
 
-int ForecastStrip::neededHeight() const {
-    return neededHeightIn(font());
+ForecastStrip::Fit ForecastStrip::fitUnder(const QFont& bandFont, int room) {
+    if (m_columns.isEmpty())
+        return {};
+    const int letters =
+        roundHalfEvenToInt(QFontMetrics(bandFont, this).height() * kLetterShareOfBand);
+    fitFont(bandFont, letters, int(room * kShareOfRoom));
+    return {neededHeightIn(font()),
+            roundHalfEvenToInt(QFontMetrics(font(), this).lineSpacing() * kGapLines)};
 }
 
 int ForecastStrip::columnWidthIn(const QFont& font) const {
@@ -120,16 +138,12 @@ void ForecastStrip::fitFont(const QFont& font, int largest, int height) {
     QFont fitted = font;
     int size = std::max(1, largest);
     fitted.setPixelSize(size);
-    // Heights grow with the size; halve the range down to the largest that fits.
     if (neededHeightIn(fitted) > height) {
-        int fitting = 1;
-        int tooTall = size;
-        while (tooTall - fitting > 1) {
-            const int middle = fitting + (tooTall - fitting) / 2;
-            fitted.setPixelSize(middle);
-            (neededHeightIn(fitted) <= height ? fitting : tooTall) = middle;
-        }
-        fitted.setPixelSize(fitting);
+        QFont trial = font;
+        fitted.setPixelSize(largestFitting(size, [&](int pixels) {
+            trial.setPixelSize(pixels);
+            return neededHeightIn(trial) <= height;
+        }));
     }
     if (fitted != this->font())
         setFont(fitted);
@@ -146,9 +160,12 @@ QRect ForecastStrip::columnRect(int index) const {
     const int shown = columnsShown();
     if (index < 0 || index >= shown)
         return {};
-    const int columnWidth = columnWidthIn(font());
+    return columnRectIn(index, shown, columnWidthIn(font()), neededHeightIn(font()));
+}
+
+QRect ForecastStrip::columnRectIn(int index, int shown, int columnWidth, int height) const {
     const int slot = width() / shown;
-    return {index * slot + (slot - columnWidth) / 2, 0, columnWidth, neededHeight()};
+    return {index * slot + (slot - columnWidth) / 2, 0, columnWidth, height};
 }
 
 void ForecastStrip::paintEvent(QPaintEvent*) {
@@ -157,10 +174,13 @@ void ForecastStrip::paintEvent(QPaintEvent*) {
     painter.setPen(m_text);
     const QFontMetrics metrics(font(), this);
     const int line = metrics.lineSpacing();
+    // Measured once for all the columns: each measure goes through every text of the strip.
     const int shown = columnsShown();
+    const int columnWidth = columnWidthIn(font());
+    const int height = neededHeightIn(font());
     for (int i = 0; i < shown; ++i) {
         const ForecastColumn& column = m_columns.at(i);
-        const QRect box = columnRect(i);
+        const QRect box = columnRectIn(i, shown, columnWidth, height);
         const auto text = [&](int top, const QString& words) {
             painter.drawText(QRect(box.left(), top, box.width(), line), Qt::AlignCenter, words);
         };

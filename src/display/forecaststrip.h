@@ -40,11 +40,14 @@ public:
     void setColumns(const QList<ForecastColumn>& columns);
     const QList<ForecastColumn>& columns() const { return m_columns; }
     void setColours(const QColor& text, const QColor& background);
-    // The largest size of `font`, no larger than `largest` pixels, at which the strip is no taller
-    // than `height`; it becomes the strip's font.
-    void fitFont(const QFont& font, int largest, int height);
-    // The height the columns take in the strip's font; 0 without columns.
-    int neededHeight() const;
+    // Its height, and the gap above it, under a band drawn in `bandFont` within a room `room`
+    // pixels high; both 0 without columns. Its letters are made as large as a share of the
+    // band's and of the room allows, so that the weather stays the largest thing on the wall.
+    struct Fit {
+        int height = 0;
+        int gap = 0;
+    };
+    Fit fitUnder(const QFont& bandFont, int room);
     // How many columns fit the width whole, and where the i-th of those stands.
     int columnsShown() const;
     QRect columnRect(int index) const;
@@ -53,8 +56,12 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // The largest size of `font`, no larger than `largest` pixels, at which the strip is no taller
+    // than `height`; it becomes the strip's font.
+    void fitFont(const QFont& font, int largest, int height);
     int neededHeightIn(const QFont& font) const;
     int columnWidthIn(const QFont& font) const;
+    QRect columnRectIn(int index, int shown, int columnWidth, int height) const;
 
     QList<ForecastColumn> m_columns;
     QColor m_text = Qt::white;

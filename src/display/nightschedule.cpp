@@ -1,6 +1,5 @@
 #include "nightschedule.h"
 
-#include "apperror.h"
 #include "settingsschema.h"
 
 namespace nimbrel {
@@ -40,14 +39,6 @@ qint64 firstInstant(const QDate& date, const QTime& time, const QTimeZone& zone)
     return high;
 }
 
-QTime storedTime(settings::Key key) {
-    const QTime time =
-        QTime::fromString(settings::text(key, settings::User::Display), QStringLiteral("HH:mm"));
-    if (!time.isValid())
-        throw AppError::typeMismatch();
-    return time;
-}
-
 } // namespace
 
 NightChoices storedNightChoices() {
@@ -57,8 +48,8 @@ NightChoices storedNightChoices() {
     const qint16 mode = settings::whole(Key::NightMode, user);
     if (mode == int(NightMode::Dim) || mode == int(NightMode::ScreenOff))
         choices.mode = NightMode(mode);
-    choices.from = storedTime(Key::NightFrom);
-    choices.to = storedTime(Key::NightTo);
+    choices.from = settings::clockTime(Key::NightFrom, user);
+    choices.to = settings::clockTime(Key::NightTo, user);
     choices.moveText = settings::whole(Key::MoveText, user) == 1;
     return choices;
 }

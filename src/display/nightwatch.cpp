@@ -98,7 +98,7 @@ NightWatch::Step NightWatch::tick(const QDateTime& now, const QDateTime& reading
     return step;
 }
 
-void NightWatch::noticeUser(const QDateTime&) {
+void NightWatch::noticeUser() {
     m_userNoticed = m_state == State::ScreenOff || m_state == State::Woken;
 }
 
@@ -126,7 +126,7 @@ bool NightWatch::holdsReports() const {
 QPoint NightWatch::walkRoom(const QSize& size) const {
     if (!m_choices.moveText)
         return {};
-    return {size.width() / 100, size.height() / 100};
+    return burnInReach(size);
 }
 
 QPoint NightWatch::walkOffset(const QDateTime& now, const QSize& size) const {

@@ -40,7 +40,7 @@ public:
     Step tick(const QDateTime& now, const QDateTime& readingTime);
     // Someone pressed a key or moved the mouse: at night with the screen off, the weather shows
     // for a while.
-    void noticeUser(const QDateTime& now);
+    void noticeUser();
 
     enum class Look { Weather, Dimmed, Background };
     Look look() const;

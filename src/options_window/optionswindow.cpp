@@ -39,23 +39,6 @@ constexpr int kEditHeight = 345;
 constexpr int kTimeLabelWidth = 600;
 constexpr int kTimeEditWidth = 1215;
 
-// As the display reads them.
-QTime timeFromText(const QString& text) {
-    return QTime::fromString(text, QStringLiteral("HH:mm"));
-}
-
-qint16 checkValue(const QCheckBox* box) {
-    switch (box->checkState()) {
-    case Qt::Unchecked:
-        return 0;
-    case Qt::Checked:
-        return 1;
-    case Qt::PartiallyChecked:
-        return 2;
-    }
-    return 0;
-}
-
 // Filling the window moves its controls like a click does. What the store already holds is not
 // written again, so opening the window leaves the file alone; a value it cannot read counts as
 // different and is replaced by the new choice.
@@ -70,7 +53,7 @@ bool storeHolds(settings::Key key, qint16 value) noexcept {
 // Compared as times, so that no spelling the reader accepts is rewritten by a load alone.
 bool storeHolds(settings::Key key, const QTime& time) noexcept {
     try {
-        return timeFromText(settings::text(key, kUser)) == time;
+        return settings::clockTime(key, kUser) == time;
     } catch (const std::exception&) {
         return false;
     }
@@ -100,19 +83,8 @@ void storeTime(QTimeEdit* edit, settings::Key key, const QTime& time) {
         return;
     if (!settings::saveFromHandler(QStringLiteral("Form5.") + edit->objectName() +
                                        QStringLiteral("_Change"),
-                                   100, {{key, time.toString(QStringLiteral("HH:mm"))}}, kUser))
-        showStoredValue(edit, [edit, key] {
-            const QTime stored = timeFromText(settings::text(key, kUser));
-            if (stored.isValid())
-                edit->setTime(stored);
-        });
-}
-
-QTime storedTime(settings::Key key) {
-    const QTime time = timeFromText(settings::text(key, kUser));
-    if (!time.isValid())
-        throw AppError::typeMismatch();
-    return time;
+                                   100, {{key, settings::clockTimeText(time)}}, kUser))
+        showStoredValue(edit, [edit, key] { edit->setTime(settings::clockTime(key, kUser)); });
 }
 
 void selectStored(const std::array<QRadioButton*, 3>& buttons, settings::Key key) {
@@ -153,7 +125,7 @@ QTimeEdit* addTimeEdit(QGroupBox* frame, const char* labelName, const char* name
                                      twips(left, top, kTimeLabelWidth, kEditHeight), caption);
     auto* edit = addControl<QTimeEdit>(
         frame, name, twips(left + kTimeLabelWidth, top, kTimeEditWidth, kEditHeight),
-        timeFromText(settings::defaultFor(key, kUser)));
+        settings::defaultClockTime(key, kUser));
     edit->setDisplayFormat(QStringLiteral("HH:mm"));
     label->setBuddy(edit);
     return edit;
@@ -234,9 +206,8 @@ void OptionsWindow::connectHandlers() {
             connect(option, &QRadioButton::toggled, this,
                     [option, buttons = buttons, key = key, i](bool selected) {
                         if (selected && !storeChoice(option, key, static_cast<qint16>(i)))
-                            for (QRadioButton* button : *buttons)
-                                showStoredValue(button,
-                                                [buttons, key] { selectStored(*buttons, key); });
+                            showStoredValue({(*buttons)[0], (*buttons)[1], (*buttons)[2]},
+                                            [buttons, key] { selectStored(*buttons, key); });
                     });
         }
     }
@@ -260,8 +231,8 @@ void OptionsWindow::onLoad() {
     g(116, [this] { setCheckValue(m_showSymbolBox, settings::whole(Key::ShowSymbol, kUser)); });
     g(118, [this] { selectStored(m_forecastButtons, Key::Forecast); });
     g(120, [this] { selectStored(m_nightButtons, Key::NightMode); });
-    g(122, [this] { m_nightFromEdit->setTime(storedTime(Key::NightFrom)); });
-    g(124, [this] { m_nightToEdit->setTime(storedTime(Key::NightTo)); });
+    g(122, [this] { m_nightFromEdit->setTime(settings::clockTime(Key::NightFrom, kUser)); });
+    g(124, [this] { m_nightToEdit->setTime(settings::clockTime(Key::NightTo, kUser)); });
     g(126, [this] { setCheckValue(m_moveTextBox, settings::whole(Key::MoveText, kUser)); });
 }
 

@@ -213,22 +213,11 @@ void SettingsWindow::connectHandlers() {
 }
 
 void SettingsWindow::storeCheckState(QCheckBox* box, settings::Key key) {
-    QString state;
-    switch (box->checkState()) {
-    case Qt::Unchecked:
-        state = QStringLiteral("0");
-        break;
-    case Qt::Checked:
-        state = QStringLiteral("1");
-        break;
-    case Qt::PartiallyChecked:
-        state = QStringLiteral("2");
-        break;
-    }
     // A box shown greyed from the store goes back to two states once it has been changed.
     if (box->checkState() != Qt::PartiallyChecked)
         box->setTristate(false);
-    if (!storeFromHandler(box->objectName() + QStringLiteral("_Click"), key, state))
+    if (!storeFromHandler(box->objectName() + QStringLiteral("_Click"), key,
+                          QString::number(checkValue(box))))
         showStoredValue(box, [box, key] { setCheckFromStore(box, key); });
 }
 

@@ -22,4 +22,16 @@ void setCheckValue(QCheckBox* box, qint16 value) {
     }
 }
 
+qint16 checkValue(const QCheckBox* box) {
+    switch (box->checkState()) {
+    case Qt::Unchecked:
+        return 0;
+    case Qt::Checked:
+        return 1;
+    case Qt::PartiallyChecked:
+        return 2;
+    }
+    return 0;
+}
+
 } // namespace nimbrel

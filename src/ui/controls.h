@@ -7,7 +7,9 @@
 
 #include <QSignalBlocker>
 
+#include <initializer_list>
 #include <utility>
+#include <vector>
 
 class QCheckBox;
 
@@ -35,16 +37,26 @@ Control* addControl(QWidget* parent, const char* name, QRect place, Arguments&&.
 // A stored check state put into a box: 0 cleared, 1 ticked, 2 greyed. A box takes nothing
 // else; any other value throws AppError ("Invalid property value") and leaves the box as it was.
 void setCheckValue(QCheckBox* box, qint16 value);
+// The box's check state as it is stored: 0, 1 or 2, as above.
+qint16 checkValue(const QCheckBox* box);
 
-// After a change that could not be stored, the control goes back to what the store holds, without
+// After a change that could not be stored, the controls go back to what the store holds, without
 // storing that again, so the window never shows what the next start will not find. A store that
-// cannot even be read leaves the control as it is.
-template <class Refill> void showStoredValue(QObject* control, const Refill& refill) noexcept {
-    const QSignalBlocker quiet(control);
+// cannot even be read leaves them as they are. A group of option buttons is kept quiet as one:
+// selecting one clears another, which must not store that either.
+template <class Refill>
+void showStoredValue(std::initializer_list<QObject*> controls, const Refill& refill) noexcept {
+    std::vector<QSignalBlocker> quiet;
+    quiet.reserve(controls.size());
+    for (QObject* control : controls)
+        quiet.emplace_back(control);
     try {
         refill();
     } catch (...) {
     }
+}
+template <class Refill> void showStoredValue(QObject* control, const Refill& refill) noexcept {
+    showStoredValue({control}, refill);
 }
 
 } // namespace nimbrel

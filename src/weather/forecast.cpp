@@ -13,16 +13,42 @@ namespace {
 
 constexpr qint64 kSecondsPerDay = qint64(24) * 3600;
 
-qint64 floorDiv(qint64 value, qint64 divisor) {
-    const qint64 quotient = value / divisor;
-    return (value % divisor != 0 && value < 0) ? quotient - 1 : quotient;
+// The place's local day of a time (Unix seconds), counted in days from 1970-01-01.
+qint64 localDay(qint64 time, qint64 offset) {
+    const qint64 local = time + offset;
+    const qint64 quotient = local / kSecondsPerDay;
+    return (local % kSecondsPerDay != 0 && local < 0) ? quotient - 1 : quotient;
 }
 
 // The end of the place's day in Unix seconds: its next local midnight.
 qint64 spanEnd(qint64 now, qint64 offset) {
-    const qint64 local = now + offset;
-    return floorDiv(local, kSecondsPerDay) * kSecondsPerDay + kSecondsPerDay - offset;
+    return (localDay(now, offset) + 1) * kSecondsPerDay - offset;
 }
+
+// Icons counted for one day; daylight ones ("d") win, night ones count only for a day that has
+// no daylight point in the forecast.
+struct IconTally {
+    QHash<QString, int> day;
+    QHash<QString, int> night;
+
+    void count(const QString& iconCode) {
+        if (!iconCode.isEmpty())
+            ++(iconCode.endsWith(QLatin1Char('n')) ? night : day)[iconCode];
+    }
+    // Ties go to the smaller code, so the choice never depends on the hash's order.
+    QString commonest() const {
+        const QHash<QString, int>& icons = day.isEmpty() ? night : day;
+        QString best;
+        int most = 0;
+        for (auto it = icons.constBegin(); it != icons.constEnd(); ++it) {
+            if (it.value() > most || (it.value() == most && it.key() < best)) {
+                most = it.value();
+                best = it.key();
+            }
+        }
+        return best;
+    }
+};
 
 } // namespace
 
@@ -46,8 +72,7 @@ std::optional<DayRange> todayRange(const Forecast& forecast, double currentKelvi
     for (const ForecastPoint& point : forecast.points) {
         if (point.time < start || point.time >= end || !point.temperature)
             continue;
-        range.low = std::min(range.low, *point.temperature);
-        range.high = std::max(range.high, *point.temperature);
+        range.widen(*point.temperature);
         found = true;
     }
     if (!found)
@@ -55,30 +80,21 @@ std::optional<DayRange> todayRange(const Forecast& forecast, double currentKelvi
     return range;
 }
 
-std::optional<DayRange> todayRange(const QString& forecastReply, double currentKelvin,
-                                   const QDateTime& now) {
-    const std::optional<Forecast> forecast = readForecastReply(forecastReply);
-    if (!forecast)
-        return std::nullopt;
-    return todayRange(*forecast, currentKelvin, now);
-}
-
 void TemperaturesToday::note(double kelvin, qint64 when, int offset) {
     if (!isReadingKelvin(kelvin))
         return;
-    const qint64 day = floorDiv(when + offset, kSecondsPerDay);
+    const qint64 day = localDay(when, offset);
     if (m_day != day || m_offset != offset) {
         m_day = day;
         m_offset = offset;
         m_range = DayRange{kelvin, kelvin};
         return;
     }
-    m_range.low = std::min(m_range.low, kelvin);
-    m_range.high = std::max(m_range.high, kelvin);
+    m_range.widen(kelvin);
 }
 
 std::optional<DayRange> TemperaturesToday::range(qint64 now) const {
-    if (!m_day || floorDiv(now + m_offset, kSecondsPerDay) != *m_day)
+    if (!m_day || localDay(now, m_offset) != *m_day)
         return std::nullopt;
     return m_range;
 }
@@ -88,24 +104,16 @@ QList<ForecastDay> forecastDays(const Forecast& forecast, qint64 now) {
     if (!forecast.utcOffset)
         return days;
     const qint64 offset = *forecast.utcOffset;
-    const qint64 today = floorDiv(now + offset, kSecondsPerDay);
-    // Icons counted per day; daylight ones ("d") win, night ones count only for a day that has
-    // no daylight point in the forecast.
-    QList<QHash<QString, int>> dayIcons;
-    QList<QHash<QString, int>> nightIcons;
-    std::optional<qint64> current;
+    const qint64 today = localDay(now, offset);
+    QList<IconTally> icons;
     for (const ForecastPoint& point : forecast.points) {
-        const qint64 day = floorDiv(point.time + offset, kSecondsPerDay);
+        const qint64 day = localDay(point.time, offset);
         if (day < today || !point.temperature)
             continue;
-        if (day != current) {
-            current = day;
-            ForecastDay entry;
-            entry.date = QDate(1970, 1, 1).addDays(day);
-            entry.low = entry.high = *point.temperature;
-            days.append(entry);
-            dayIcons.append(QHash<QString, int>());
-            nightIcons.append(QHash<QString, int>());
+        const QDate date = QDate(1970, 1, 1).addDays(day);
+        if (days.isEmpty() || days.last().date != date) {
+            days.append(ForecastDay{date, *point.temperature, *point.temperature, {}, {}});
+            icons.append(IconTally{});
         }
         ForecastDay& entry = days.last();
         entry.low = std::min(entry.low, *point.temperature);
@@ -113,21 +121,10 @@ QList<ForecastDay> forecastDays(const Forecast& forecast, qint64 now) {
         if (point.precipitationChance)
             entry.precipitationChance =
                 std::max(entry.precipitationChance.value_or(0.0), *point.precipitationChance);
-        if (!point.iconCode.isEmpty())
-            ++(point.iconCode.endsWith(QLatin1Char('n')) ? nightIcons : dayIcons)
-                  .last()[point.iconCode];
+        icons.last().count(point.iconCode);
     }
-    for (qsizetype i = 0; i < days.size(); ++i) {
-        const QHash<QString, int>& icons = dayIcons[i].isEmpty() ? nightIcons[i] : dayIcons[i];
-        int best = 0;
-        for (auto it = icons.constBegin(); it != icons.constEnd(); ++it) {
-            // Ties go to the smaller code, so the choice never depends on the hash's order.
-            if (it.value() > best || (it.value() == best && it.key() < days[i].iconCode)) {
-                best = it.value();
-                days[i].iconCode = it.key();
-            }
-        }
-    }
+    for (qsizetype i = 0; i < days.size(); ++i)
+        days[i].iconCode = icons[i].commonest();
     return days;
 }
 

@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <algorithm>
 #include <optional>
 
 namespace nimbrel {
@@ -14,6 +15,10 @@ namespace nimbrel {
 struct DayRange {
     double low = 0;
     double high = 0;
+    void widen(double kelvin) {
+        low = std::min(low, kelvin);
+        high = std::max(high, kelvin);
+    }
 };
 
 // base + "/data/2.5/forecast?q=" + location + "&APPID=" + key: the 5-day / 3-hour forecast for
@@ -25,8 +30,6 @@ QString forecastRequestUrl(const QString& base, const QString& location, const Q
 // evening too: tomorrow is the forecast strip's to show. None when the forecast cannot be read
 // or holds no point in that span, or when the current temperature is no reading itself.
 std::optional<DayRange> todayRange(const Forecast& forecast, double currentKelvin,
-                                   const QDateTime& now);
-std::optional<DayRange> todayRange(const QString& forecastReply, double currentKelvin,
                                    const QDateTime& now);
 
 // The current temperatures the display has read since the place's last midnight. Kept in memory

@@ -148,6 +148,8 @@ Reading readingOf(const QJsonObject& root, CurrentReply& reply) {
 CurrentReply readCurrentReply(const QString& body) {
     CurrentReply reply;
     const std::optional<QJsonObject> root = jsonObject(body);
+    if (root)
+        reply.message = root->value(QLatin1String("message")).toString().trimmed();
     if (const std::optional<QString> refused = refusal(body, root)) {
         reply.verdict = ReplyVerdict::RefusedKey;
         reply.refusal = *refused;

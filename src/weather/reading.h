@@ -42,6 +42,8 @@ struct CurrentReply {
     Reading reading;
     // The service's own words from "Invalid API key" on, for a refused key.
     QString refusal;
+    // The service's own explanation in an error reply ({"cod":429,"message":"..."}), if any.
+    QString message;
     bool temperatureUnreadable = false;
     bool minimumUnreadable = false;
     bool maximumUnreadable = false;

@@ -103,9 +103,9 @@ QDateTime httpDate(const QByteArray& text, const QDateTime& now) {
 }
 
 // Retry-After as seconds to wait, or -1 when it says nothing usable. A date counts from the
-// reply's own Date where there is one, so a server whose clock is off from ours still gets the
-// wait it meant. A wait beyond an int is held there: the callers cap it far lower anyway.
-int retryAfterSeconds(const QByteArray& value, const QByteArray& replyDate) {
+// reply's own Date (`sent`) where there is one, so a server whose clock is off from ours still
+// gets the wait it meant. A wait beyond an int is held there: the callers cap it far lower anyway.
+int retryAfterSeconds(const QByteArray& value, const QDateTime& sent, const QDateTime& clock) {
     if (value.isEmpty())
         return -1;
     if (std::all_of(value.cbegin(), value.cend(), [](char c) { return c >= '0' && c <= '9'; })) {
@@ -115,11 +115,9 @@ int retryAfterSeconds(const QByteArray& value, const QByteArray& replyDate) {
         constexpr int longest = std::numeric_limits<int>::max();
         return fits && seconds < longest ? static_cast<int>(seconds) : longest;
     }
-    const QDateTime clock = QDateTime::currentDateTimeUtc();
     const QDateTime until = httpDate(value, clock);
     if (!until.isValid())
         return -1;
-    const QDateTime sent = httpDate(replyDate, clock);
     const qint64 seconds = (sent.isValid() ? sent : clock).secsTo(until);
     return static_cast<int>(std::clamp<qint64>(seconds, 0, std::numeric_limits<int>::max()));
 }
@@ -185,6 +183,8 @@ struct Transfer::Call {
     const qint64 sizeLimit;
     const std::chrono::milliseconds timeLimit;
     std::function<void()> whenEnded;
+    // A background call's receiver of its answer.
+    Done done;
     QEventLoop loop;
     QPointer<QNetworkReply> reply;
     QByteArray body;
@@ -235,9 +235,10 @@ Transfer::Answer Transfer::Call::answer() const {
     answer.reasonPhrase = QString::fromLatin1(
         reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toByteArray());
     answer.body = QString::fromUtf8(body);
-    const QByteArray sent = reply->rawHeader("Date").trimmed();
-    answer.retryAfter = retryAfterSeconds(reply->rawHeader("Retry-After").trimmed(), sent);
-    answer.sentAt = httpDate(sent, QDateTime::currentDateTimeUtc());
+    const QDateTime clock = QDateTime::currentDateTimeUtc();
+    answer.sentAt = httpDate(reply->rawHeader("Date").trimmed(), clock);
+    answer.retryAfter =
+        retryAfterSeconds(reply->rawHeader("Retry-After").trimmed(), answer.sentAt, clock);
     return answer;
 }
 
@@ -384,7 +385,7 @@ void Transfer::fetchInBackground(const QString& url, Done done) {
     dropBackground();
     QNetworkReply* const reply = get(url);
     m_background = std::make_unique<Call>(m_sizeLimit, m_timeLimit);
-    m_backgroundDone = std::move(done);
+    m_background->done = std::move(done);
     // Finished from the event loop, not inside the reply's own signal: `done` may start the
     // next transfer, and the reply is deleted on the way.
     m_background->whenEnded = [this] {
@@ -397,7 +398,6 @@ void Transfer::dropBackground() {
     if (!m_background)
         return;
     const std::unique_ptr<Call> call = std::move(m_background);
-    m_backgroundDone = nullptr;
     call->whenEnded = nullptr;
     if (call->reply) {
         call->reply->abort();
@@ -414,14 +414,12 @@ void Transfer::finishBackground() {
     if (!m_background || m_background->outcome == Outcome::Running || !m_background->reply)
         return;
     const std::unique_ptr<Call> call = std::move(m_background);
-    const Done done = std::move(m_backgroundDone);
-    m_backgroundDone = nullptr;
     QNetworkReply& reply = *call->reply;
     const QString failure = describeFailure(call->outcome, reply, call->timeLimit, call->sizeLimit);
     const Answer answer = call->answer();
     reply.deleteLater();
-    if (done)
-        done(answer, failure);
+    if (call->done)
+        call->done(answer, failure);
 }
 
 } // namespace nimbrel

@@ -77,7 +77,6 @@ private:
     // The call whose transfer is running, if any; it lives on the stack of that fetchBody.
     Call* m_call = nullptr;
     std::unique_ptr<Call> m_background;
-    Done m_backgroundDone;
     std::chrono::milliseconds m_timeLimit{60000};
     qint64 m_sizeLimit = qint64(1024) * 1024;
 };

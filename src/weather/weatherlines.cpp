@@ -102,6 +102,11 @@ QString degreesText(double kelvin, TemperatureUnit unit) {
     return temperatureLine(QLatin1String(""), kelvin, unit);
 }
 
+bool messageInsteadOfLines(const CurrentReply& reply, bool keyStored) {
+    return !keyStored || reply.verdict == ReplyVerdict::RefusedKey ||
+           reply.verdict == ReplyVerdict::UnknownPlace;
+}
+
 QStringList weatherLines(const CurrentReply& reply, const LineChoices& choices) {
     if (reply.verdict == ReplyVerdict::RefusedKey)
         return {reply.refusal};

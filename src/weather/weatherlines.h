@@ -40,6 +40,9 @@ struct LineChoices {
     std::optional<DayRange> seenToday;
 };
 
+// Whether one message takes the place of the lines (a refused key, no key, an unknown place).
+bool messageInsteadOfLines(const CurrentReply& reply, bool keyStored);
+
 // The display's lines for a reply: the place, the current temperature, the summary, "Low: " and
 // "High: ", always five of them (a line switched off is empty), or the one message shown in
 // their place (a refused key, no key, an unknown place). A temperature the reply lacks shows

@@ -34,8 +34,7 @@ QString joined(const QStringList& lines) {
 } // namespace
 
 void reportUnreadableTemperatures(Guard& guard, const CurrentReply& reply, bool keyStored) {
-    if (!keyStored || reply.verdict == ReplyVerdict::RefusedKey ||
-        reply.verdict == ReplyVerdict::UnknownPlace)
+    if (messageInsteadOfLines(reply, keyStored))
         return;
     const auto report = [&guard](bool unreadable, int line) {
         if (unreadable)
@@ -85,7 +84,6 @@ FetchedWeather fetchCurrentWeather(Guard& guard, Transfer& transfer, const Weath
         });
     }
     fetched.reply = readCurrentReply(body);
-    fetched.facts.observedAt = fetched.reply.reading.observedAt;
     fetched.outcome = busy        ? FetchOutcome::Busy
                       : !answered ? FetchOutcome::NoAnswer
                                   : outcomeOf(fetched.reply);
@@ -96,18 +94,6 @@ FetchedWeather fetchCurrentWeather(Guard& guard, Transfer& transfer, const Weath
     fetched.keyStored = !apiKey.isEmpty();
     reportUnreadableTemperatures(guard, fetched.reply, fetched.keyStored);
     return fetched;
-}
-
-QString buildWeatherText(Guard& guard, Transfer& transfer, const WeatherQuery& query,
-                         const std::function<QString()>& readKey, FetchOutcome* outcome,
-                         ReplyFacts* facts) {
-    const FetchedWeather fetched = fetchCurrentWeather(guard, transfer, query, readKey);
-    if (outcome)
-        *outcome = fetched.outcome;
-    if (facts)
-        *facts = fetched.facts;
-    return joined(weatherLines(
-        fetched.reply, LineChoices{fetched.keyStored, query.tempType, query.details, {}, {}}));
 }
 
 void askForecast(Transfer& transfer, const QString& address,

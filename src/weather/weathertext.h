@@ -35,15 +35,14 @@ enum class FetchOutcome {
 // What a reply said besides its text, for a caller that plans the next fetch and dates what it
 // shows.
 struct ReplyFacts {
-    int status = 0;                   // the HTTP status; 0 when no reply came
-    int retryAfter = -1;              // seconds from the reply's Retry-After; -1 when none
-    std::optional<qint64> observedAt; // the observation time the reply gives ("dt"), Unix seconds
-    QDateTime sentAt;                 // the reply's Date, on the service's clock; may be invalid
-    QString statusLine;               // "500 Internal Server Error"; empty when no reply came
+    int status = 0;      // the HTTP status; 0 when no reply came
+    int retryAfter = -1; // seconds from the reply's Retry-After; -1 when none
+    QDateTime sentAt;    // the reply's Date, on the service's clock; may be invalid
+    QString statusLine;  // "500 Internal Server Error"; empty when no reply came
 };
 
-// One fetch of the current weather, read: what became of it, what the reply said, and the
-// forecast when the query asked for it and it could be had. Failing steps are reported through
+// One fetch of the current weather, read: what became of it, what the reply said, and where its
+// forecast is asked when the query wants it. Failing steps are reported through
 // the guard (the caller's "Form2.getWeather"). The key is read through readKey before the
 // request and again before judging the reply.
 //
@@ -73,11 +72,6 @@ FetchedWeather fetchCurrentWeather(Guard& guard, Transfer& transfer, const Weath
 // an error reply or a body over the cap leave everything as it is, and nobody is told.
 void askForecast(Transfer& transfer, const QString& address,
                  std::function<void(const Forecast&)> arrived);
-
-// The lines of one fetch of the current weather, without the forecast.
-QString buildWeatherText(Guard& guard, Transfer& transfer, const WeatherQuery& query,
-                         const std::function<QString()>& readKey, FetchOutcome* outcome = nullptr,
-                         ReplyFacts* facts = nullptr);
 
 // The reading half on its own (no network): the lines of one reply, joined by CR LF, with its
 // unreadable temperatures reported as above.

@@ -56,13 +56,13 @@ private:
                            const QString& tempType = u"Fahrenheit"_s) {
         Guard guard(kReportName);
         const WeatherQuery query{base, location, tempType, {}, false};
-        return buildWeatherText(
-            guard, *m_transfer, query,
-            [this] {
-                ++m_keyReads;
-                return m_key;
-            },
-            &m_outcome);
+        const FetchedWeather fetched = fetchCurrentWeather(guard, *m_transfer, query, [this] {
+            ++m_keyReads;
+            return m_key;
+        });
+        m_outcome = fetched.outcome;
+        return weatherLines(fetched.reply, LineChoices{fetched.keyStored, tempType, {}, {}, {}})
+            .join(QLatin1String("\r\n"));
     }
 
     sample::SampleWeatherService* m_service = nullptr;
