@@ -193,8 +193,9 @@ void OptionsWindow::connectHandlers() {
                                                 {m_showDetailsBox, Key::ShowDetails},
                                                 {m_showSymbolBox, Key::ShowSymbol},
                                                 {m_moveTextBox, Key::MoveText}};
+    // Greyed to ticked is no toggle, so every change of state stores.
     for (const auto& [box, key] : boxes)
-        connect(box, &QCheckBox::toggled, this,
+        connect(box, &QCheckBox::stateChanged, this,
                 [box = box, key = key] { storeCheckState(box, key); });
     // Only the button that becomes selected stores: the one losing the selection would store
     // the same choice again.

@@ -177,9 +177,10 @@ void SettingsWindow::connectHandlers() {
         {m_showCurrentBox, Key::ShowCurrent}, {m_keepAwakeBox, Key::KeepAwake},
         {m_showSummaryBox, Key::ShowSummary}, {m_showHighBox, Key::ShowHigh},
         {m_showLowBox, Key::ShowLow}};
-    // The boxes have two states, so a toggle is every change of state.
+    // Every change of state, greyed to ticked included: that one is no toggle, and a box shown
+    // greyed from the store would otherwise show ticked while the store still says greyed.
     for (const auto& [box, key] : boxes)
-        connect(box, &QCheckBox::toggled, this,
+        connect(box, &QCheckBox::stateChanged, this,
                 [box = box, key = key] { storeCheckState(box, key); });
     // Only the button that becomes selected runs the handler; the one losing the selection
     // has nothing to add, since both handlers store both buttons.

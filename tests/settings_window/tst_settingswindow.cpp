@@ -271,17 +271,23 @@ void SettingsWindowTest::checkStatesFromStore_data() {
     QTest::addColumn<QString>("stored");
     QTest::addColumn<int>("state");
     QTest::addColumn<QString>("afterLoad");
+    QTest::addColumn<QString>("afterClick");
     QTest::newRow("ticked") << "Check1"
-                            << "1" << int(Qt::Checked) << "1";
+                            << "1" << int(Qt::Checked) << "1"
+                            << "0";
     QTest::newRow("cleared") << "Check2"
-                             << "0" << int(Qt::Unchecked) << "0";
+                             << "0" << int(Qt::Unchecked) << "0"
+                             << "1";
     QTest::newRow("greyed") << "Check4"
-                            << "2" << int(Qt::PartiallyChecked) << "2";
+                            << "2" << int(Qt::PartiallyChecked) << "2"
+                            << "1";
     // Already the laid-out state: no handler runs, so the stored text stays as it was.
     QTest::newRow("half rounds to even") << "Check3"
-                                         << "0.5" << int(Qt::Unchecked) << "0.5";
+                                         << "0.5" << int(Qt::Unchecked) << "0.5"
+                                         << "1";
     QTest::newRow("1.5 rounds to 2") << "Check5"
-                                     << "1.5" << int(Qt::PartiallyChecked) << "2";
+                                     << "1.5" << int(Qt::PartiallyChecked) << "2"
+                                     << "1";
 }
 
 void SettingsWindowTest::checkStatesFromStore() {
@@ -289,11 +295,16 @@ void SettingsWindowTest::checkStatesFromStore() {
     QFETCH(QString, stored);
     QFETCH(int, state);
     QFETCH(QString, afterLoad);
+    QFETCH(QString, afterClick);
     saveSetting(key, stored);
     SettingsWindow* form = loadSettingsWindow();
     QVERIFY(m_messages->messages.isEmpty());
-    QCOMPARE(int(control<QCheckBox>(form, qPrintable(key))->checkState()), state);
+    auto* box = control<QCheckBox>(form, qPrintable(key));
+    QCOMPARE(int(box->checkState()), state);
     QCOMPARE(readSetting(key, "absent"), afterLoad);
+    // What a click shows is what the store holds, also for a box shown greyed.
+    box->click();
+    QCOMPARE(readSetting(key, "absent"), afterClick);
 }
 
 void SettingsWindowTest::unitsFromStore_data() {
